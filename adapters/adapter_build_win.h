@@ -1,0 +1,9 @@
+#pragma once
+#include <cstddef>
+
+int FindAdapterByName();
+int EnumerateCaptureDevices();
+int RunAddressScan();
+int ReadCurrentControlSet(char* controlSet);  // at least 4 bytes
+int ReadConnectionNames(const char* controlSet);
+int BuildAdapterTable();

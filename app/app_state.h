@@ -1,0 +1,70 @@
+// The one process-wide record. Every subsystem reads and writes its fields
+// directly; the flags shared with the capture thread are atomic so that the
+// two threads never race on them.
+#pragma once
+#include <winsock2.h>
+#include <windows.h>
+#include <shellapi.h>
+#include <atomic>
+#include <cstdint>
+#include "adapters/adapter_table.h"
+
+typedef struct pcap pcap_t;
+
+enum {
+    CAPTION_SIZE = 128,
+    PATH_FIELD_SIZE = 512,
+    CARD_NAME_SIZE = 500
+};
+
+struct AppState {
+    // Flags, 0 or 1.
+    std::atomic<int32_t> monitoring;
+    std::atomic<int32_t> logging;
+    std::atomic<int32_t> lampTimerArmed;
+    std::atomic<int32_t> dialogOpen;
+    std::atomic<int32_t> messageBoxOpen;
+    std::atomic<int32_t> registryWarned;
+    std::atomic<int32_t> trayIconAdded;
+    std::atomic<int32_t> cardMissing;
+    // Set while StopMonitoring ends a run: the packet path does nothing more.
+    std::atomic<int32_t> captureStopping;
+
+    // Settings (keys of the same names; "CardIndex" is selectedIndex).
+    std::atomic<int32_t> selectedIndex;
+    int32_t WaitTime;
+    int32_t WaitCount;
+    char CardName[CARD_NAME_SIZE];
+    int32_t InitOpt;
+    int32_t StartOpt;
+    int32_t NowOpt;
+    std::atomic<int32_t> ColorSend;
+    std::atomic<int32_t> ColorRecv;
+    std::atomic<int32_t> TimeoutP;
+
+    HINSTANCE instance;
+    HWND mainWindow;
+    char caption[CAPTION_SIZE];
+    char moduleDir[PATH_FIELD_SIZE];
+    char helpPath[PATH_FIELD_SIZE];
+    char logPath[PATH_FIELD_SIZE];
+    char settingsPath[PATH_FIELD_SIZE];
+
+    // The notification record; only its first-version part is sent
+    // (cbSize NOTIFYICONDATAA_V1_SIZE, a 64-byte tip).
+    NOTIFYICONDATAA trayData;
+    WSADATA wsaData;
+
+    // The capture run.
+    HANDLE captureThread;
+    DWORD captureThreadId;
+    std::atomic<pcap_t*> captureHandle;
+
+    AdapterTable adapters;
+    IpconfigTable ipconfig;
+};
+
+extern AppState app;
+
+// Sets the defaults of a fresh process (flags 0, settings defaults, no window).
+void ResetAppState();

@@ -1,0 +1,39 @@
+#include "app/app_state.h"
+#include <cstring>
+
+AppState app;
+
+void ResetAppState()
+{
+    app.monitoring = 0;
+    app.logging = 0;
+    app.lampTimerArmed = 0;
+    app.dialogOpen = 0;
+    app.messageBoxOpen = 0;
+    app.registryWarned = 0;
+    app.trayIconAdded = 0;
+    app.cardMissing = 0;
+    app.captureStopping = 0;
+
+    app.selectedIndex = -1;
+    app.WaitTime = 100;
+    app.WaitCount = 50;
+    app.CardName[0] = '\0';
+    app.InitOpt = -2;
+    app.StartOpt = 0;
+    app.NowOpt = 0;
+    app.ColorSend = 1;
+    app.ColorRecv = 2;
+    app.TimeoutP = 20;
+
+    app.instance = GetModuleHandleA(nullptr);
+    app.mainWindow = nullptr;
+    lstrcpynA(app.caption, "NetGlow", sizeof app.caption);
+    app.moduleDir[0] = app.helpPath[0] = app.logPath[0] = app.settingsPath[0] = '\0';
+    std::memset(&app.trayData, 0, sizeof app.trayData);
+    app.captureThread = nullptr;
+    app.captureThreadId = 0;
+    app.captureHandle = nullptr;
+    app.adapters.count = 0;
+    app.ipconfig.count = 0;
+}

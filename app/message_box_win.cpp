@@ -1,0 +1,10 @@
+#include "app/message_box_win.h"
+#include "app/app_state.h"
+
+int ShowAppMessage(HWND owner, const char* text, UINT style)
+{
+    app.messageBoxOpen = 1;
+    int answer = MessageBoxA(owner, text, app.caption, style);
+    app.messageBoxOpen = 0;
+    return answer;
+}

@@ -1,0 +1,5 @@
+#pragma once
+
+int LoadTrayWaitSettings();
+int LoadSettings();
+int SaveSettings();

@@ -1,0 +1,42 @@
+// Resource and command ids, shared by NetGlow.rc and the code.
+#pragma once
+
+#define ICON_APP            103
+#define ICON_STOPPED        128
+#define ICON_IDLE           129
+#define ICON_YELLOW         130
+#define ICON_RED            131
+
+#define IDD_SETUP           101
+#define IDD_ABOUT           105
+
+#define IDC_SETUP_OK        1000
+#define IDC_SETUP_CANCEL    1001
+#define IDC_CARD_LIST       1034
+#define IDC_SEND_RED        1035
+#define IDC_SEND_YELLOW     1036
+#define IDC_RECV_RED        1037
+#define IDC_RECV_YELLOW     1038
+#define IDC_START_OPT       1039
+#define IDC_NOW_OPT         1040
+#define IDC_IPV4            1041
+#define IDC_IPV6            1042
+#define IDC_TIMEOUT         1043
+#define IDC_STATIC          -1
+
+#define CMD_MONITOR_START   1015
+#define CMD_MONITOR_STOP    1016
+#define CMD_LOG_START       1017
+#define CMD_LOG_STOP        1018
+#define CMD_LOG_VIEW        1019
+#define CMD_LOG_DELETE      1020
+#define CMD_SETUP           1021
+#define CMD_HELP            1022
+#define CMD_ABOUT           1023
+#define CMD_QUIT            1024
+
+#define TRAY_ICON_ID            128
+#define TRAY_CALLBACK_MESSAGE   0x1400
+#define LAMP_TIMER_ID           89
+
+#define HELP_CONTEXT_SETUP  21000
