@@ -1,0 +1,39 @@
+// Finds the program's message boxes (caption "NetGlow", or a given one) as a
+// user sees them, reads them and answers them. Every wait is bounded.
+#pragma once
+#include <windows.h>
+#include <string>
+#include <vector>
+
+struct SeenMessageBox {
+    HWND window = nullptr;
+    HWND owner = nullptr;
+    std::string caption;
+    std::string text;
+    UINT iconStyle = 0; // MB_ICONERROR, MB_ICONQUESTION, MB_ICONINFORMATION or 0
+    std::vector<int> buttons; // IDOK, IDYES, IDNO... in the order of the box
+};
+
+// Waits up to timeoutMs for a visible dialog-class window of this process with
+// the caption; fills *box. Keeps the calling thread's messages flowing.
+bool WaitForMessageBox(SeenMessageBox* box, DWORD timeoutMs = 10000, const char* caption = "NetGlow");
+// Presses the button with that id (IDOK, IDYES, IDNO, ...) and waits for the
+// box to close.
+bool AnswerMessageBox(const SeenMessageBox& box, int buttonId, DWORD timeoutMs = 10000);
+// True when no such box appears within the time.
+bool NoMessageBoxWithin(DWORD timeoutMs, const char* caption = "NetGlow");
+
+// Runs fn on a new thread while this thread answers every box that appears
+// with IDOK/IDYES/IDNO as scripted; records what it saw. Used when the code
+// under test shows its boxes on the calling thread.
+struct ScriptedAnswer {
+    int buttonId;
+};
+std::vector<SeenMessageBox> RunAnsweringBoxes(void (*fn)(void*), void* arg,
+                                              const std::vector<int>& answers,
+                                              DWORD timeoutMs = 30000);
+
+// Pumps this thread's messages for about the given time (for timers under test).
+void PumpMessagesFor(DWORD milliseconds);
+// Pumps messages until pred() holds or the time runs out; returns pred().
+bool PumpUntil(bool (*pred)(void*), void* arg, DWORD timeoutMs);
