@@ -17,8 +17,7 @@ ProgramPathResult BuildProgramPaths(const char* modulePath, ProgramPaths* paths)
     if (modulePath == nullptr || modulePath[0] == '\0')
         return PROGRAM_PATHS_UNACQUIRABLE;
 
-    // The module path arrives in a 512-byte field, so at most 511 characters.
-    size_t length = strnlen(modulePath, sizeof paths->moduleDir - 1);
+    size_t length = std::strlen(modulePath);
     const char* lastSlash = nullptr;
     for (size_t i = 0; i < length; ++i)
         if (modulePath[i] == '\\')

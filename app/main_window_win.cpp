@@ -1,0 +1,173 @@
+#include "app/main_window_win.h"
+#include "adapters/adapter_build_win.h"
+#include "app/app_state.h"
+#include "app/settings_win.h"
+#include "app/windows_version.h"
+#include "dialogs/dialogs_win.h"
+#include "monitor/capture_win.h"
+#include "monitor/lamp_win.h"
+#include "res/resource.h"
+#include "tray/tray_icon_win.h"
+#include "tray/tray_menu_win.h"
+
+namespace {
+
+const char WINDOW_CLASS[] = "NetGlow";
+// Explorer broadcasts this after a restart; its new notification area has
+// forgotten every icon.
+UINT taskbarCreatedMessage = 0;
+
+void RemoveRestoreCommands(HWND window)
+{
+    HMENU systemMenu = GetSystemMenu(window, FALSE);
+    DeleteMenu(systemMenu, SC_RESTORE, MF_BYCOMMAND);
+    DeleteMenu(systemMenu, SC_SIZE, MF_BYCOMMAND);
+    DeleteMenu(systemMenu, SC_MAXIMIZE, MF_BYCOMMAND);
+    DeleteMenu(systemMenu, SC_MINIMIZE, MF_BYCOMMAND);
+}
+
+// The shell may not be ready yet when we start with the session, so the icon
+// is offered WaitCount times, WaitTime milliseconds apart.
+void RegisterTrayIcon(HWND window)
+{
+    for (int32_t attempt = 0; attempt < app.WaitCount; ++attempt) {
+        HICON icon = LoadIconA(app.instance, MAKEINTRESOURCEA(ICON_STOPPED));
+        BOOL added = TrayIconAdd(window, TRAY_ICON_ID, TRAY_CALLBACK_MESSAGE, icon, app.caption);
+        if (icon != nullptr)
+            DestroyIcon(icon);
+        if (added)
+            break;
+        if (attempt == app.WaitCount - 1) {
+            TrayIconDelete(window, TRAY_ICON_ID);
+            SendMessageA(window, WM_CLOSE, 0, 0);
+        }
+        Sleep(static_cast<DWORD>(app.WaitTime));
+    }
+}
+
+LRESULT OnCreate(HWND window)
+{
+    RemoveRestoreCommands(window);
+    LoadTrayWaitSettings();
+    RegisterTrayIcon(window);
+    app.trayIconAdded = 1;
+    return 0;
+}
+
+LRESULT OnDestroy(HWND window)
+{
+    // Closed while monitoring (Close from the system menu): end the run
+    // before the teardown, as Quit does.
+    if (app.monitoring)
+        StopMonitoring();
+    TrayIconDelete(window, TRAY_ICON_ID);
+    PostQuitMessage(0);
+    WSACleanup();
+    return 0;
+}
+
+LRESULT OnClose(HWND window)
+{
+    DestroyWindow(window);
+    return 0;
+}
+
+} // namespace
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        return OnCreate(window);
+    case WM_DESTROY:
+        return OnDestroy(window);
+    case WM_CLOSE:
+        return OnClose(window);
+    case WM_QUERYOPEN:
+        return 0; // never restored
+    case WM_ENDSESSION:
+        return 0;
+    case WM_COMMAND:
+        return OnCommand(window, wParam);
+    case WM_TIMER:
+        return OnLampTimer(window, wParam, lParam);
+    case TRAY_CALLBACK_MESSAGE:
+        return OnTrayCallback(window, wParam, lParam);
+    default:
+        if (message == taskbarCreatedMessage && message != 0) {
+            TrayIconRestore();
+            return 0;
+        }
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+BOOL IsSupportedWindows()
+{
+    OSVERSIONINFOA version;
+    ZeroMemory(&version, sizeof version);
+    version.dwOSVersionInfoSize = sizeof version;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    GetVersionExA(&version);
+#pragma GCC diagnostic pop
+    return IsSupportedVersion(version.dwPlatformId, version.dwMajorVersion) ? TRUE : FALSE;
+}
+
+int InitializeApp()
+{
+    LoadSettings();
+    app.cardMissing = 0;
+    app.adapters.count = 0;
+    WSAStartup(MAKEWORD(2, 2), &app.wsaData);
+    app.captureThread = nullptr;
+    TrayIconSetImage(ICON_STOPPED);
+    if (BuildAdapterTable() != 0)
+        return -8;
+    if (app.InitOpt == -2) {
+        if (ShowSetupDialog(app.mainWindow) != 0)
+            return -8;
+        app.InitOpt = -1;
+    }
+    TrayIconSetImage(ICON_STOPPED);
+    if (app.StartOpt == 1) {
+        FindAdapterByName();
+        if (app.CardName[0] != '\0' && app.selectedIndex == -1)
+            app.cardMissing = 1;
+        if (StartMonitoring() != 0)
+            return -8;
+    }
+    TrayIconSetTip(app.selectedIndex < 0 ? "NetGlow" : app.CardName);
+    return 0;
+}
+
+void RequestQuit()
+{
+    if (!app.trayIconAdded)
+        return;
+    TrayIconDelete(app.mainWindow, TRAY_ICON_ID);
+    SendMessageA(app.mainWindow, WM_CLOSE, 0, 0);
+}
+
+bool RegisterMainWindowClass(HINSTANCE instance)
+{
+    taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
+    WNDCLASSA windowClass;
+    ZeroMemory(&windowClass, sizeof windowClass);
+    windowClass.style = 0;
+    windowClass.lpfnWndProc = MainWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(ICON_STOPPED));
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = WINDOW_CLASS;
+    return RegisterClassA(&windowClass) != 0;
+}
+
+HWND CreateMainWindow(HINSTANCE instance)
+{
+    // y carries SW_MINIMIZE; the system ignores it when x is CW_USEDEFAULT.
+    return CreateWindowExA(0, WINDOW_CLASS, "NetGlow",
+                           WS_MINIMIZE | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU,
+                           CW_USEDEFAULT, SW_MINIMIZE, CW_USEDEFAULT, CW_USEDEFAULT,
+                           nullptr, nullptr, instance, nullptr);
+}
