@@ -1,0 +1,52 @@
+// Shared set-up of the end-to-end scenarios: two capture devices whose GUIDs
+// the registry ties to "Ethernet" (192.168.1.10) and "Lab Network" (10.0.0.5).
+#pragma once
+#include <gtest/gtest.h>
+#include "res/resource.h"
+#include "support/netglow_process.h"
+
+inline const char* const ETHERNET_DEVICE = "\\Device\\NPF_{6E0B1A52-1C3D-4C8B-9A11-0F2E3D4C5B6A}";
+inline const char* const LAB_DEVICE = "\\Device\\NPF_{9F8E7D6C-5B4A-4392-8170-A1B2C3D4E5F6}";
+
+using Keys = std::vector<std::pair<std::string, std::string>>;
+
+inline Keys StandardKeys(const std::string& cardName, const std::string& cardIndex,
+                         const std::string& startOpt)
+{
+    return {
+        { "WaitTime", "100" }, { "WaitCount", "50" }, { "WaitFlag", "1" },
+        { "CardName", cardName }, { "CardIndex", cardIndex }, { "InitOpt", "-1" },
+        { "StartOpt", startOpt }, { "NowOpt", "0" }, { "ColorSend", "1" },
+        { "ColorRecv", "2" }, { "TimeoutP", "20" },
+    };
+}
+
+class E2E : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SeedRegistry({ { "{6E0B1A52-1C3D-4C8B-9A11-0F2E3D4C5B6A}", "Ethernet" },
+                       { "{9F8E7D6C-5B4A-4392-8170-A1B2C3D4E5F6}", "Lab Network" } });
+        ng.ipconfigReport = SourcePath("tests\\fixtures\\e2e\\ipconfig_win10.txt");
+        SetControl("");
+    }
+    void SetControl(const std::string& extra)
+    {
+        WriteWholeFile(ng.wpcapControl, std::string("device=") + ETHERNET_DEVICE + "\r\ndevice=" + LAB_DEVICE
+                                            + "\r\ncalls=" + ng.wpcapCalls + "\r\n" + extra);
+    }
+    void StartWith(const Keys& keys)
+    {
+        ASSERT_TRUE(WriteWholeFile(ng.settingsPath, SettingsFile(keys)));
+        ASSERT_TRUE(ng.Start());
+        ASSERT_NE(nullptr, ng.WaitForMainWindow());
+    }
+    void Quit()
+    {
+        ng.Command(CMD_QUIT);
+        EXPECT_EQ(0, ng.WaitForExit());
+    }
+    int Calls(const std::string& prefix) { return CountCalls(ng.wpcapCalls, prefix); }
+
+    NetGlowProcess ng;
+};

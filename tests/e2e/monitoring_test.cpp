@@ -1,0 +1,149 @@
+// NetGlow.exe monitoring and logging, driven through its main window.
+#include "e2e_common.h"
+
+namespace {
+
+size_t LineCount(const std::string& text)
+{
+    size_t lines = 0;
+    for (char c : text)
+        lines += (c == '\n');
+    return lines;
+}
+
+struct LogWait {
+    const std::string* path;
+    size_t lines;
+};
+bool LogHasLines(void* arg)
+{
+    LogWait* wait = static_cast<LogWait*>(arg);
+    return LineCount(ReadWholeFile(*wait->path)) >= wait->lines;
+}
+
+} // namespace
+
+TEST_F(E2E, StartsMonitoringAtStartLogsEveryFrameAndQuitsCleanly)
+{
+    StartWith(StandardKeys("Ethernet", "0", "1"));
+    EXPECT_EQ(1, Calls(std::string("pcap_open_live ") + ETHERNET_DEVICE + " 64 1 1000"));
+    EXPECT_TRUE(WaitForLamp(ICON_IDLE));
+
+    // The capture starts with the program, before logging can be switched on;
+    // replay the traffic on a second run that starts with logging on.
+    ASSERT_TRUE(ng.Command(CMD_MONITOR_STOP));
+    EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
+    SetControl("replay=" + SourcePath("tests\\fixtures\\e2e\\traffic.pcap") + "\r\n");
+    ASSERT_TRUE(ng.Command(CMD_LOG_START));
+    ASSERT_TRUE(ng.Command(CMD_MONITOR_START));
+    const std::string expected = ReadWholeFile(SourcePath("tests\\fixtures\\e2e\\traffic_expected.log"));
+    LogWait wait = { &ng.logPath, LineCount(expected) };
+    ASSERT_TRUE(WaitUntil(LogHasLines, &wait, 15000));
+    EXPECT_EQ(expected, ReadWholeFile(ng.logPath));
+    EXPECT_TRUE(WaitForLamp(ICON_IDLE)); // the lamp goes out after the last frame
+
+    ASSERT_TRUE(ng.Command(CMD_MONITOR_STOP));
+    EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
+    Quit();
+    EXPECT_EQ(SettingsFile(StandardKeys("Ethernet", "0", "1")), ReadWholeFile(ng.settingsPath));
+    EXPECT_EQ(0, VisibleLamp()); // the icon is gone
+}
+
+TEST_F(E2E, SavedAdapterMissingAtStartKeepsItsNameInTheFile)
+{
+    StartWith(StandardKeys("Gone Adapter", "3", "1"));
+    EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
+    EXPECT_TRUE(ng.Answers());
+    EXPECT_EQ(0, Calls("pcap_open_live"));
+    Quit();
+    EXPECT_EQ(SettingsFile(StandardKeys("Gone Adapter", "3", "1")), ReadWholeFile(ng.settingsPath));
+}
+
+struct CaptureFailure {
+    const char* control;
+    const char* message;
+};
+
+class CaptureFailures : public E2E, public ::testing::WithParamInterface<CaptureFailure> {};
+
+TEST_P(CaptureFailures, AreShownOnTheCaptureThreadAndStopMonitoring)
+{
+    std::string control = GetParam().control;
+    size_t at = control.find("TRAFFIC");
+    if (at != std::string::npos)
+        control.replace(at, 7, SourcePath("tests\\fixtures\\e2e\\traffic.pcap"));
+    SetControl(control);
+    StartWith(StandardKeys("Ethernet", "0", "1"));
+
+    ForeignMessageBox box;
+    ASSERT_TRUE(WaitForForeignMessageBox(ng.processId, &box));
+    EXPECT_EQ(GetParam().message, box.text);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.iconStyle);
+    EXPECT_NE(GetWindowThreadProcessId(ng.window, nullptr), box.threadId);
+    EXPECT_TRUE(ng.Answers()); // the GUI thread keeps working meanwhile
+    ASSERT_TRUE(AnswerForeignMessageBox(box, IDOK));
+    EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
+
+    // Monitoring can be started again once the device behaves.
+    SetControl("");
+    ASSERT_TRUE(ng.Command(CMD_MONITOR_START));
+    EXPECT_TRUE(WaitForLamp(ICON_IDLE));
+    EXPECT_EQ(2, Calls("pcap_open_live"));
+    EXPECT_TRUE(NoForeignMessageBoxWithin(ng.processId, 500));
+    Quit();
+}
+
+INSTANTIATE_TEST_SUITE_P(E2E, CaptureFailures, ::testing::Values(
+    CaptureFailure{ "open_fail=1\r\n", "A PCAP device cannot be opened." },
+    CaptureFailure{ "lookupnet_fail=1\r\n", "Interface information is unacquirable." },
+    CaptureFailure{ "loop_fail_after=2\r\nreplay=TRAFFIC\r\n",
+                    "The error occurred with the pcap_loop function." }));
+
+TEST_F(E2E, StopWhileWaitingForTrafficEndsTheRunQuietly)
+{
+    StartWith(StandardKeys("Ethernet", "0", "1"));
+    ASSERT_TRUE(WaitForLamp(ICON_IDLE));
+    ASSERT_TRUE(ng.Command(CMD_LOG_START));
+    ASSERT_TRUE(ng.Command(CMD_MONITOR_STOP, 5000));
+    // The capture thread ended on its own: it closed its handle.
+    EXPECT_EQ(1, Calls("pcap_breakloop"));
+    EXPECT_EQ(1, Calls("pcap_close"));
+    EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
+    EXPECT_TRUE(NoForeignMessageBoxWithin(ng.processId, 1500));
+
+    // Logging was cleared by the stop: a new run logs nothing until asked.
+    SetControl("replay=" + SourcePath("tests\\fixtures\\e2e\\traffic.pcap") + "\r\n");
+    ASSERT_TRUE(ng.Command(CMD_MONITOR_START));
+    struct Flow {
+        NetGlowProcess* ng;
+    } flow = { &ng };
+    ASSERT_TRUE(WaitUntil([](void* arg) {
+        return CountCalls(static_cast<Flow*>(arg)->ng->wpcapCalls, "pcap_loop") >= 2;
+    }, &flow, 10000));
+    ASSERT_TRUE(WaitForLamp(ICON_IDLE));
+    EXPECT_FALSE(FileExists(ng.logPath));
+    Quit();
+}
+
+TEST_F(E2E, ManyStartStopCyclesLeakNoHandles)
+{
+    SetControl("replay=" + SourcePath("tests\\fixtures\\e2e\\traffic.pcap")
+               + "\r\nreplay_repeat=1000000\r\nreplay_gap_us=2000\r\n");
+    StartWith(StandardKeys("Ethernet", "0", "0"));
+    const int cycles = 200;
+    DWORD before = 0;
+    for (int i = 0; i < cycles; ++i) {
+        ASSERT_TRUE(ng.Command(CMD_MONITOR_START)) << "cycle " << i;
+        ASSERT_TRUE(ng.Command(CMD_LOG_START));
+        DWORD start = GetTickCount();
+        ASSERT_TRUE(ng.Command(CMD_MONITOR_STOP, 5000)) << "cycle " << i;
+        EXPECT_LT(GetTickCount() - start, 5000u) << "cycle " << i;
+        if (i == 9)
+            before = ng.HandleCount();
+    }
+    DWORD after = ng.HandleCount();
+    EXPECT_EQ(cycles, Calls("pcap_close"));
+    EXPECT_TRUE(ng.Answers());
+    EXPECT_LE(after, before + 2) << "handles before " << before << ", after " << after;
+    Quit();
+}

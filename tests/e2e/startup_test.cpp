@@ -1,0 +1,140 @@
+// NetGlow.exe start-up and shutdown paths.
+#include "e2e_common.h"
+
+namespace {
+
+Keys WithKey(Keys keys, const std::string& name, const std::string& value)
+{
+    for (auto& key : keys)
+        if (key.first == name)
+            key.second = value;
+    return keys;
+}
+
+// Wine chooses the Windows version it reports per program.
+class ReportedWindowsVersion {
+public:
+    explicit ReportedWindowsVersion(const char* version)
+    {
+        RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\NetGlow.exe", 0, nullptr, 0,
+                        KEY_ALL_ACCESS, nullptr, &key_, nullptr);
+        RegSetValueExA(key_, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
+                       static_cast<DWORD>(lstrlenA(version) + 1));
+    }
+    ~ReportedWindowsVersion()
+    {
+        RegCloseKey(key_);
+        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\NetGlow.exe");
+    }
+
+private:
+    HKEY key_ = nullptr;
+};
+
+} // namespace
+
+TEST_F(E2E, WaitCountZeroRunsWithoutAnIcon)
+{
+    const Keys keys = WithKey(StandardKeys("Ethernet", "0", "0"), "WaitCount", "0");
+    StartWith(keys);
+    EXPECT_TRUE(ng.Answers());
+    EXPECT_EQ(0, VisibleLamp());
+    Quit();
+    EXPECT_EQ(SettingsFile(keys), ReadWholeFile(ng.settingsPath));
+}
+
+TEST_F(E2E, NotificationAreaRefusingTheIconEndsSilentlyWithoutSaving)
+{
+    // A desktop without the shell has no notification area at all.
+    ng.desktop = "NetGlowNoShell";
+    const std::string file = "[Option]\r\nWaitTime=100\r\nWaitCount=3\r\nWaitFlag=1\r\nStartOpt=0\r\n";
+    ASSERT_TRUE(WriteWholeFile(ng.settingsPath, file));
+    ASSERT_TRUE(ng.Start());
+    DWORD start = GetTickCount();
+    EXPECT_EQ(0, ng.WaitForExit());
+    EXPECT_GE(GetTickCount() - start, 250u); // three attempts, 100 ms apart
+    EXPECT_TRUE(NoForeignMessageBoxWithin(ng.processId, 10));
+    EXPECT_EQ(file, ReadWholeFile(ng.settingsPath));
+}
+
+TEST_F(E2E, UnsupportedWindowsShowsItsMessageAndRemovesTheIcon)
+{
+    ReportedWindowsVersion nt4("nt40");
+    const Keys keys = StandardKeys("Ethernet", "0", "1");
+    ASSERT_TRUE(WriteWholeFile(ng.settingsPath, SettingsFile(keys)));
+    ASSERT_TRUE(ng.Start());
+    ForeignMessageBox box;
+    ASSERT_TRUE(WaitForForeignMessageBox(ng.processId, &box));
+    EXPECT_EQ("This software cannot be used by Windows of this version.", box.text);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONINFORMATION), box.iconStyle);
+    EXPECT_EQ(ICON_STOPPED, VisibleLamp()); // the icon was added before the check
+    ASSERT_TRUE(AnswerForeignMessageBox(box, IDOK));
+    EXPECT_EQ(0, ng.WaitForExit());
+    EXPECT_EQ(0, VisibleLamp());
+    EXPECT_EQ(0, CountCalls(ng.wpcapCalls, "pcap_"));
+    EXPECT_EQ(SettingsFile(keys), ReadWholeFile(ng.settingsPath));
+}
+
+TEST_F(E2E, CloseFromTheSystemMenuWhileMonitoringStopsSavesAndExits)
+{
+    StartWith(StandardKeys("Ethernet", "0", "1"));
+    ASSERT_TRUE(WaitForLamp(ICON_IDLE));
+    // A user's Close: the system menu command, which becomes WM_CLOSE.
+    PostMessageA(ng.window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(0, ng.WaitForExit());
+    EXPECT_EQ(1, Calls("pcap_breakloop"));
+    EXPECT_EQ(1, Calls("pcap_close"));
+    EXPECT_EQ(0, VisibleLamp());
+    EXPECT_EQ(SettingsFile(StandardKeys("Ethernet", "0", "1")), ReadWholeFile(ng.settingsPath));
+}
+
+TEST_F(E2E, MinimizedMainWindowIsNeverRestored)
+{
+    StartWith(StandardKeys("Ethernet", "0", "0"));
+    EXPECT_TRUE(IsIconic(ng.window));
+    PostMessageA(ng.window, WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_TRUE(ng.Answers());
+    EXPECT_TRUE(IsIconic(ng.window));
+    HMENU systemMenu = GetSystemMenu(ng.window, FALSE);
+    EXPECT_EQ(-1, GetMenuState(systemMenu, SC_RESTORE, MF_BYCOMMAND));
+    EXPECT_EQ(-1, GetMenuState(systemMenu, SC_MAXIMIZE, MF_BYCOMMAND));
+    EXPECT_NE(-1, GetMenuState(systemMenu, SC_CLOSE, MF_BYCOMMAND));
+    Quit();
+}
+
+TEST_F(E2E, ProgramFolderOf500CharactersIsAcceptedAnd501IsNot)
+{
+    // Build C:\ng\aaaa...\ folders of exactly the given length.
+    for (size_t length : { 500u, 501u }) {
+        SCOPED_TRACE(length);
+        std::string dir = "C:\\ng-long\\";
+        CreateDirectoryA(dir.c_str(), nullptr);
+        while (dir.size() < length) {
+            size_t room = length - dir.size() - 1; // keep one for the backslash
+            dir += std::string(room > 200 ? 200 : room, 'a') + "\\";
+            if (room == 0)
+                dir.pop_back();
+            CreateDirectoryA(dir.c_str(), nullptr);
+        }
+        ASSERT_EQ(length, dir.size());
+        ng.folder = dir;
+        ng.settingsPath = dir + "NetGlow.ini";
+        const Keys keys = StandardKeys("Ethernet", "0", "0");
+        ASSERT_TRUE(WriteWholeFile(ng.settingsPath, SettingsFile(keys)));
+        if (!ng.Start())
+            GTEST_SKIP() << "this Wine cannot start a program from a " << length << "-character folder";
+        if (length == 500) {
+            ASSERT_NE(nullptr, ng.WaitForMainWindow());
+            Quit();
+        } else {
+            ForeignMessageBox box;
+            ASSERT_TRUE(WaitForForeignMessageBox(ng.processId, &box));
+            EXPECT_EQ("The path of a program is too long.", box.text);
+            EXPECT_EQ(static_cast<UINT>(MB_ICONQUESTION), box.iconStyle);
+            ASSERT_TRUE(AnswerForeignMessageBox(box, IDOK));
+            EXPECT_EQ(0, ng.WaitForExit());
+        }
+        CloseHandle(ng.process);
+        ng.process = nullptr;
+    }
+}

@@ -1,0 +1,364 @@
+#include "support/netglow_process.h"
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include "res/resource.h"
+
+std::string HostPathToWindows(const std::string& hostPath)
+{
+    std::string path = "Z:" + hostPath;
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+static std::string EnvPath(const char* name, const std::string& relative)
+{
+    const char* root = std::getenv(name);
+    std::string path = HostPathToWindows(root ? root : ".");
+    if (!relative.empty())
+        path += "\\" + relative;
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+std::string SourcePath(const std::string& relative) { return EnvPath("NETGLOW_SOURCE_DIR", relative); }
+std::string BuildPath(const std::string& relative) { return EnvPath("NETGLOW_BUILD_DIR", relative); }
+
+std::string ReadWholeFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    return static_cast<bool>(out);
+}
+
+bool FileExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string MakeTempFolder(const char* tag)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    static int serial = 0;
+    char folder[MAX_PATH];
+    snprintf(folder, sizeof folder, "%sng-%s-%lu-%d\\", temp, tag,
+             static_cast<unsigned long>(GetCurrentProcessId()), ++serial);
+    CreateDirectoryA(folder, nullptr);
+    return folder;
+}
+
+static const char NETWORK_KEY[] = "SYSTEM\\ControlSet001\\Control\\Network";
+static const char ADAPTER_CLASS[] = "{4D36E972-E325-11CE-BFC1-08002BE10318}";
+
+void SeedRegistry(const std::vector<SeededAdapter>& adapters)
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\Select", 0, nullptr, 0, KEY_ALL_ACCESS,
+                        nullptr, &key, nullptr) == ERROR_SUCCESS) {
+        DWORD current = 1;
+        RegSetValueExA(key, "Current", 0, REG_DWORD, reinterpret_cast<BYTE*>(&current), sizeof current);
+        RegCloseKey(key);
+    }
+    std::string classPath = std::string(NETWORK_KEY) + "\\" + ADAPTER_CLASS;
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, NETWORK_KEY);
+    for (const SeededAdapter& adapter : adapters) {
+        std::string path = classPath + "\\" + adapter.guid + "\\Connection";
+        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &key, nullptr) == ERROR_SUCCESS) {
+            RegSetValueExA(key, "Name", 0, REG_SZ,
+                           reinterpret_cast<const BYTE*>(adapter.connectionName.c_str()),
+                           static_cast<DWORD>(adapter.connectionName.size() + 1));
+            RegCloseKey(key);
+        }
+    }
+    // Make sure a network key exists even for an empty list.
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, classPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                        nullptr, &key, nullptr) == ERROR_SUCCESS)
+        RegCloseKey(key);
+}
+
+NetGlowProcess::NetGlowProcess()
+{
+    folder = MakeTempFolder("e2e");
+    settingsPath = folder + "NetGlow.ini";
+    logPath = folder + "NetGlow.txt";
+    wpcapControl = folder + "wpcap-control.txt";
+    wpcapCalls = folder + "wpcap-calls.txt";
+    ipconfigReport = SourcePath("tests\\fixtures\\ipconfig\\win10_english.txt");
+}
+
+NetGlowProcess::~NetGlowProcess()
+{
+    if (process != nullptr) {
+        if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(process, 99);
+            WaitForSingleObject(process, 10000);
+        }
+        CloseHandle(process);
+    }
+}
+
+bool NetGlowProcess::Start()
+{
+    std::string exe = folder + "NetGlow.exe";
+    if (!CopyFileA(BuildPath("NetGlow.exe").c_str(), exe.c_str(), FALSE))
+        return false;
+    if (!FileExists(wpcapControl))
+        WriteWholeFile(wpcapControl, "");
+    SetEnvironmentVariableA("NETGLOW_FAKE_WPCAP", wpcapControl.c_str());
+    SetEnvironmentVariableA("NETGLOW_FAKE_IPCONFIG", ipconfigReport.c_str());
+
+    std::string control = ReadWholeFile(wpcapControl);
+    if (control.find("calls=") == std::string::npos)
+        WriteWholeFile(wpcapControl, control + "calls=" + wpcapCalls + "\r\n");
+
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    std::string desktopName = desktop;
+    if (!desktopName.empty())
+        startup.lpDesktop = &desktopName[0];
+    PROCESS_INFORMATION info;
+    std::string commandLine = "\"" + exe + "\"";
+    // Started from elsewhere, as from a shortcut: the program must find its
+    // files by its own location, not by the current directory.
+    if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &info))
+        return false;
+    CloseHandle(info.hThread);
+    process = info.hProcess;
+    processId = info.dwProcessId;
+    return true;
+}
+
+namespace {
+struct WindowSearch {
+    DWORD processId;
+    HWND found;
+};
+BOOL CALLBACK FindNetGlowWindow(HWND window, LPARAM param)
+{
+    WindowSearch* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    char className[64];
+    GetClassNameA(window, className, sizeof className);
+    if (pid == search->processId && lstrcmpA(className, "NetGlow") == 0) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+} // namespace
+
+HWND NetGlowProcess::WaitForMainWindow(DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeoutMs) {
+        WindowSearch search = { processId, nullptr };
+        EnumWindows(FindNetGlowWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.found != nullptr) {
+            window = search.found;
+            return window;
+        }
+        if (WaitForSingleObject(process, 20) != WAIT_TIMEOUT)
+            return nullptr;
+    }
+    return nullptr;
+}
+
+bool NetGlowProcess::Command(int id, DWORD timeoutMs)
+{
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(window, WM_COMMAND, static_cast<WPARAM>(id), 0, SMTO_NORMAL,
+                               timeoutMs, &result) != 0;
+}
+
+bool NetGlowProcess::Answers(DWORD timeoutMs)
+{
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
+}
+
+int NetGlowProcess::WaitForExit(DWORD timeoutMs)
+{
+    if (WaitForSingleObject(process, timeoutMs) != WAIT_OBJECT_0)
+        return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(process, &code);
+    return static_cast<int>(code);
+}
+
+DWORD NetGlowProcess::HandleCount()
+{
+    DWORD count = 0;
+    GetProcessHandleCount(process, &count);
+    return count;
+}
+
+int CountCalls(const std::string& callsPath, const std::string& prefix)
+{
+    std::istringstream lines(ReadWholeFile(callsPath));
+    std::string line;
+    int count = 0;
+    while (std::getline(lines, line))
+        if (line.compare(0, prefix.size(), prefix) == 0)
+            ++count;
+    return count;
+}
+
+int VisibleLamp()
+{
+    // The notification area sits at the right end of the taskbar at the
+    // bottom of the screen; look for the lamp's body colour there.
+    struct Lamp {
+        int icon;
+        COLORREF body;
+    } const lamps[] = {
+        { ICON_STOPPED, RGB(128, 0, 128) }, { ICON_IDLE, RGB(0, 0, 255) },
+        { ICON_YELLOW, RGB(255, 255, 0) }, { ICON_RED, RGB(255, 0, 0) },
+    };
+    int width = GetSystemMetrics(SM_CXSCREEN);
+    int height = GetSystemMetrics(SM_CYSCREEN);
+    HDC screen = GetDC(nullptr);
+    int counts[4] = { 0, 0, 0, 0 };
+    for (int y = height - 40; y < height; ++y)
+        for (int x = width - 160; x < width; ++x) {
+            COLORREF pixel = GetPixel(screen, x, y);
+            for (int i = 0; i < 4; ++i)
+                if (pixel == lamps[i].body)
+                    ++counts[i];
+        }
+    ReleaseDC(nullptr, screen);
+    int best = 0;
+    for (int i = 1; i < 4; ++i)
+        if (counts[i] > counts[best])
+            best = i;
+    return counts[best] >= 8 ? lamps[best].icon : 0;
+}
+
+bool WaitForLamp(int icon, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (VisibleLamp() == icon)
+            return true;
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(20);
+    }
+}
+
+bool WaitUntil(bool (*pred)(void*), void* arg, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    while (!pred(arg)) {
+        if (GetTickCount() - start > timeoutMs)
+            return pred(arg);
+        Sleep(10);
+    }
+    return true;
+}
+
+namespace {
+struct BoxSearch {
+    DWORD processId;
+    HWND found;
+};
+BOOL CALLBACK FindForeignBox(HWND window, LPARAM param)
+{
+    BoxSearch* search = reinterpret_cast<BoxSearch*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    char className[64];
+    char title[64];
+    GetClassNameA(window, className, sizeof className);
+    GetWindowTextA(window, title, sizeof title);
+    if (pid == search->processId && IsWindowVisible(window) && lstrcmpA(className, "#32770") == 0
+        && lstrcmpA(title, "NetGlow") == 0 && GetDlgItem(window, 0xFFFF) != nullptr) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+UINT ForeignIconStyle(HWND box)
+{
+    HWND iconControl = GetDlgItem(box, 0x0014);
+    if (iconControl == nullptr)
+        iconControl = GetDlgItem(box, 0x0440); // Wine's number for it
+    if (iconControl == nullptr)
+        return 0;
+    // The system icons are shared between processes of a session.
+    HICON shown = reinterpret_cast<HICON>(SendMessageA(iconControl, STM_GETICON, 0, 0));
+    struct { LPCSTR id; UINT style; } icons[] = {
+        { IDI_HAND, MB_ICONERROR }, { IDI_QUESTION, MB_ICONQUESTION }, { IDI_ASTERISK, MB_ICONINFORMATION },
+    };
+    for (auto& icon : icons)
+        if (shown != nullptr && LoadIconA(nullptr, icon.id) == shown)
+            return icon.style;
+    return 0;
+}
+} // namespace
+
+bool WaitForForeignMessageBox(DWORD processId, ForeignMessageBox* box, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        BoxSearch search = { processId, nullptr };
+        EnumWindows(FindForeignBox, reinterpret_cast<LPARAM>(&search));
+        if (search.found != nullptr) {
+            char text[2048] = "";
+            GetDlgItemTextA(search.found, 0xFFFF, text, sizeof text);
+            box->window = search.found;
+            box->text = text;
+            box->iconStyle = ForeignIconStyle(search.found);
+            box->threadId = GetWindowThreadProcessId(search.found, nullptr);
+            return true;
+        }
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(20);
+    }
+}
+
+bool AnswerForeignMessageBox(const ForeignMessageBox& box, int buttonId, DWORD timeoutMs)
+{
+    PostMessageA(box.window, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(box.window, buttonId)));
+    DWORD start = GetTickCount();
+    while (IsWindow(box.window)) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(10);
+    }
+    return true;
+}
+
+std::string SettingsFile(const std::vector<std::pair<std::string, std::string>>& keys)
+{
+    std::string text = "[Option]\r\n";
+    for (const auto& key : keys)
+        text += key.first + "=" + key.second + "\r\n";
+    return text;
+}
+
+bool NoForeignMessageBoxWithin(DWORD processId, DWORD timeoutMs)
+{
+    ForeignMessageBox box;
+    return !WaitForForeignMessageBox(processId, &box, timeoutMs);
+}
