@@ -1,0 +1,257 @@
+// The compiled dialog templates and icons, read back as the system reads them.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <set>
+#include <string>
+#include <vector>
+#include "res/resource.h"
+
+namespace {
+
+const WORD JAPANESE = MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT);
+
+struct Control {
+    DWORD style = 0;
+    short x = 0, y = 0, cx = 0, cy = 0;
+    int id = 0;
+    WORD classAtom = 0;
+    std::u16string text;
+};
+
+struct Dialog {
+    DWORD style = 0;
+    short cx = 0, cy = 0;
+    std::u16string caption;
+    WORD pointSize = 0;
+    std::u16string font;
+    std::vector<Control> controls;
+};
+
+class Reader {
+public:
+    explicit Reader(const BYTE* data) : p_(data), start_(data) {}
+    WORD Word() { WORD v; memcpy(&v, p_, 2); p_ += 2; return v; }
+    DWORD Dword() { DWORD v; memcpy(&v, p_, 4); p_ += 4; return v; }
+    BYTE Byte() { return *p_++; }
+    std::u16string String()
+    {
+        std::u16string s;
+        for (WORD c = Word(); c != 0; c = Word())
+            s.push_back(static_cast<char16_t>(c));
+        return s;
+    }
+    // A name or an ordinal: an ordinal comes back as its number, a name as 0.
+    WORD NameOrOrdinal(std::u16string* name)
+    {
+        WORD first = Word();
+        if (first == 0xFFFF)
+            return Word();
+        if (first != 0) {
+            name->push_back(static_cast<char16_t>(first));
+            *name += String();
+        }
+        return 0;
+    }
+    void AlignDword() { while ((p_ - start_) % 4) ++p_; }
+    void Skip(size_t n) { p_ += n; }
+
+private:
+    const BYTE* p_;
+    const BYTE* start_;
+};
+
+bool ReadDialog(int id, Dialog* dialog)
+{
+    HMODULE module = GetModuleHandleA(nullptr);
+    HRSRC found = FindResourceExA(module, MAKEINTRESOURCEA(5) /* RT_DIALOG */, MAKEINTRESOURCEA(id), JAPANESE);
+    if (found == nullptr)
+        return false;
+    const BYTE* data = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
+    Reader r(data);
+    EXPECT_EQ(1, r.Word()) << "DIALOGEX version";
+    EXPECT_EQ(0xFFFF, r.Word()) << "DIALOGEX signature";
+    r.Dword();  // help id
+    r.Dword();  // extended style
+    dialog->style = r.Dword();
+    WORD count = r.Word();
+    r.Word(); r.Word();
+    dialog->cx = static_cast<short>(r.Word());
+    dialog->cy = static_cast<short>(r.Word());
+    std::u16string ignored;
+    EXPECT_EQ(0, r.NameOrOrdinal(&ignored)) << "no menu";
+    EXPECT_TRUE(ignored.empty());
+    EXPECT_EQ(0, r.NameOrOrdinal(&ignored)) << "standard dialog class";
+    EXPECT_TRUE(ignored.empty());
+    dialog->caption = r.String();
+    if (dialog->style & DS_SETFONT) {
+        dialog->pointSize = r.Word();
+        r.Word(); r.Byte(); r.Byte();
+        dialog->font = r.String();
+    }
+    for (WORD i = 0; i < count; ++i) {
+        r.AlignDword();
+        Control c;
+        r.Dword();  // help id
+        r.Dword();  // extended style
+        c.style = r.Dword();
+        c.x = static_cast<short>(r.Word());
+        c.y = static_cast<short>(r.Word());
+        c.cx = static_cast<short>(r.Word());
+        c.cy = static_cast<short>(r.Word());
+        c.id = static_cast<int>(r.Dword());
+        std::u16string className;
+        c.classAtom = r.NameOrOrdinal(&className);
+        EXPECT_TRUE(className.empty()) << "control " << i << " uses a predefined class";
+        std::u16string text;
+        WORD ordinal = r.NameOrOrdinal(&text);
+        EXPECT_EQ(0, ordinal) << "control " << i;
+        c.text = text;
+        r.Skip(r.Word());
+        dialog->controls.push_back(c);
+    }
+    return true;
+}
+
+enum : WORD { BUTTON = 0x80, EDIT = 0x81, STATIC = 0x82, COMBOBOX = 0x85 };
+
+struct Expected {
+    int id;
+    WORD classAtom;
+    DWORD typeMask, type;   // style & typeMask must equal type
+    DWORD with, without;    // flags that must be set, must be clear
+    const char16_t* text;
+    short x, y, cx, cy;
+};
+
+const DWORD BUTTON_TYPE = 0x0F;
+const DWORD STATIC_TYPE = 0x1F;
+const DWORD COMBO_TYPE = 0x03;
+
+void ExpectControls(const Dialog& dialog, const std::vector<Expected>& expected)
+{
+    ASSERT_EQ(expected.size(), dialog.controls.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const Control& c = dialog.controls[i];
+        const Expected& e = expected[i];
+        SCOPED_TRACE("tab position " + std::to_string(i + 1));
+        EXPECT_EQ(e.id, static_cast<short>(c.id));
+        EXPECT_EQ(e.classAtom, c.classAtom);
+        EXPECT_EQ(e.type, c.style & e.typeMask);
+        EXPECT_EQ(e.with | WS_CHILD | WS_VISIBLE, c.style & (e.with | WS_CHILD | WS_VISIBLE));
+        EXPECT_EQ(0u, c.style & e.without);
+        EXPECT_TRUE(std::u16string(e.text) == c.text);
+        EXPECT_EQ(e.x, c.x);
+        EXPECT_EQ(e.y, c.y);
+        EXPECT_EQ(e.cx, c.cx);
+        EXPECT_EQ(e.cy, c.cy);
+    }
+}
+
+TEST(Resources, SetupDialogTemplate)
+{
+    Dialog d;
+    ASSERT_TRUE(ReadDialog(IDD_SETUP, &d));
+    EXPECT_TRUE(d.caption == u"Setup");
+    EXPECT_TRUE(d.font == u"Arial");
+    EXPECT_EQ(10, d.pointSize);
+    EXPECT_EQ(254, d.cx);
+    EXPECT_EQ(146, d.cy);
+    const DWORD with = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | DS_CENTER;
+    EXPECT_EQ(with, d.style & with);
+    EXPECT_EQ(0u, d.style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_VISIBLE));
+
+    const DWORD TAB = WS_TABSTOP, GROUP = WS_GROUP;
+    ExpectControls(d, {
+        { IDC_CARD_LIST, COMBOBOX, COMBO_TYPE, CBS_DROPDOWNLIST, WS_VSCROLL | TAB, CBS_SORT, u"", 10, 23, 214, 150 },
+        { -1, STATIC, STATIC_TYPE, SS_LEFT, GROUP, TAB, u"Please choose a network card.", 9, 10, 120, 8 },
+        { -1, BUTTON, BUTTON_TYPE, BS_GROUPBOX, GROUP, TAB, u"Recv", 103, 48, 77, 23 },
+        { IDC_SEND_RED, BUTTON, BUTTON_TYPE, BS_AUTORADIOBUTTON, TAB, GROUP, u"Red", 23, 57, 23, 10 },
+        { IDC_SEND_YELLOW, BUTTON, BUTTON_TYPE, BS_AUTORADIOBUTTON, TAB, GROUP, u"Yellow", 51, 57, 31, 10 },
+        { -1, BUTTON, BUTTON_TYPE, BS_GROUPBOX, GROUP, TAB, u"Send", 13, 48, 77, 23 },
+        { IDC_RECV_RED, BUTTON, BUTTON_TYPE, BS_AUTORADIOBUTTON, TAB, GROUP, u"Red", 109, 57, 23, 10 },
+        { IDC_RECV_YELLOW, BUTTON, BUTTON_TYPE, BS_AUTORADIOBUTTON, TAB, GROUP, u"Yellow", 139, 57, 31, 10 },
+        { IDC_START_OPT, BUTTON, BUTTON_TYPE, BS_AUTOCHECKBOX, TAB, 0,
+          u"A monitor is started at the time of software starting.", 14, 81, 200, 10 },
+        { IDC_NOW_OPT, BUTTON, BUTTON_TYPE, BS_AUTOCHECKBOX, TAB, 0,
+          u"A monitor will be started if this screen is closed.", 14, 97, 180, 10 },
+        { IDC_IPV4, BUTTON, BUTTON_TYPE, BS_AUTOCHECKBOX, TAB, 0, u"IPv4", 195, 97, 30, 10 },
+        { IDC_IPV6, BUTTON, BUTTON_TYPE, BS_AUTOCHECKBOX, TAB, 0, u"IPv6", 225, 97, 30, 10 },
+        { -1, STATIC, STATIC_TYPE, SS_LEFT, GROUP, TAB, u"Time to display", 15, 117, 60, 8 },
+        { IDC_TIMEOUT, EDIT, ES_MULTILINE | ES_NUMBER, 0, WS_BORDER | ES_AUTOHSCROLL | TAB, 0, u"", 66, 114, 40, 14 },
+        { -1, STATIC, STATIC_TYPE, SS_LEFT, GROUP, TAB, u"Milli second", 108, 117, 80, 8 },
+        { IDC_SETUP_OK, BUTTON, BUTTON_TYPE, BS_PUSHBUTTON, TAB, 0, u"OK", 154, 116, 44, 16 },
+        { IDC_SETUP_CANCEL, BUTTON, BUTTON_TYPE, BS_PUSHBUTTON, TAB, 0, u"Cancel", 204, 116, 44, 16 },
+    });
+}
+
+TEST(Resources, AboutDialogTemplateHoldsTheFullWidthCharactersAsUtf16)
+{
+    Dialog d;
+    ASSERT_TRUE(ReadDialog(IDD_ABOUT, &d));
+    EXPECT_TRUE(d.caption == u"NetGlow");
+    EXPECT_TRUE(d.font == u"Arial");
+    EXPECT_EQ(10, d.pointSize);
+    EXPECT_EQ(195, d.cx);
+    EXPECT_EQ(78, d.cy);
+    const DWORD with = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER;
+    EXPECT_EQ(with, d.style & with);
+    EXPECT_EQ(0u, d.style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_VISIBLE));
+    ASSERT_EQ(3u, d.controls.size());
+    // Checked by code unit, so that a code-page slip in the build shows.
+    const std::u16string title = u"NetGlow\u3000\uFF08WinPcap Edition\uFF09     Version 1.0.3";
+    EXPECT_EQ(title.size(), d.controls[1].text.size());
+    EXPECT_TRUE(title == d.controls[1].text);
+    EXPECT_EQ(u'\u3000', d.controls[1].text[7]);
+    EXPECT_EQ(u'\uFF08', d.controls[1].text[8]);
+    EXPECT_EQ(u'\uFF09', d.controls[1].text[24]);
+    ExpectControls(d, {
+        { IDOK, BUTTON, BUTTON_TYPE, BS_DEFPUSHBUTTON, WS_TABSTOP, 0, u"OK", 79, 47, 36, 14 },
+        { -1, STATIC, STATIC_TYPE, SS_LEFT, WS_GROUP, WS_TABSTOP, title.c_str(), 7, 7, 160, 8 },
+        { -1, STATIC, STATIC_TYPE, SS_LEFT, WS_GROUP, WS_TABSTOP, d.controls[2].text.c_str(), 31, 23, 160, 8 },
+    });
+    EXPECT_FALSE(d.controls[2].text.empty());
+}
+
+BOOL CALLBACK CollectLanguage(HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR param)
+{
+    reinterpret_cast<std::set<WORD>*>(param)->insert(language);
+    return TRUE;
+}
+
+BOOL CALLBACK CollectName(HMODULE, LPCSTR, LPSTR name, LONG_PTR param)
+{
+    if (IS_INTRESOURCE(name))
+        reinterpret_cast<std::set<int>*>(param)->insert(static_cast<int>(reinterpret_cast<ULONG_PTR>(name)));
+    else
+        reinterpret_cast<std::set<int>*>(param)->insert(-1);
+    return TRUE;
+}
+
+TEST(Resources, EveryDialogAndIconIsJapanese)
+{
+    HMODULE module = GetModuleHandleA(nullptr);
+    std::set<int> dialogs, groups;
+    EnumResourceNamesA(module, MAKEINTRESOURCEA(5) /* RT_DIALOG */, CollectName, reinterpret_cast<LONG_PTR>(&dialogs));
+    EnumResourceNamesA(module, MAKEINTRESOURCEA(14) /* RT_GROUP_ICON */, CollectName, reinterpret_cast<LONG_PTR>(&groups));
+    EXPECT_EQ((std::set<int>{ IDD_SETUP, IDD_ABOUT }), dialogs);
+    EXPECT_EQ((std::set<int>{ ICON_APP, ICON_STOPPED, ICON_IDLE, ICON_YELLOW, ICON_RED }), groups);
+
+    std::set<int> images;
+    EnumResourceNamesA(module, MAKEINTRESOURCEA(3) /* RT_ICON */, CollectName, reinterpret_cast<LONG_PTR>(&images));
+    EXPECT_EQ(10u, images.size()) << "a 32 x 32 and a 16 x 16 image per icon";
+
+    struct { LPCSTR type; const std::set<int>* names; } kinds[] = {
+        { MAKEINTRESOURCEA(5), &dialogs }, { MAKEINTRESOURCEA(14), &groups }, { MAKEINTRESOURCEA(3), &images },
+    };
+    for (auto& kind : kinds) {
+        for (int name : *kind.names) {
+            std::set<WORD> languages;
+            EnumResourceLanguagesA(module, kind.type, MAKEINTRESOURCEA(name), CollectLanguage,
+                                   reinterpret_cast<LONG_PTR>(&languages));
+            EXPECT_EQ(std::set<WORD>{ 1041 }, languages)
+                << "type " << reinterpret_cast<ULONG_PTR>(kind.type) << " name " << name;
+        }
+    }
+}
+
+} // namespace

@@ -1,0 +1,75 @@
+// The ten commands of the tray menu.
+#include "tray/tray_menu_win.h"
+#include <shellapi.h>
+#include "adapters/adapter_build_win.h"
+#include "app/app_state.h"
+#include "app/main_window_win.h"
+#include "dialogs/dialogs_win.h"
+#include "monitor/capture_win.h"
+#include "res/resource.h"
+
+namespace {
+
+void OnMonitorStart()
+{
+    if (BuildAdapterTable() != 0)
+        return;
+    FindAdapterByName();
+    StartMonitoring();
+}
+
+void OnSetup(HWND window)
+{
+    bool wasMonitoring = app.monitoring == 1;
+    if (wasMonitoring)
+        StopMonitoring();
+    // OK may have started monitoring itself; never start it twice.
+    if (ShowSetupDialog(window) == 0 && app.monitoring == 0 && wasMonitoring)
+        StartMonitoring();
+}
+
+void OnQuit()
+{
+    if (app.monitoring == 1)
+        StopMonitoring();
+    RequestQuit();
+}
+
+} // namespace
+
+LRESULT OnCommand(HWND window, WPARAM wParam)
+{
+    switch (wParam) {
+    case CMD_MONITOR_START:
+        OnMonitorStart();
+        break;
+    case CMD_MONITOR_STOP:
+        StopMonitoring();
+        break;
+    case CMD_LOG_START:
+        app.logging = 1;
+        break;
+    case CMD_LOG_STOP:
+        app.logging = 0;
+        break;
+    case CMD_LOG_VIEW:
+        ShellExecuteA(window, "open", app.logPath, nullptr, nullptr, SW_SHOW);
+        break;
+    case CMD_LOG_DELETE:
+        DeleteFileA(app.logPath);
+        break;
+    case CMD_SETUP:
+        OnSetup(window);
+        break;
+    case CMD_HELP:
+        OpenHelp();
+        break;
+    case CMD_ABOUT:
+        ShowAboutDialog(window);
+        break;
+    case CMD_QUIT:
+        OnQuit();
+        break;
+    }
+    return 0;
+}
