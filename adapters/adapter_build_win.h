@@ -1,7 +1,7 @@
 #pragma once
 #include <cstddef>
 
-int FindAdapterByName();
+void FindAdapterByName();
 int EnumerateCaptureDevices();
 int RunAddressScan();
 int ReadCurrentControlSet(char* controlSet);  // at least 4 bytes

@@ -1,0 +1,89 @@
+#include "adapters/adapter_rows.h"
+#include "adapters/adapter_messages.h"
+#include <cstring>
+
+namespace {
+// Leading "\Device\NPF_" (or any 12 characters) before the GUID.
+const size_t DEVICE_PREFIX_LENGTH = 12;
+}
+
+int FindAdapterIndex(const AdapterTable* table, const char* name)
+{
+    for (int i = 0; i < table->count; ++i)
+        if (std::strcmp(table->connectionName[i], name) == 0)
+            return i;
+    return -1;
+}
+
+void CompactAdapterTable(AdapterTable* table)
+{
+    int kept = -1;
+    for (int i = 0; i < table->count; ++i) {
+        if (table->ipv4Address[i][0] == '\0')
+            continue;
+        ++kept;
+        if (i != kept) {
+            std::memcpy(table->deviceName[kept], table->deviceName[i], ADAPTER_TEXT_SIZE);
+            std::memcpy(table->ipv4Address[kept], table->ipv4Address[i], ADAPTER_TEXT_SIZE);
+            std::memcpy(table->connectionName[kept], table->connectionName[i], ADAPTER_TEXT_SIZE);
+        }
+    }
+    table->count = kept + 1;
+}
+
+int FindAdapterByGuid(const AdapterTable* table, const char* guid)
+{
+    for (int i = 0; i < table->count; ++i) {
+        const char* name = table->deviceName[i];
+        // Never look past the terminator into an earlier build's bytes.
+        if (strnlen(name, ADAPTER_TEXT_SIZE) <= DEVICE_PREFIX_LENGTH)
+            continue;
+        if (std::strcmp(name + DEVICE_PREFIX_LENGTH, guid) == 0)
+            return i;
+    }
+    return -1;
+}
+
+int FindIpconfigRow(const IpconfigTable* table, const char* name)
+{
+    for (int k = 0; k < table->count; ++k)
+        if (std::strcmp(table->connectionName[k], name) == 0)
+            return k;
+    return -1;
+}
+
+int TakeCaptureDevice(AdapterTable* table, const char* deviceName)
+{
+    if (table->count >= ADAPTER_MAX)
+        return DEVICE_TABLE_FULL;
+    int i = table->count;
+    if (!CopyField(table->deviceName[i], ADAPTER_TEXT_SIZE, deviceName))
+        return DEVICE_NAME_TOO_LONG;
+    table->connectionName[i][0] = '\0';
+    table->ipv4Address[i][0] = '\0';
+    table->count = i + 1;
+    return DEVICE_TAKEN;
+}
+
+bool CopyField(char* dest, size_t fieldSize, const char* src)
+{
+    size_t length = strnlen(src, fieldSize);
+    if (length >= fieldSize)
+        return false;
+    std::memcpy(dest, src, length + 1);
+    return true;
+}
+
+void ComposeListingFailure(char* message, size_t size, const char* libraryError)
+{
+    size_t first = sizeof MSG_FINDALLDEVS_FAILED - 1;
+    if (size <= first) {
+        if (size > 0)
+            message[0] = '\0';
+        return;
+    }
+    std::memcpy(message, MSG_FINDALLDEVS_FAILED, first + 1);
+    size_t reason = strnlen(libraryError, size);
+    if (first + reason < size)
+        std::memcpy(message + first, libraryError, reason + 1);
+}

@@ -1,0 +1,33 @@
+// Row logic of the adapter tables, free of Windows calls.
+#pragma once
+#include <cstddef>
+#include "adapters/adapter_table.h"
+
+// Index of the first entry whose connection name equals name exactly, or -1.
+int FindAdapterIndex(const AdapterTable* table, const char* name);
+
+// Drops the entries without an IPv4 address, keeping the order of the rest.
+void CompactAdapterTable(AdapterTable* table);
+
+// Index of the first entry whose device name, from its 13th character on,
+// equals guid exactly, or -1. Names of 12 characters or fewer have no GUID part.
+int FindAdapterByGuid(const AdapterTable* table, const char* guid);
+
+// Index of the first complete row whose connection name equals name, or -1.
+int FindIpconfigRow(const IpconfigTable* table, const char* name);
+
+enum {
+    DEVICE_TAKEN = 0,
+    DEVICE_NAME_TOO_LONG,
+    DEVICE_TABLE_FULL
+};
+// Appends a capture device with empty connection name and address.
+int TakeCaptureDevice(AdapterTable* table, const char* deviceName);
+
+// Copies src into a field of fieldSize bytes; false (and dest untouched) when
+// it does not fit with its terminator.
+bool CopyField(char* dest, size_t fieldSize, const char* src);
+
+// The listing-failure text: the fixed sentence, followed directly by the
+// library's reason when both fit below size characters.
+void ComposeListingFailure(char* message, size_t size, const char* libraryError);
