@@ -10,7 +10,8 @@ set -eu
 BUILD=$(cd "$1" && pwd)
 SOURCE=$(cd "$(dirname "$0")/.." && pwd)
 ROOT="$BUILD/wine"
-export WINEPREFIX="$ROOT/demo" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine prefers its builtin wpcap.dll over the file in the Npcap folder.
+export WINEPREFIX="$ROOT/demo" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;wpcap=n,b"
 mkdir -p "$ROOT"
 
 cmake --build "$BUILD" --target NetGlow demo_wpcap_shim >/dev/null
