@@ -1,0 +1,189 @@
+// Drives the program's modal dialogs from a second thread, as a user would:
+// the dialog runs on the test's own thread, the script on another one.
+#pragma once
+#include <windows.h>
+#include <initializer_list>
+#include <string>
+#include "support/message_boxes.h"
+
+namespace driver {
+
+struct Find {
+    const char* caption;
+    HWND found;
+};
+
+inline bool HasVersionLine(HWND dialog)
+{
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t text[128] = L"";
+        GetWindowTextW(child, text, 128);
+        if (wcsstr(text, L"Version 1.0.3") != nullptr)
+            return true;
+    }
+    return false;
+}
+
+inline BOOL CALLBACK FindDialog(HWND window, LPARAM param)
+{
+    Find* find = reinterpret_cast<Find*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    char className[32] = "", title[64] = "";
+    GetClassNameA(window, className, sizeof className);
+    GetWindowTextA(window, title, sizeof title);
+    if (pid != GetCurrentProcessId() || !IsWindowVisible(window) || lstrcmpA(className, "#32770") != 0
+        || lstrcmpA(title, find->caption) != 0)
+        return TRUE;
+    // The About box shares its caption with the message boxes.
+    bool about = HasVersionLine(window);
+    bool wantAbout = lstrcmpA(find->caption, "NetGlow") == 0;
+    if (about != wantAbout)
+        return TRUE;
+    find->found = window;
+    return FALSE;
+}
+
+// The Setup dialog ("Setup") or the About box ("NetGlow").
+inline HWND WaitForDialog(const char* caption, DWORD timeoutMs = 10000)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        Find find = { caption, nullptr };
+        EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&find));
+        if (find.found)
+            return find.found;
+        if (GetTickCount() - start > timeoutMs)
+            return nullptr;
+        Sleep(10);
+    }
+}
+
+inline bool WaitGone(HWND window, DWORD timeoutMs = 10000)
+{
+    DWORD start = GetTickCount();
+    while (IsWindow(window)) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(10);
+    }
+    return true;
+}
+
+// Messages the dialog's thread has taken from its queue, seen by a hook.
+constexpr UINT MARKER = WM_APP + 77;
+inline volatile LONG markersSeen;
+inline HHOOK markerHook;
+inline LRESULT CALLBACK MarkerHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    MSG* msg = reinterpret_cast<MSG*>(lParam);
+    if (code == HC_ACTION && wParam == PM_REMOVE && msg->message == MARKER)
+        InterlockedIncrement(&markersSeen);
+    return CallNextHookEx(markerHook, code, wParam, lParam);
+}
+
+// Returns once everything posted to the dialog before has been handled (the
+// dialog's loop takes one message at a time), or false when the dialog ended.
+inline bool Settle(HWND dialog, DWORD timeoutMs = 10000)
+{
+    LONG before = markersSeen;
+    if (!PostMessageA(dialog, MARKER, 0, 0))
+        return false;
+    DWORD start = GetTickCount();
+    while (markersSeen == before) {
+        if (!IsWindow(dialog) || GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(5);
+    }
+    return IsWindow(dialog) != FALSE;
+}
+
+inline HWND FocusOf(HWND dialog)
+{
+    GUITHREADINFO info = { sizeof info };
+    GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
+    return info.hwndFocus ? info.hwndFocus : dialog;
+}
+
+// A key pressed and released on the control that has the focus.
+inline void PressKey(HWND dialog, UINT key)
+{
+    HWND focus = FocusOf(dialog);
+    UINT scan = MapVirtualKeyA(key, MAPVK_VK_TO_VSC);
+    PostMessageA(focus, WM_KEYDOWN, key, 1 | (scan << 16));
+    PostMessageA(focus, WM_KEYUP, key, 1 | (scan << 16) | 0xC0000000);
+}
+
+// Keys that the window manager turns into commands (F1 into WM_HELP, Alt+F4
+// into the close command) only work as real input to the active window.
+inline bool TypeInput(HWND dialog, std::initializer_list<WORD> keys)
+{
+    SetForegroundWindow(dialog);
+    DWORD start = GetTickCount();
+    while (GetForegroundWindow() != dialog) {
+        if (GetTickCount() - start > 5000)
+            return false;
+        Sleep(10);
+    }
+    INPUT inputs[8] = {};
+    UINT n = 0;
+    for (WORD key : keys) {
+        inputs[n].type = INPUT_KEYBOARD;
+        inputs[n++].ki.wVk = key;
+    }
+    for (auto key = keys.end(); key != keys.begin();) {
+        --key;
+        inputs[n].type = INPUT_KEYBOARD;
+        inputs[n].ki.wVk = *key;
+        inputs[n++].ki.dwFlags = KEYEVENTF_KEYUP;
+    }
+    return SendInput(n, inputs, sizeof(INPUT)) == n;
+}
+
+inline bool PressF1(HWND dialog) { return TypeInput(dialog, { VK_F1 }); }
+inline bool PressAltF4(HWND dialog) { return TypeInput(dialog, { VK_MENU, VK_F4 }); }
+
+// A button pressed with the mouse; posted, since what it starts may be modal.
+inline void Click(HWND dialog, int id) { PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+
+struct Run {
+    void (*script)(HWND dialog, void* arg);
+    void* arg;
+    const char* caption;
+    bool sawDialog;
+};
+
+inline DWORD WINAPI RunScript(LPVOID param)
+{
+    Run* run = static_cast<Run*>(param);
+    HWND dialog = WaitForDialog(run->caption);
+    run->sawDialog = dialog != nullptr;
+    if (dialog == nullptr)
+        return 0;
+    run->script(dialog, run->arg);
+    // Never leave the test's thread stuck in the dialog: a close message
+    // ends either dialog without a question.
+    if (IsWindow(dialog)) {
+        PostMessageA(dialog, WM_CLOSE, 0, 0);
+        WaitGone(dialog);
+    }
+    return 0;
+}
+
+// Calls open() on this thread, which must run the dialog modally, while the
+// script drives it. True when the dialog appeared and the script has ended.
+template <typename Open>
+bool Drive(const char* caption, Open open, void (*script)(HWND, void*), void* arg = nullptr)
+{
+    if (markerHook == nullptr)
+        markerHook = SetWindowsHookExA(WH_GETMESSAGE, MarkerHook, nullptr, GetCurrentThreadId());
+    Run run = { script, arg, caption, false };
+    HANDLE thread = CreateThread(nullptr, 0, RunScript, &run, 0, nullptr);
+    open();
+    // A dialog that failed to open leaves the script waiting for its bound.
+    bool ended = WaitForSingleObject(thread, 30000) == WAIT_OBJECT_0;
+    CloseHandle(thread);
+    return ended && run.sawDialog;
+}
+
+} // namespace driver
