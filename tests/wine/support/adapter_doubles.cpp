@@ -1,0 +1,287 @@
+#include "support/adapter_doubles.h"
+#include "app/app_state.h"
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+std::string TempDir()
+{
+    char path[MAX_PATH];
+    DWORD length = GetTempPathA(sizeof path, path);
+    return length > 0 && length < sizeof path ? std::string(path) : std::string("C:\\");
+}
+
+std::string ScratchRoot()
+{
+    static std::string root = [] {
+        char name[64];
+        std::snprintf(name, sizeof name, "netglow-adapters-%lu\\", GetCurrentProcessId());
+        std::string path = TempDir() + name;
+        CreateDirectoryA(path.c_str(), nullptr);
+        return path;
+    }();
+    return root;
+}
+
+std::vector<DiscoveryEvent>* recording = nullptr;
+
+LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_COMMAND && recording != nullptr) {
+        DiscoveryEvent event;
+        event.command = wParam;
+        event.messageBoxOpen = app.messageBoxOpen;
+        recording->push_back(event);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+struct SavedValue {
+    std::string name;
+    DWORD type;
+    std::vector<BYTE> data;
+};
+std::vector<SavedValue> savedSelect;
+bool selectSaved = false;
+
+struct ThreadCall {
+    void (*fn)(void*);
+    void* arg;
+};
+DWORD WINAPI CallThread(LPVOID param)
+{
+    ThreadCall* call = static_cast<ThreadCall*>(param);
+    call->fn(call->arg);
+    return 0;
+}
+
+} // namespace
+
+std::string FixturePath(const std::string& relative)
+{
+    const char* source = std::getenv("NETGLOW_SOURCE_DIR");
+    std::string path = std::string("Z:") + (source ? source : "") + "/tests/fixtures/" + relative;
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+std::string MakeScratchDir(const std::string& name)
+{
+    std::string path = ScratchRoot() + name + "\\";
+    CreateDirectoryA(path.c_str(), nullptr);
+    return path;
+}
+
+bool FileExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string ReadWholeFile(const std::string& path)
+{
+    std::string text;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        return text;
+    char buffer[4096];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        text.append(buffer, got);
+    std::fclose(file);
+    return text;
+}
+
+std::string CallsPath()
+{
+    return ScratchRoot() + "wpcap-calls.txt";
+}
+
+void SetFakeCaptureDevices(const std::vector<std::string>& controlLines)
+{
+    std::string control = ScratchRoot() + "wpcap-control.txt";
+    std::FILE* file = std::fopen(control.c_str(), "wb");
+    for (const std::string& line : controlLines)
+        std::fprintf(file, "%s\n", line.c_str());
+    std::fprintf(file, "calls=%s\n", CallsPath().c_str());
+    std::fclose(file);
+    DeleteFileA(CallsPath().c_str());
+    SetEnvironmentVariableA("NETGLOW_FAKE_WPCAP", control.c_str());
+}
+
+std::vector<std::string> ReadCalls()
+{
+    std::vector<std::string> calls;
+    std::string text = ReadWholeFile(CallsPath());
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find("\r\n", start);
+        if (end == std::string::npos)
+            end = text.size();
+        calls.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return calls;
+}
+
+void SetFakeIpconfigReport(const std::string& fixture)
+{
+    SetEnvironmentVariableA("NETGLOW_FAKE_IPCONFIG", fixture.empty() ? nullptr : fixture.c_str());
+}
+
+bool SeedKey(const std::string& path)
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+bool SeedString(const std::string& keyPath, const char* valueName, const std::string& value)
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return false;
+    LONG status = RegSetValueExA(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                 static_cast<DWORD>(value.size() + 1));
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+bool SeedDword(const std::string& keyPath, const char* valueName, DWORD value)
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return false;
+    LONG status = RegSetValueExA(key, valueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                                 sizeof value);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+bool SeedConnection(const std::string& classKeyPath, const std::string& guid, const std::string& name)
+{
+    return SeedString(classKeyPath + "\\" + guid + "\\Connection", "Name", name);
+}
+
+void SaveSelectKey()
+{
+    if (selectSaved)
+        return;
+    savedSelect.clear();
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\Select", 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        for (DWORD index = 0;; ++index) {
+            char name[256];
+            DWORD nameSize = sizeof name;
+            BYTE data[1024];
+            DWORD dataSize = sizeof data;
+            DWORD type = 0;
+            if (RegEnumValueA(key, index, name, &nameSize, nullptr, &type, data, &dataSize) != ERROR_SUCCESS)
+                break;
+            savedSelect.push_back({ name, type, std::vector<BYTE>(data, data + dataSize) });
+        }
+        RegCloseKey(key);
+    }
+    selectSaved = true;
+}
+
+void RestoreSelectKey()
+{
+    if (!selectSaved)
+        return;
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SYSTEM\\Select");
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\Select", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) == ERROR_SUCCESS) {
+        for (const SavedValue& value : savedSelect)
+            RegSetValueExA(key, value.name.c_str(), 0, value.type, value.data.data(),
+                           static_cast<DWORD>(value.data.size()));
+        RegCloseKey(key);
+    }
+    selectSaved = false;
+}
+
+void RemoveTree(const std::string& path)
+{
+    if (path.empty())
+        return;
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, path.c_str());
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str());
+}
+
+HWND CreateRecordingWindow()
+{
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSA windowClass = {};
+        windowClass.lpfnWndProc = RecordingProc;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "NetGlowAdapterTestWindow";
+        registered = RegisterClassA(&windowClass) != 0;
+    }
+    return CreateWindowA("NetGlowAdapterTestWindow", "adapter test", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                         nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+}
+
+std::vector<DiscoveryEvent> RunRecording(void (*fn)(void*), void* arg, DWORD timeoutMs)
+{
+    std::vector<DiscoveryEvent> events;
+    recording = &events;
+    ThreadCall call = { fn, arg };
+    HANDLE thread = CreateThread(nullptr, 0, CallThread, &call, 0, nullptr);
+    DWORD start = GetTickCount();
+    while (WaitForSingleObject(thread, 0) == WAIT_TIMEOUT && GetTickCount() - start < timeoutMs) {
+        DiscoveryEvent event;
+        event.isBox = true;
+        if (WaitForMessageBox(&event.box, 50)) {
+            event.messageBoxOpen = app.messageBoxOpen;
+            events.push_back(event);
+            AnswerMessageBox(event.box, IDOK);
+        }
+    }
+    if (WaitForSingleObject(thread, 10000) == WAIT_TIMEOUT) {
+        // Shows up in every comparison of the events.
+        DiscoveryEvent stuck;
+        stuck.isBox = true;
+        stuck.box.text = "(the operation did not return)";
+        events.push_back(stuck);
+    }
+    CloseHandle(thread);
+    recording = nullptr;
+    return events;
+}
+
+std::vector<std::string> Describe(const std::vector<DiscoveryEvent>& events)
+{
+    std::vector<std::string> lines;
+    for (const DiscoveryEvent& event : events) {
+        std::string line;
+        if (event.isBox) {
+            switch (event.box.iconStyle) {
+            case MB_ICONERROR: line = "error: "; break;
+            case MB_ICONQUESTION: line = "question: "; break;
+            case MB_ICONINFORMATION: line = "information: "; break;
+            default: line = "no icon: "; break;
+            }
+            line += event.box.text;
+            if (event.box.owner != app.mainWindow || event.box.window == nullptr)
+                line += " (other owner)";
+            if (event.messageBoxOpen != 1 && event.box.window != nullptr)
+                line += " (messageBoxOpen 0)";
+        } else {
+            line = "command " + std::to_string(event.command);
+            if (event.messageBoxOpen != 0)
+                line += " while a box is open";
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}

@@ -1,0 +1,56 @@
+// Drives the adapter-discovery doubles from Wine tests: the fake capture
+// library's control file, the fake ipconfig's report, registry keys seeded
+// under HKEY_LOCAL_MACHINE, and a main window that records the commands it
+// receives in order with the message boxes shown meanwhile.
+#pragma once
+#include <windows.h>
+#include <string>
+#include <vector>
+#include "support/message_boxes.h"
+
+// A Windows path for a file of the source tree's fixtures ("ipconfig/x.txt").
+std::string FixturePath(const std::string& relative);
+// A fresh empty directory under the test's temporary directory.
+std::string MakeScratchDir(const std::string& name);
+bool FileExists(const std::string& path);
+std::string ReadWholeFile(const std::string& path);
+
+// Writes the fake wpcap.dll's control file and points NETGLOW_FAKE_WPCAP at it.
+// A "calls" line naming CallsPath() is added so the calls can be checked.
+void SetFakeCaptureDevices(const std::vector<std::string>& controlLines);
+std::string CallsPath();
+std::vector<std::string> ReadCalls();
+
+// The report the fake ipconfig prints: a fixture file, or nothing ("").
+void SetFakeIpconfigReport(const std::string& fixture);
+
+// Registry under HKEY_LOCAL_MACHINE. Keys created here are removed by
+// RemoveSeededKeys(); "SYSTEM\Select" is saved first and put back.
+bool SeedKey(const std::string& path);
+bool SeedString(const std::string& keyPath, const char* valueName, const std::string& value);
+bool SeedDword(const std::string& keyPath, const char* valueName, DWORD value);
+// A GUID subkey with its Connection key holding Name.
+bool SeedConnection(const std::string& classKeyPath, const std::string& guid, const std::string& name);
+void SaveSelectKey();
+void RestoreSelectKey();
+void RemoveTree(const std::string& path);
+
+// The test's stand-in for the main window: records WM_COMMAND ids.
+HWND CreateRecordingWindow();
+
+// One event seen while an operation ran: a message box, or a command that
+// reached the recording window (with messageBoxOpen at that moment).
+struct DiscoveryEvent {
+    bool isBox = false;
+    SeenMessageBox box;
+    WPARAM command = 0;
+    int messageBoxOpen = 0;
+};
+// Runs fn on a new thread, answers every box with OK and returns what
+// happened, in order.
+std::vector<DiscoveryEvent> RunRecording(void (*fn)(void*), void* arg, DWORD timeoutMs = 60000);
+
+// Events as text: "error|question|information: TEXT" for a box owned by
+// app.mainWindow (" (other owner)" appended otherwise), "command 1016" for a
+// command, with " while a box is open" when messageBoxOpen was 1 then.
+std::vector<std::string> Describe(const std::vector<DiscoveryEvent>& events);
