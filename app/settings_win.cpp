@@ -1,0 +1,75 @@
+// Part 1.1: the settings file, section "Option", read and written only through
+// the profile functions with the full settingsPath.
+#include "app/settings_win.h"
+#include <cstring>
+#include "app/app_state.h"
+#include "app/profile_number.h"
+
+namespace {
+
+const char SECTION[] = "Option";
+// Numeric values are read into 100 bytes: at most 99 characters are seen.
+const DWORD NUMBER_TEXT_SIZE = 100;
+
+int32_t ReadNumber(const char* key, const char* fallback)
+{
+    char text[NUMBER_TEXT_SIZE];
+    GetPrivateProfileStringA(SECTION, key, fallback, text, sizeof text, app.settingsPath);
+    return ParseProfileNumber(text);
+}
+
+void WriteNumber(const char* key, int32_t value)
+{
+    char text[16];
+    FormatProfileNumber(value, text, sizeof text);
+    WritePrivateProfileStringA(SECTION, key, text, app.settingsPath);
+}
+
+} // namespace
+
+int LoadTrayWaitSettings()
+{
+    int32_t waitTime = ReadNumber("WaitTime", "100");
+    app.WaitTime = waitTime < 100 ? 100 : waitTime;
+    int32_t waitCount = ReadNumber("WaitCount", "50");
+    app.WaitCount = waitCount < 0 ? 50 : waitCount;
+
+    char flag[NUMBER_TEXT_SIZE];
+    GetPrivateProfileStringA(SECTION, "WaitFlag", "0", flag, sizeof flag, app.settingsPath);
+    if (std::strcmp(flag, "0") == 0) {
+        // First use: always these literals, not the values read above.
+        WritePrivateProfileStringA(SECTION, "WaitTime", "100", app.settingsPath);
+        WritePrivateProfileStringA(SECTION, "WaitCount", "50", app.settingsPath);
+        WritePrivateProfileStringA(SECTION, "WaitFlag", "1", app.settingsPath);
+    }
+    return 0;
+}
+
+int LoadSettings()
+{
+    GetPrivateProfileStringA(SECTION, "CardName", "", app.CardName, sizeof app.CardName,
+                             app.settingsPath);
+    app.selectedIndex = ReadNumber("CardIndex", "-1");
+    app.InitOpt = ReadNumber("InitOpt", "-2");
+    app.StartOpt = ReadNumber("StartOpt", "0");
+    app.NowOpt = ReadNumber("NowOpt", "0");
+    app.ColorSend = ReadNumber("ColorSend", "1");
+    app.ColorRecv = ReadNumber("ColorRecv", "2");
+    app.TimeoutP = ReadNumber("TimeoutP", "20");
+    return 0;
+}
+
+int SaveSettings()
+{
+    if (app.cardMissing.load() != 1) {
+        WritePrivateProfileStringA(SECTION, "CardName", app.CardName, app.settingsPath);
+        WriteNumber("CardIndex", app.selectedIndex.load());
+    }
+    WriteNumber("InitOpt", app.InitOpt);
+    WriteNumber("StartOpt", app.StartOpt);
+    WriteNumber("NowOpt", app.NowOpt);
+    WriteNumber("ColorSend", app.ColorSend.load());
+    WriteNumber("ColorRecv", app.ColorRecv.load());
+    WriteNumber("TimeoutP", app.TimeoutP.load());
+    return 0;
+}

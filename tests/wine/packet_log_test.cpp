@@ -1,0 +1,247 @@
+// Part 3.1 under Wine: OnPacket writes the real connection log through the
+// C run-time's text mode, and lights the lamp whatever happens to the log.
+#include <gtest/gtest.h>
+#include <ctime>
+#include <string>
+#include "app/app_state.h"
+#include "monitor/lamp_win.h"
+#include "monitor/packet_win.h"
+#include "res/resource.h"
+#include "support/lamp_window.h"
+#include "support/message_boxes.h"
+
+namespace {
+
+const char* const kAdapter = "192.168.1.10";
+const uint32_t kFirstSecond = 1420070405; // 2015-01-01 00:00:05 UTC
+
+const char kReceivedLine[] =
+    "Time=2015/01/01 00:00:05\tRECV\tIPv4\tProtocol=TCP\tPort=HTTPS\tSend Address=203.0.113.7\tRecv Address=192.168.1.10\r\n";
+const char kSentLine[] =
+    "Time=2015/01/01 00:00:06\tSEND\tIPv4\tProtocol=TCP\tPort=51000\tSend Address=192.168.1.10\tRecv Address=203.0.113.7\r\n";
+const char kDnsLine[] =
+    "Time=2015/01/01 00:00:07\tRECV\tIPv4\tProtocol=UDP\tPort=DNS\tSend Address=8.8.8.8\tRecv Address=192.168.1.10\r\n";
+
+Frame Received() { return Ipv4Frame(6, "203.0.113.7", kAdapter, 443, 51000); }
+Frame Sent() { return Ipv4Frame(6, kAdapter, "203.0.113.7", 51000, 443); }
+Frame Dns() { return Ipv4Frame(17, "8.8.8.8", kAdapter, 53, 40000); }
+
+bool LampIsIdle(void*) { return app.trayData.hIcon == LampIcon(ICON_IDLE); }
+
+class PacketLog : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        _putenv("TZ=UTC");
+        _tzset();
+        ResetAppState();
+        window = CreateLampWindow();
+        ASSERT_NE(nullptr, window);
+        app.mainWindow = window;
+        app.adapters.count = 1;
+        lstrcpynA(app.adapters.ipv4Address[0], kAdapter, ADAPTER_TEXT_SIZE);
+        app.selectedIndex = 0;
+        folder = MakeTempFolder("log");
+        logPath = folder + "NetGlow.txt";
+        lstrcpynA(app.logPath, logPath.c_str(), sizeof app.logPath);
+        app.trayData.hIcon = LampIcon(ICON_IDLE);
+    }
+    void TearDown() override
+    {
+        ArmLampTimer(window, 0);
+        DestroyLampWindow(window);
+        DeleteFileA(logPath.c_str());
+        RemoveDirectoryA(folder.c_str());
+    }
+    HWND window = nullptr;
+    std::string folder;
+    std::string logPath;
+};
+
+} // namespace
+
+TEST_F(PacketLog, LinesEndWithCarriageReturnAndLineFeed)
+{
+    app.logging = 1;
+    DeliverFrame(Received(), kFirstSecond);
+    EXPECT_EQ(std::string(kReceivedLine), ReadFileBytes(logPath));
+    DeliverFrame(Sent(), kFirstSecond + 1);
+    DeliverFrame(Dns(), kFirstSecond + 2);
+    EXPECT_EQ(std::string(kReceivedLine) + kSentLine + kDnsLine, ReadFileBytes(logPath));
+    EXPECT_EQ(LampIcon(ICON_YELLOW), app.trayData.hIcon);
+}
+
+TEST_F(PacketLog, LoggingOffNeitherCreatesTheLog)
+{
+    app.logging = 0;
+    DeliverFrame(Received(), kFirstSecond);
+    EXPECT_FALSE(PathExists(logPath));
+    EXPECT_EQ(LampIcon(ICON_YELLOW), app.trayData.hIcon);
+    EXPECT_EQ(1, app.lampTimerArmed.load());
+    // Switched on and off between packets: read afresh for each one.
+    app.logging = 1;
+    DeliverFrame(Received(), kFirstSecond);
+    app.logging = 0;
+    DeliverFrame(Sent(), kFirstSecond + 1);
+    EXPECT_EQ(std::string(kReceivedLine), ReadFileBytes(logPath));
+    EXPECT_EQ(LampIcon(ICON_RED), app.trayData.hIcon);
+}
+
+namespace {
+// A named pipe as the log path: any open of the path connects to it.
+struct PipeLog {
+    explicit PipeLog(const char* name)
+    {
+        path = std::string("\\\\.\\pipe\\") + name;
+        pipe = CreateNamedPipeA(path.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED,
+                                PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr);
+        ZeroMemory(&overlapped, sizeof overlapped);
+        overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        if (!ConnectNamedPipe(pipe, &overlapped) && GetLastError() == ERROR_PIPE_CONNECTED)
+            SetEvent(overlapped.hEvent);
+    }
+    ~PipeLog()
+    {
+        CancelIo(pipe);
+        CloseHandle(pipe);
+        CloseHandle(overlapped.hEvent);
+    }
+    bool Opened(DWORD waitMs) { return WaitForSingleObject(overlapped.hEvent, waitMs) == WAIT_OBJECT_0; }
+    std::string Read()
+    {
+        char buffer[1024];
+        DWORD got = 0;
+        OVERLAPPED read;
+        ZeroMemory(&read, sizeof read);
+        read.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        std::string text;
+        if (ReadFile(pipe, buffer, sizeof buffer, &got, &read) || GetOverlappedResult(pipe, &read, &got, TRUE))
+            text.assign(buffer, got);
+        CloseHandle(read.hEvent);
+        return text;
+    }
+    std::string path;
+    HANDLE pipe;
+    OVERLAPPED overlapped;
+};
+} // namespace
+
+TEST_F(PacketLog, LoggingOffDoesNotEvenOpenTheLog)
+{
+    char name[64];
+    wsprintfA(name, "netglow_log_%lu", GetCurrentProcessId());
+    PipeLog pipe(name);
+    ASSERT_NE(INVALID_HANDLE_VALUE, pipe.pipe);
+    lstrcpynA(app.logPath, pipe.path.c_str(), sizeof app.logPath);
+
+    app.logging = 0;
+    DeliverFrame(Received(), kFirstSecond);
+    DeliverFrame(Sent(), kFirstSecond + 1);
+    EXPECT_FALSE(pipe.Opened(200)) << "the log was opened with logging off";
+    EXPECT_EQ(LampIcon(ICON_RED), app.trayData.hIcon);
+
+    // The same watch sees an open as soon as logging is on.
+    app.logging = 1;
+    DeliverFrame(Received(), kFirstSecond);
+    EXPECT_TRUE(pipe.Opened(2000)) << "the watch does not see an open of the log";
+    EXPECT_EQ(LampIcon(ICON_YELLOW), app.trayData.hIcon);
+}
+
+TEST_F(PacketLog, DeletedLogComesBackWithOnlyLaterLines)
+{
+    app.logging = 1;
+    DeliverFrame(Received(), kFirstSecond);
+    DeliverFrame(Sent(), kFirstSecond + 1);
+    ASSERT_TRUE(DeleteFileA(logPath.c_str()));
+    EXPECT_FALSE(PathExists(logPath));
+    DeliverFrame(Dns(), kFirstSecond + 2);
+    EXPECT_EQ(std::string(kDnsLine), ReadFileBytes(logPath));
+}
+
+TEST_F(PacketLog, UnopenableLogStillLightsTheLampAndArmsTheTimer)
+{
+    app.logging = 1;
+    app.TimeoutP = 20;
+    for (const std::string& path : { folder + "no such folder\\NetGlow.txt", folder }) {
+        SCOPED_TRACE(path);
+        lstrcpynA(app.logPath, path.c_str(), sizeof app.logPath);
+        app.trayData.hIcon = LampIcon(ICON_IDLE);
+        DeliverFrame(Sent(), kFirstSecond);
+        EXPECT_EQ(LampIcon(ICON_RED), app.trayData.hIcon);
+        EXPECT_EQ(1, app.lampTimerArmed.load());
+        EXPECT_TRUE(PumpUntil(LampIsIdle, nullptr, 2000)) << "the lamp timer did not expire";
+        EXPECT_EQ(0, app.lampTimerArmed.load());
+    }
+    EXPECT_FALSE(PathExists(folder + "no such folder"));
+    // No message box reports the lost lines.
+    EXPECT_TRUE(NoMessageBoxWithin(200));
+}
+
+TEST_F(PacketLog, NothingHappensWhileCaptureStops)
+{
+    app.logging = 1;
+    app.captureStopping = 1;
+    app.trayData.hIcon = LampIcon(ICON_STOPPED);
+    DeliverFrame(Received(), kFirstSecond);
+    DeliverFrame(Sent(), kFirstSecond + 1);
+    EXPECT_FALSE(PathExists(logPath));
+    EXPECT_EQ(LampIcon(ICON_STOPPED), app.trayData.hIcon);
+    EXPECT_EQ(0, app.lampTimerArmed.load());
+    PumpMessagesFor(60);
+    EXPECT_EQ(LampIcon(ICON_STOPPED), app.trayData.hIcon);
+
+    app.captureStopping = 0;
+    DeliverFrame(Received(), kFirstSecond);
+    EXPECT_EQ(std::string(kReceivedLine), ReadFileBytes(logPath));
+    EXPECT_EQ(1, app.lampTimerArmed.load());
+}
+
+TEST_F(PacketLog, SelectedIndexOutsideTheTableComparesWithNoAdapter)
+{
+    app.logging = 1;
+    for (int32_t index : { -1, 1, 99, 100, 5000 }) {
+        SCOPED_TRACE(index);
+        app.selectedIndex = index;
+        DeleteFileA(logPath.c_str());
+        DeliverFrame(Sent(), kFirstSecond + 1);
+        EXPECT_EQ(LampIcon(ICON_YELLOW), app.trayData.hIcon); // RECV: no adapter to match
+        DeliverFrame(Ipv4Frame(6, "127.0.0.1", "127.0.0.1", 80, 50000), kFirstSecond + 1);
+        EXPECT_EQ(LampIcon(ICON_RED), app.trayData.hIcon); // loopback is always SEND
+        EXPECT_EQ(std::string("Time=2015/01/01 00:00:06\tRECV\tIPv4\tProtocol=TCP\tPort=51000\tSend Address=192.168.1.10\tRecv Address=203.0.113.7\r\n"
+                              "Time=2015/01/01 00:00:06\tSEND\tIPv4\tProtocol=TCP\tPort=HTTP\tSend Address=127.0.0.1\tRecv Address=127.0.0.1\r\n"),
+                  ReadFileBytes(logPath));
+    }
+}
+
+TEST_F(PacketLog, SettingsAreReadAfreshForEveryPacket)
+{
+    app.logging = 1;
+    DeliverFrame(Sent(), kFirstSecond);
+    EXPECT_EQ(LampIcon(ICON_RED), app.trayData.hIcon);
+    app.ColorSend = 3;
+    DeliverFrame(Sent(), kFirstSecond);
+    EXPECT_EQ(LampIcon(ICON_YELLOW), app.trayData.hIcon);
+    app.ColorRecv = 1;
+    DeliverFrame(Received(), kFirstSecond);
+    EXPECT_EQ(LampIcon(ICON_RED), app.trayData.hIcon);
+    lstrcpynA(app.adapters.ipv4Address[0], "203.0.113.7", ADAPTER_TEXT_SIZE);
+    DeliverFrame(Received(), kFirstSecond);
+    EXPECT_EQ(LampIcon(ICON_YELLOW), app.trayData.hIcon); // now SEND, ColorSend 3
+    app.TimeoutP = 0;
+    DeliverFrame(Received(), kFirstSecond);
+    EXPECT_EQ(0, app.lampTimerArmed.load());
+}
+
+TEST_F(PacketLog, ShortFramesAreLoggedWithZeros)
+{
+    app.logging = 1;
+    Frame full = Received();
+    // A 10-byte frame, shorter than the Ethernet header, and a 14-byte one.
+    DeliverFrame(full.data(), 10, kFirstSecond);
+    DeliverFrame(full.data(), 14, kFirstSecond);
+    DeliverFrame(full.data(), 34, kFirstSecond);
+    const std::string zeros = "Time=2015/01/01 00:00:05\tRECV\tIPv4\tProtocol=0\tPort=0\tSend Address=0.0.0.0\tRecv Address=0.0.0.0\r\n";
+    EXPECT_EQ(zeros + zeros
+                  + "Time=2015/01/01 00:00:05\tRECV\tIPv4\tProtocol=TCP\tPort=0\tSend Address=203.0.113.7\tRecv Address=192.168.1.10\r\n",
+              ReadFileBytes(logPath));
+}

@@ -1,0 +1,304 @@
+// Part 4.1 under Wine: the records that reach Shell_NotifyIconA, watched
+// through the test program's own import of it and passed on to Wine's
+// notification area.
+#include <gtest/gtest.h>
+#include <cstring>
+#include <string>
+#include <vector>
+#include "app/app_state.h"
+#include "res/resource.h"
+#include "support/import_patch.h"
+#include "support/lamp_window.h"
+#include "support/message_boxes.h"
+#include "tray/tray_icon_win.h"
+
+namespace {
+
+typedef BOOL(WINAPI* NotifyFn)(DWORD, PNOTIFYICONDATAA);
+NotifyFn realNotify = nullptr;
+
+struct Delivered {
+    DWORD message;
+    NOTIFYICONDATAA record;
+    DWORD thread;
+};
+
+// Filled by the hook from any thread; read by the test once those are done.
+const LONG RECORD_LIMIT = 20000;
+Delivered delivered[RECORD_LIMIT];
+volatile LONG deliveredCount = 0;
+volatile LONG forwardToShell = 1;
+// Threads and the icon each of them asked for, for the concurrency check.
+volatile DWORD watchedThread[2] = { 0, 0 };
+HICON watchedIcon[2] = { nullptr, nullptr };
+volatile LONG tornRecords = 0;
+
+BOOL WINAPI RecordingNotify(DWORD message, PNOTIFYICONDATAA data)
+{
+    DWORD self = GetCurrentThreadId();
+    for (int i = 0; i < 2; ++i) {
+        if (watchedThread[i] == self) {
+            // Give the other thread every chance to store its image now.
+            SwitchToThread();
+            if (data->hIcon != watchedIcon[i])
+                InterlockedIncrement(&tornRecords);
+        }
+    }
+    LONG slot = InterlockedIncrement(&deliveredCount) - 1;
+    if (slot < RECORD_LIMIT) {
+        delivered[slot].message = message;
+        std::memset(&delivered[slot].record, 0, sizeof delivered[slot].record);
+        std::memcpy(&delivered[slot].record, data, NOTIFYICONDATAA_V1_SIZE);
+        delivered[slot].thread = self;
+    }
+    return forwardToShell ? realNotify(message, data) : TRUE;
+}
+
+const Delivered& Last()
+{
+    return delivered[deliveredCount - 1];
+}
+
+class TrayIcon : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        realNotify = reinterpret_cast<NotifyFn>(PatchImport("Shell_NotifyIconA", reinterpret_cast<void*>(RecordingNotify)));
+    }
+    void SetUp() override
+    {
+        ASSERT_NE(nullptr, realNotify) << "Shell_NotifyIconA is not imported by the test program";
+        ResetAppState();
+        window = CreateLampWindow();
+        ASSERT_NE(nullptr, window);
+        app.mainWindow = window;
+        deliveredCount = 0;
+        forwardToShell = 1;
+    }
+    void TearDown() override
+    {
+        TrayIconDelete(window, TRAY_ICON_ID);
+        DestroyLampWindow(window);
+    }
+    // Wine's notification area may still be starting: offer the icon a few times.
+    BOOL AddIcon(const char* tip)
+    {
+        BOOL added = FALSE;
+        for (int attempt = 0; attempt < 100 && !added; ++attempt) {
+            added = TrayIconAdd(window, TRAY_ICON_ID, TRAY_CALLBACK_MESSAGE, LampIcon(ICON_STOPPED), tip);
+            if (!added)
+                PumpMessagesFor(100);
+        }
+        return added;
+    }
+    HWND window = nullptr;
+};
+
+const char kLongTip[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ+-*/ and more beyond 64";
+
+} // namespace
+
+TEST_F(TrayIcon, AddFillsTheFirstVersionRecordAndReallyAdds)
+{
+    ASSERT_TRUE(AddIcon("NetGlow"));
+    const Delivered& add = Last();
+    EXPECT_EQ(static_cast<DWORD>(NIM_ADD), add.message);
+    EXPECT_EQ(static_cast<DWORD>(NOTIFYICONDATAA_V1_SIZE), add.record.cbSize);
+    EXPECT_EQ(sizeof(void*) == 8 ? 104u : 88u, add.record.cbSize);
+    EXPECT_EQ(window, add.record.hWnd);
+    EXPECT_EQ(static_cast<UINT>(TRAY_ICON_ID), add.record.uID);
+    EXPECT_EQ(static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP), add.record.uFlags);
+    EXPECT_EQ(7u, add.record.uFlags);
+    EXPECT_EQ(static_cast<UINT>(TRAY_CALLBACK_MESSAGE), add.record.uCallbackMessage);
+    EXPECT_EQ(LampIcon(ICON_STOPPED), add.record.hIcon);
+    EXPECT_STREQ("NetGlow", add.record.szTip);
+    // The shell has it now: a second add of the same icon is refused.
+    EXPECT_FALSE(TrayIconAdd(window, TRAY_ICON_ID, TRAY_CALLBACK_MESSAGE, LampIcon(ICON_STOPPED), "NetGlow"));
+}
+
+TEST_F(TrayIcon, AddWithoutTipHasNoTipFlag)
+{
+    ASSERT_TRUE(AddIcon(nullptr));
+    EXPECT_EQ(3u, Last().record.uFlags);
+    EXPECT_EQ(3u, app.trayData.uFlags);
+    TrayIconSetImage(ICON_IDLE);
+    EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), Last().message);
+    EXPECT_EQ(3u, Last().record.uFlags);
+    EXPECT_EQ(LampIcon(ICON_IDLE), Last().record.hIcon);
+}
+
+TEST_F(TrayIcon, TipIsCutTo63Characters)
+{
+    ASSERT_TRUE(AddIcon(kLongTip));
+    EXPECT_EQ(std::string(kLongTip, 63), app.trayData.szTip);
+    EXPECT_EQ(std::string(kLongTip, 63), Last().record.szTip);
+
+    TrayIconSetTip("short");
+    EXPECT_STREQ("short", Last().record.szTip);
+    TrayIconSetTip(kLongTip);
+    EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), Last().message);
+    EXPECT_EQ(std::string(kLongTip, 63), Last().record.szTip);
+    EXPECT_EQ(std::string(kLongTip, 63), app.trayData.szTip);
+
+    std::string exactly63(kLongTip, 63);
+    TrayIconSetTip(exactly63.c_str());
+    EXPECT_EQ(exactly63, Last().record.szTip);
+    std::string exactly64(kLongTip, 64);
+    TrayIconSetTip(exactly64.c_str());
+    EXPECT_EQ(exactly63, Last().record.szTip);
+}
+
+TEST_F(TrayIcon, SetTipWithoutTextResendsTheRecordUnchanged)
+{
+    ASSERT_TRUE(AddIcon(nullptr));
+    TrayIconSetImage(ICON_RED);
+    TrayIconSetTip("Local Area Connection");
+    NOTIFYICONDATAA before = app.trayData;
+    LONG sent = deliveredCount;
+    TrayIconSetTip(nullptr);
+    ASSERT_EQ(sent + 1, deliveredCount);
+    EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), Last().message);
+    EXPECT_EQ(0, std::memcmp(&before, &Last().record, NOTIFYICONDATAA_V1_SIZE));
+    EXPECT_EQ(0, std::memcmp(&before, &app.trayData, sizeof before));
+    EXPECT_STREQ("Local Area Connection", Last().record.szTip);
+    EXPECT_EQ(7u, Last().record.uFlags);
+}
+
+TEST_F(TrayIcon, SetTipAddsTheTipFlag)
+{
+    ASSERT_TRUE(AddIcon(nullptr));
+    TrayIconSetTip(nullptr);
+    EXPECT_EQ(3u, Last().record.uFlags);
+    TrayIconSetTip("NetGlow");
+    EXPECT_EQ(7u, Last().record.uFlags);
+    EXPECT_STREQ("NetGlow", Last().record.szTip);
+}
+
+TEST_F(TrayIcon, ImageChangeKeepsTheTip)
+{
+    ASSERT_TRUE(AddIcon(nullptr));
+    TrayIconSetTip("Ethernet 2");
+    for (UINT id : { ICON_IDLE, ICON_RED, ICON_YELLOW, ICON_STOPPED }) {
+        TrayIconSetImage(id);
+        const Delivered& modify = Last();
+        EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), modify.message);
+        EXPECT_EQ(7u, modify.record.uFlags);
+        EXPECT_STREQ("Ethernet 2", modify.record.szTip);
+        EXPECT_EQ(LampIcon(id), modify.record.hIcon);
+        EXPECT_EQ(LampIcon(id), app.trayData.hIcon);
+        EXPECT_NE(nullptr, modify.record.hIcon);
+    }
+    // Only the low 16 bits of the id name the resource.
+    TrayIconSetImage(0x10000u | ICON_RED);
+    EXPECT_EQ(LampIcon(ICON_RED), Last().record.hIcon);
+}
+
+TEST_F(TrayIcon, DeleteClearsTheFlagAndLeavesTheRecord)
+{
+    ASSERT_TRUE(AddIcon("NetGlow"));
+    TrayIconSetImage(ICON_YELLOW);
+    app.trayIconAdded = 1;
+    NOTIFYICONDATAA before = app.trayData;
+    TrayIconDelete(window, TRAY_ICON_ID);
+    EXPECT_EQ(0, app.trayIconAdded.load());
+    const Delivered& removal = Last();
+    EXPECT_EQ(static_cast<DWORD>(NIM_DELETE), removal.message);
+    EXPECT_EQ(static_cast<DWORD>(NOTIFYICONDATAA_V1_SIZE), removal.record.cbSize);
+    EXPECT_EQ(window, removal.record.hWnd);
+    EXPECT_EQ(static_cast<UINT>(TRAY_ICON_ID), removal.record.uID);
+    EXPECT_EQ(0u, removal.record.uFlags);
+    EXPECT_EQ(nullptr, removal.record.hIcon);
+    EXPECT_EQ(0, std::memcmp(&before, &app.trayData, sizeof before));
+
+    // The shell has no such icon any more: still cleared, nothing else happens.
+    app.trayIconAdded = 1;
+    TrayIconDelete(window, TRAY_ICON_ID);
+    EXPECT_EQ(0, app.trayIconAdded.load());
+    // A modify after the delete is refused by the shell and ignored.
+    TrayIconSetImage(ICON_RED);
+    EXPECT_EQ(LampIcon(ICON_RED), app.trayData.hIcon);
+}
+
+TEST_F(TrayIcon, RestoreAddsTheIconAgainWithItsImageAndTip)
+{
+    ASSERT_TRUE(AddIcon("NetGlow"));
+    TrayIconSetImage(ICON_IDLE);
+    TrayIconSetTip("Wi-Fi");
+    // Explorer forgot the icon (here: we removed it ourselves).
+    TrayIconDelete(window, TRAY_ICON_ID);
+    LONG sent = deliveredCount;
+    TrayIconRestore();
+    ASSERT_EQ(sent + 1, deliveredCount);
+    const Delivered& add = Last();
+    EXPECT_EQ(static_cast<DWORD>(NIM_ADD), add.message);
+    EXPECT_EQ(LampIcon(ICON_IDLE), add.record.hIcon);
+    EXPECT_STREQ("Wi-Fi", add.record.szTip);
+    EXPECT_EQ(7u, add.record.uFlags);
+    // It is really back: a second add of it is refused.
+    EXPECT_FALSE(TrayIconAdd(window, TRAY_ICON_ID, TRAY_CALLBACK_MESSAGE, LampIcon(ICON_IDLE), "Wi-Fi"));
+}
+
+TEST_F(TrayIcon, RestoreBeforeAnyAddSendsNothing)
+{
+    LONG sent = deliveredCount;
+    TrayIconRestore();
+    EXPECT_EQ(sent, deliveredCount);
+}
+
+namespace {
+struct ImageLoop {
+    UINT iconId;
+    int rounds;
+    int slot;
+    HANDLE start;
+};
+DWORD WINAPI SetImagesInLoop(LPVOID param)
+{
+    ImageLoop* loop = static_cast<ImageLoop*>(param);
+    watchedThread[loop->slot] = GetCurrentThreadId();
+    WaitForSingleObject(loop->start, INFINITE);
+    for (int i = 0; i < loop->rounds; ++i)
+        TrayIconSetImage(loop->iconId);
+    return 0;
+}
+} // namespace
+
+TEST_F(TrayIcon, ConcurrentImageChangesEachDeliverTheirOwnImage)
+{
+    ASSERT_TRUE(AddIcon("NetGlow"));
+    forwardToShell = 0; // thousands of records: watch them, spare the shell
+    watchedIcon[0] = LampIcon(ICON_RED);
+    watchedIcon[1] = LampIcon(ICON_YELLOW);
+    tornRecords = 0;
+    deliveredCount = 0;
+    HANDLE start = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ImageLoop loops[2] = { { ICON_RED, 3000, 0, start }, { ICON_YELLOW, 3000, 1, start } };
+    HANDLE threads[2];
+    for (int i = 0; i < 2; ++i)
+        threads[i] = CreateThread(nullptr, 0, SetImagesInLoop, &loops[i], 0, nullptr);
+    Sleep(50);
+    SetEvent(start);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, threads, TRUE, 60000));
+    for (HANDLE thread : threads)
+        CloseHandle(thread);
+    CloseHandle(start);
+    watchedThread[0] = watchedThread[1] = 0;
+    forwardToShell = 1;
+
+    EXPECT_EQ(0, tornRecords);
+    ASSERT_EQ(6000, deliveredCount);
+    int red = 0;
+    int yellow = 0;
+    for (LONG i = 0; i < deliveredCount; ++i) {
+        const NOTIFYICONDATAA& record = delivered[i].record;
+        EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), delivered[i].message);
+        EXPECT_EQ(7u, record.uFlags);
+        EXPECT_STREQ("NetGlow", record.szTip);
+        if (record.hIcon == watchedIcon[0])
+            ++red;
+        else if (record.hIcon == watchedIcon[1])
+            ++yellow;
+    }
+    EXPECT_EQ(3000, red);
+    EXPECT_EQ(3000, yellow);
+}
