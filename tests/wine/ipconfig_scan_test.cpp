@@ -1,0 +1,183 @@
+// The "ipconfig /all" scan through its batch file, with the fake ipconfig
+// found first on the PATH: the table it yields, its messages, and the two
+// temporary files, which never outlive a scan.
+#include <gtest/gtest.h>
+#include <string>
+#include <utility>
+#include <vector>
+#include "adapters/adapter_build_win.h"
+#include "app/app_state.h"
+#include "support/adapter_doubles.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+using Rows = std::vector<std::pair<std::string, std::string>>;
+
+struct Outcome {
+    int result = 0;
+};
+void Scan(void* outcome) { static_cast<Outcome*>(outcome)->result = RunAddressScan(); }
+
+std::string TempPath()
+{
+    char path[MAX_PATH];
+    GetTempPathA(sizeof path, path);
+    return path;
+}
+
+Rows IpconfigRows()
+{
+    Rows rows;
+    for (int i = 0; i < app.ipconfig.count; ++i)
+        rows.emplace_back(app.ipconfig.connectionName[i], app.ipconfig.ipv4Address[i]);
+    return rows;
+}
+
+class AddressScan : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetAppState();
+        app.mainWindow = CreateRecordingWindow();
+        app.ipconfig.count = 5;
+        SetEnvironmentVariableA("NETGLOW_FAKE_IPCONFIG_DELAY_MS", nullptr);
+    }
+    void TearDown() override
+    {
+        SetFakeIpconfigReport("");
+        SetEnvironmentVariableA("NETGLOW_FAKE_IPCONFIG_DELAY_MS", nullptr);
+        DestroyWindow(app.mainWindow);
+    }
+    Lines Scanned(Outcome* outcome) { return Describe(RunRecording(Scan, outcome)); }
+    void ExpectNoTemporaryFiles()
+    {
+        std::string temp = TempPath();
+        EXPECT_FALSE(FileExists(temp + "NetGlawrun.bat")) << temp;
+        EXPECT_FALSE(FileExists(temp + "NetGlawtxt")) << temp;
+    }
+};
+
+TEST_F(AddressScan, ReadsTheReportOfTheCommand)
+{
+    SetFakeIpconfigReport(FixturePath("ipconfig/win10_english.txt"));
+    Outcome outcome;
+    EXPECT_EQ(Lines{}, Scanned(&outcome));
+    EXPECT_EQ(0, outcome.result);
+    EXPECT_EQ((Rows{ { "Ethernet", "192.168.178.24" }, { "vEthernet (Default Switch)", "172.21.240.1" } }),
+              IpconfigRows());
+    ExpectNoTemporaryFiles();
+}
+
+TEST_F(AddressScan, JapaneseBytesPassUnchanged)
+{
+    SetFakeIpconfigReport(FixturePath("ipconfig/japanese_win7.txt"));
+    Outcome outcome;
+    EXPECT_EQ(Lines{}, Scanned(&outcome));
+    EXPECT_EQ(0, outcome.result);
+    const std::string localArea = "\x83\x8D\x81\x5B\x83\x4A\x83\x8B\x20\x83\x47\x83\x8A\x83\x41\x90\xDA\x91\xB1";
+    const std::string wireless = "\x83\x8F\x83\x43\x83\x84\x83\x8C\x83\x58\x20\x83\x6C\x83\x62\x83\x67\x83\x8F"
+                                 "\x81\x5B\x83\x4E\x90\xDA\x91\xB1";
+    EXPECT_EQ((Rows{ { localArea, "192.168.1.10" }, { "VirtualBox Host-Only Network", "192.168.56.1" },
+                     { wireless, "10.0.1.7" } }),
+              IpconfigRows());
+}
+
+TEST_F(AddressScan, WaitsForASlowCommand)
+{
+    SetFakeIpconfigReport(FixturePath("ipconfig/xp_english.txt"));
+    SetEnvironmentVariableA("NETGLOW_FAKE_IPCONFIG_DELAY_MS", "1500");
+    Outcome outcome;
+    DWORD start = GetTickCount();
+    EXPECT_EQ(Lines{}, Scanned(&outcome));
+    EXPECT_GE(GetTickCount() - start, 1500u);
+    EXPECT_EQ(0, outcome.result);
+    EXPECT_EQ((Rows{ { "Local Area Connection", "192.168.1.10" }, { "Wireless Network Connection", "10.0.0.23" } }),
+              IpconfigRows());
+    ExpectNoTemporaryFiles();
+}
+
+TEST_F(AddressScan, NoReportGivesAnEmptyTable)
+{
+    SetFakeIpconfigReport("");
+    Outcome outcome;
+    EXPECT_EQ(Lines{}, Scanned(&outcome));
+    EXPECT_EQ(0, outcome.result);
+    EXPECT_EQ(0, app.ipconfig.count);
+    ExpectNoTemporaryFiles();
+}
+
+TEST_F(AddressScan, FailuresShowTheirMessageAfterRemovingTheFiles)
+{
+    struct Case {
+        const char* fixture;
+        const char* message;
+        Rows rows;
+    } cases[] = {
+        { "ipconfig/name_500.txt", "question: A connection name is too long.", { { "Before", "10.0.0.1" } } },
+        { "ipconfig/address_500.txt", "question: An IP address is too long.", {} },
+        { "ipconfig/addresses_101.txt", "question: There are too many network cards.", {} },
+    };
+    for (const Case& c : cases) {
+        SetFakeIpconfigReport(FixturePath(c.fixture));
+        Outcome outcome;
+        EXPECT_EQ(Lines{ c.message }, Scanned(&outcome)) << c.fixture;
+        EXPECT_EQ(-9, outcome.result) << c.fixture;
+        if (c.rows.empty() && std::string(c.fixture).find("101") != std::string::npos)
+            EXPECT_EQ(100, app.ipconfig.count);
+        else
+            EXPECT_EQ(c.rows, IpconfigRows()) << c.fixture;
+        ExpectNoTemporaryFiles();
+    }
+}
+
+// The batch line and the command line quote their paths.
+TEST_F(AddressScan, TemporaryDirectoryWithSpaces)
+{
+    std::string spaced = MakeScratchDir("temp dir with spaces");
+    char oldTmp[MAX_PATH] = "", oldTemp[MAX_PATH] = "";
+    GetEnvironmentVariableA("TMP", oldTmp, sizeof oldTmp);
+    GetEnvironmentVariableA("TEMP", oldTemp, sizeof oldTemp);
+    SetEnvironmentVariableA("TMP", spaced.c_str());
+    SetEnvironmentVariableA("TEMP", spaced.c_str());
+    ASSERT_EQ(spaced, TempPath());
+
+    SetFakeIpconfigReport(FixturePath("ipconfig/win11_english.txt"));
+    Outcome outcome;
+    EXPECT_EQ(Lines{}, Scanned(&outcome));
+    EXPECT_EQ(0, outcome.result);
+    EXPECT_EQ((Rows{ { "Wi-Fi", "10.20.30.44" }, { "Ethernet 2", "10.20.31.9" } }), IpconfigRows());
+    ExpectNoTemporaryFiles();
+
+    SetFakeIpconfigReport(FixturePath("ipconfig/name_500.txt"));
+    EXPECT_EQ(Lines{ "question: A connection name is too long." }, Scanned(&outcome));
+    EXPECT_EQ(-9, outcome.result);
+    ExpectNoTemporaryFiles();
+
+    SetEnvironmentVariableA("TMP", oldTmp[0] ? oldTmp : nullptr);
+    SetEnvironmentVariableA("TEMP", oldTemp[0] ? oldTemp : nullptr);
+    RemoveDirectoryA(spaced.c_str());
+}
+
+// When the batch file cannot be written nothing runs, and a report left by
+// an interrupted scan is not taken for a new one.
+TEST_F(AddressScan, UnwritableBatchFileGivesAnEmptyTable)
+{
+    std::string temp = TempPath();
+    ASSERT_TRUE(CreateDirectoryA((temp + "NetGlawrun.bat").c_str(), nullptr));
+    std::string stale = ReadWholeFile(FixturePath("ipconfig/win10_english.txt").c_str());
+    FILE* report = fopen((temp + "NetGlawtxt").c_str(), "wb");
+    ASSERT_NE(nullptr, report);
+    fwrite(stale.data(), 1, stale.size(), report);
+    fclose(report);
+
+    SetFakeIpconfigReport(FixturePath("ipconfig/win10_english.txt"));
+    Outcome outcome;
+    EXPECT_EQ(Lines{}, Scanned(&outcome));
+    EXPECT_EQ(0, outcome.result);
+    EXPECT_EQ(0, app.ipconfig.count);
+    EXPECT_FALSE(FileExists(temp + "NetGlawtxt"));
+    RemoveDirectoryA((temp + "NetGlawrun.bat").c_str());
+}
+
+} // namespace
