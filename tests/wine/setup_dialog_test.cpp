@@ -443,6 +443,10 @@ TEST_F(SetupDialog, EscapeEnterAndF1LeaveItOpen)
         driver::PressKey(dialog, VK_RETURN);
         ASSERT_TRUE(driver::Settle(dialog)) << "Enter ended the dialog";
         ASSERT_TRUE(driver::PressF1(dialog));
+        // Typed keys come after posted messages: wait for the help itself.
+        DWORD start = GetTickCount();
+        while (help->Calls().size() < 3 && GetTickCount() - start < 5000)
+            Sleep(10);
         ASSERT_TRUE(driver::Settle(dialog)) << "F1 ended the dialog";
         EXPECT_TRUE(NoMessageBoxWithin(0));
         EXPECT_EQ(1, app.dialogOpen.load());

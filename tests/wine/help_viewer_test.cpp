@@ -1,0 +1,21 @@
+// OpenHelp with the system's own HTML Help library and no help file: the
+// library is found through its registered class, and nothing is reported.
+#include <gtest/gtest.h>
+#include "app/app_state.h"
+#include "dialogs/dialogs_win.h"
+#include "support/message_boxes.h"
+
+TEST(OpenHelpWithTheSystemViewer, MissingFileShowsNothingAndCarriesOn)
+{
+    ResetAppState();
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    snprintf(app.helpPath, sizeof app.helpPath, "%sno-such-folder-%lu\\NetGlow.chm", temp, GetTickCount());
+    ASSERT_EQ(nullptr, GetModuleHandleA("hhctrl.ocx"));
+    DWORD start = GetTickCount();
+    auto seen = RunAnsweringBoxes([](void*) { OpenHelp(); }, nullptr, {});
+    EXPECT_GE(GetTickCount() - start, 990u);
+    EXPECT_TRUE(seen.empty()) << seen[0].text;
+    EXPECT_NE(nullptr, GetModuleHandleA("hhctrl.ocx")) << "the library was not bound";
+    EXPECT_EQ(0, app.messageBoxOpen.load());
+}
