@@ -1,0 +1,155 @@
+// The whole adapter table build against the doubles: fake capture devices,
+// the fake ipconfig's report and registry keys seeded for control set 201.
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+#include "adapters/adapter_build_win.h"
+#include "app/app_state.h"
+#include "support/adapter_doubles.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const std::string CONTROL_SET = "SYSTEM\\ControlSet201";
+const std::string CLASS_KEY = CONTROL_SET + "\\Control\\Network\\{4D36E972-E325-11CE-BFC1-08002BE10318}";
+const std::string GUID0 = "{10000000-0000-0000-0000-000000000000}";
+const std::string GUID1 = "{20000000-0000-0000-0000-000000000000}";
+const std::string GUID2 = "{30000000-0000-0000-0000-000000000000}";
+
+struct Outcome {
+    int result = 0;
+};
+void Build(void* outcome) { static_cast<Outcome*>(outcome)->result = BuildAdapterTable(); }
+
+struct Entry {
+    std::string device, name, address;
+    bool operator==(const Entry& o) const { return device == o.device && name == o.name && address == o.address; }
+};
+std::ostream& operator<<(std::ostream& out, const Entry& e)
+{
+    return out << "{" << e.device << ", " << e.name << ", " << e.address << "}";
+}
+
+std::vector<Entry> Entries()
+{
+    std::vector<Entry> entries;
+    for (int i = 0; i < app.adapters.count; ++i)
+        entries.push_back({ app.adapters.deviceName[i], app.adapters.connectionName[i], app.adapters.ipv4Address[i] });
+    return entries;
+}
+
+std::string Device(const std::string& guid) { return "\\Device\\NPF_" + guid; }
+
+class AdapterBuild : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetAppState();
+        app.mainWindow = CreateRecordingWindow();
+        SaveSelectKey();
+        RemoveTree(CONTROL_SET);
+        ASSERT_TRUE(SeedDword("SYSTEM\\Select", "Current", 201));
+        SetFakeCaptureDevices({ "device=" + Device(GUID0), "device=" + Device(GUID1), "device=" + Device(GUID2) });
+        // Ethernet 192.168.178.24 and vEthernet (Default Switch) 172.21.240.1;
+        // Wi-Fi has no address.
+        SetFakeIpconfigReport(FixturePath("ipconfig/win10_english.txt"));
+    }
+    void TearDown() override
+    {
+        RemoveTree(CONTROL_SET);
+        RestoreSelectKey();
+        SetFakeIpconfigReport("");
+        DestroyWindow(app.mainWindow);
+    }
+    Lines Built(Outcome* outcome) { return Describe(RunRecording(Build, outcome)); }
+};
+
+TEST_F(AdapterBuild, OnlyTheSecondDeviceHasAnAddress)
+{
+    ASSERT_TRUE(SeedConnection(CLASS_KEY, GUID0, "Wi-Fi"));
+    ASSERT_TRUE(SeedConnection(CLASS_KEY, GUID1, "Ethernet"));
+    Outcome outcome;
+    EXPECT_EQ(Lines{}, Built(&outcome));
+    EXPECT_EQ(0, outcome.result);
+    EXPECT_EQ((std::vector<Entry>{ { Device(GUID1), "Ethernet", "192.168.178.24" } }), Entries());
+}
+
+TEST_F(AdapterBuild, FirstAndThirdKeepTheirOrder)
+{
+    ASSERT_TRUE(SeedConnection(CLASS_KEY, GUID0, "vEthernet (Default Switch)"));
+    ASSERT_TRUE(SeedConnection(CLASS_KEY, GUID1, "Wi-Fi"));
+    ASSERT_TRUE(SeedConnection(CLASS_KEY, GUID2, "Ethernet"));
+    Outcome outcome;
+    EXPECT_EQ(Lines{}, Built(&outcome));
+    EXPECT_EQ(0, outcome.result);
+    EXPECT_EQ((std::vector<Entry>{ { Device(GUID0), "vEthernet (Default Switch)", "172.21.240.1" },
+                                   { Device(GUID2), "Ethernet", "192.168.178.24" } }),
+              Entries());
+}
+
+TEST_F(AdapterBuild, NoAddressAtAllIsAnEmptyTable)
+{
+    ASSERT_TRUE(SeedConnection(CLASS_KEY, GUID1, "Wi-Fi"));
+    Outcome outcome;
+    EXPECT_EQ(Lines{}, Built(&outcome));
+    EXPECT_EQ(0, outcome.result);
+    EXPECT_EQ(0, app.adapters.count);
+}
+
+TEST_F(AdapterBuild, FailingStepsAndTheirResults)
+{
+    Outcome outcome;
+    // Step 1: no capture device.
+    SetFakeCaptureDevices({});
+    EXPECT_EQ(Lines{ "error: The network card which can be processed by WinPcap was not found.\n"
+                     " (administrator authority or XP compatibility mode may be necessity at NetGlow.)" },
+              Built(&outcome));
+    EXPECT_EQ(-8, outcome.result);
+
+    // Step 2: the scan fails; the missing network key would have shown its
+    // own message had steps 3 and 4 run.
+    SetFakeCaptureDevices({ "device=" + Device(GUID0) });
+    SetFakeIpconfigReport(FixturePath("ipconfig/name_500.txt"));
+    EXPECT_EQ(Lines{ "question: A connection name is too long." }, Built(&outcome));
+    EXPECT_EQ(-9, outcome.result);
+
+    // Step 3: no "Current" value.
+    SetFakeIpconfigReport(FixturePath("ipconfig/win10_english.txt"));
+    RemoveTree("SYSTEM\\Select");
+    ASSERT_TRUE(SeedKey("SYSTEM\\Select"));
+    EXPECT_EQ(Lines{ "question: Data was unacquirable from registry." }, Built(&outcome));
+    EXPECT_EQ(-8, outcome.result);
+
+    // Step 4: no network key; the table is left uncompacted.
+    ASSERT_TRUE(SeedDword("SYSTEM\\Select", "Current", 201));
+    SetFakeCaptureDevices({ "device=" + Device(GUID0), "device=" + Device(GUID1) });
+    EXPECT_EQ(Lines{ "question: Registry was not able to be opened." }, Built(&outcome));
+    EXPECT_EQ(-8, outcome.result);
+    EXPECT_EQ((std::vector<Entry>{ { Device(GUID0), "", "" }, { Device(GUID1), "", "" } }), Entries());
+}
+
+TEST(FindAdapterByName, ExactCaseSensitiveFirstMatch)
+{
+    ResetAppState();
+    const char* names[] = { "Ethernet", "Wi-Fi", "Ethernet", "" };
+    for (int i = 0; i < 4; ++i)
+        lstrcpynA(app.adapters.connectionName[i], names[i], ADAPTER_TEXT_SIZE);
+    struct Case {
+        int count;
+        const char* cardName;
+        int selected;
+    } cases[] = {
+        { 4, "Ethernet", 0 }, { 4, "Wi-Fi", 1 }, { 4, "wi-fi", -1 }, { 4, "Ethernet 2", -1 },
+        { 4, "", 3 }, { 3, "", -1 }, { 0, "Ethernet", -1 },
+    };
+    for (const Case& c : cases) {
+        app.adapters.count = c.count;
+        lstrcpynA(app.CardName, c.cardName, sizeof app.CardName);
+        app.selectedIndex = 7;
+        FindAdapterByName();
+        EXPECT_EQ(c.selected, app.selectedIndex.load()) << c.cardName << " in " << c.count;
+    }
+}
+
+} // namespace
