@@ -1,0 +1,33 @@
+// Without any wpcap.dll the listing fails with the library's absence as its
+// reason. Run in its own prefix with the capture library disabled.
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+#include "adapters/adapter_build_win.h"
+#include "adapters/capture_library_win.h"
+#include "app/app_state.h"
+#include "support/adapter_doubles.h"
+
+namespace {
+
+void Enumerate(void* result) { *static_cast<int*>(result) = EnumerateCaptureDevices(); }
+
+TEST(CaptureDevicesWithoutLibrary, ReasonStopCommandThenNoDevice)
+{
+    ResetAppState();
+    ASSERT_EQ(nullptr, GetCaptureLibrary()) << "a wpcap.dll was loaded; run with WINEDLLOVERRIDES=wpcap=";
+    app.mainWindow = CreateRecordingWindow();
+    app.adapters.count = 3;
+    int result = 0;
+    EXPECT_EQ((std::vector<std::string>{
+                  std::string("error: The error occurred with the pcap_findalldevs function.") + CAPTURE_LIBRARY_MISSING,
+                  "command 1016",
+                  "error: The network card which can be processed by WinPcap was not found.\n"
+                  " (administrator authority or XP compatibility mode may be necessity at NetGlow.)" }),
+              Describe(RunRecording(Enumerate, &result)));
+    EXPECT_EQ(-1, result);
+    EXPECT_EQ(0, app.adapters.count);
+    DestroyWindow(app.mainWindow);
+}
+
+} // namespace
