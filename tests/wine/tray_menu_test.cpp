@@ -1,0 +1,486 @@
+// The tray menu as the shell shows it (the real "#32768" popup, read while it
+// is open), its placement, and the ten commands.
+#include <gtest/gtest.h>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+#include "adapters/adapter_build_win.h"
+#include "app/app_state.h"
+#include "help_fake.h"
+#include "monitor/capture_win.h"
+#include "res/resource.h"
+#include "setup_driver.h"
+#include "support/message_boxes.h"
+#include "tray/tray_menu_win.h"
+
+namespace {
+
+const char ETHERNET_GUID[] = "{6E0B1A52-1C3D-4C8B-9A11-0F2E3D4C5B6A}";
+const char LAB_GUID[] = "{9F8E7D6C-5B4A-4392-8170-A1B2C3D4E5F6}";
+
+FakeHtmlHelp* help;
+
+struct Item {
+    UINT id;
+    std::string text;  // "-" for a separator
+    bool operator==(const Item& o) const { return id == o.id && text == o.text; }
+};
+std::ostream& operator<<(std::ostream& out, const Item& item) { return out << item.id << ':' << item.text; }
+
+// What the timer saw of the open menu.
+struct Seen {
+    bool shown = false;
+    RECT rect = {};
+    std::vector<Item> items;
+    int ticks = 0;
+};
+Seen seen;
+
+// The popup of the menu before may linger for a moment after it closed.
+HWND lastPopup;
+
+BOOL CALLBACK FindPopup(HWND window, LPARAM param)
+{
+    if (window == lastPopup)
+        return TRUE;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    char className[16] = "";
+    GetClassNameA(window, className, sizeof className);
+    if (pid == GetCurrentProcessId() && IsWindowVisible(window) && lstrcmpA(className, "#32768") == 0) {
+        *reinterpret_cast<HWND*>(param) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Runs inside the menu's own modal loop: read the open menu, then close it.
+void CALLBACK WatchMenu(HWND, UINT, UINT_PTR, DWORD)
+{
+    ++seen.ticks;
+    HWND popup = nullptr;
+    EnumWindows(FindPopup, reinterpret_cast<LPARAM>(&popup));
+    if (popup == nullptr) {
+        if (seen.ticks > 250)  // about 5 s: give up, never hang
+            EndMenu();
+        return;
+    }
+    HMENU menu = reinterpret_cast<HMENU>(SendMessageA(popup, MN_GETHMENU, 0, 0));
+    int count = GetMenuItemCount(menu);
+    if (count <= 0)
+        return;
+    lastPopup = popup;
+    seen.shown = true;
+    GetWindowRect(popup, &seen.rect);
+    for (int i = 0; i < count; ++i) {
+        MENUITEMINFOA info = { sizeof info };
+        char text[64] = "";
+        info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STRING | MIIM_STATE;
+        info.dwTypeData = text;
+        info.cch = sizeof text;
+        GetMenuItemInfoA(menu, i, TRUE, &info);
+        bool separator = (info.fType & MFT_SEPARATOR) != 0;
+        if (!separator)
+            EXPECT_EQ(0u, info.fState & (MFS_GRAYED | MFS_CHECKED)) << text;
+        seen.items.push_back({ info.wID, separator ? "-" : text });
+    }
+    EndMenu();
+}
+
+std::vector<UINT> commands;
+int closes;
+
+LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_COMMAND)
+        commands.push_back(static_cast<UINT>(wParam));
+    if (message == WM_CLOSE) {
+        ++closes;
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+HWND MakeWindow(const char* className, DWORD exStyle, DWORD style, RECT r, HWND parent)
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = TestWindowProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = className;
+    RegisterClassA(&wc);
+    return CreateWindowExA(exStyle, className, "", style, r.left, r.top, r.right - r.left,
+                           r.bottom - r.top, parent, nullptr, wc.hInstance, nullptr);
+}
+
+// The pointer moves through the display server: wait until it has arrived.
+bool MoveCursor(POINT to)
+{
+    if (!SetCursorPos(to.x, to.y))
+        return false;
+    DWORD start = GetTickCount();
+    POINT at = {};
+    while (GetCursorPos(&at) && (at.x != to.x || at.y != to.y)) {
+        if (GetTickCount() - start > 5000)
+            return false;
+        Sleep(10);
+    }
+    return true;
+}
+
+Seen Click(HWND window, LPARAM mouse, WPARAM icon = TRAY_ICON_ID)
+{
+    seen = Seen();
+    UINT_PTR timer = SetTimer(nullptr, 0, 20, WatchMenu);
+    OnTrayCallback(window, icon, mouse);
+    KillTimer(nullptr, timer);
+    return seen;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+int Count(const std::string& text, const std::string& what)
+{
+    int n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+class TrayMenu : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetAppState();
+        char base[MAX_PATH];
+        GetTempPathA(sizeof base, base);
+        char dir[MAX_PATH];
+        snprintf(dir, sizeof dir, "%stray-%lu-%lu\\", base, GetCurrentProcessId(), GetTickCount());
+        CreateDirectoryA(dir, nullptr);
+        folder = dir;
+        snprintf(app.logPath, sizeof app.logPath, "%sNetGlow.txt", dir);
+        snprintf(app.settingsPath, sizeof app.settingsPath, "%sNetGlow.ini", dir);
+        snprintf(app.helpPath, sizeof app.helpPath, "%sNetGlow.chm", dir);
+        window = MakeWindow("TrayMenuTestMain", 0, WS_OVERLAPPED, { 0, 0, 10, 10 }, nullptr);
+        app.mainWindow = window;
+        commands.clear();
+        closes = 0;
+    }
+    void TearDown() override
+    {
+        if (app.monitoring)
+            StopMonitoring();
+        DestroyWindow(window);
+    }
+    void WriteLog() { std::ofstream(app.logPath, std::ios::binary) << "line\r\n"; }
+
+    std::string folder;
+    HWND window = nullptr;
+};
+
+struct MenuCase {
+    int monitoring, logging;
+    bool logFile;
+    std::vector<Item> items;
+};
+
+TEST_F(TrayMenu, ShowsTheItemsOfEachState)
+{
+    const Item sep = { 0, "-" };
+    const std::vector<Item> tail = { { 1021, "Setup" }, { 1022, "Help" }, { 1023, "About" }, sep, { 1024, "Quit" } };
+    auto with = [&](std::vector<Item> head) { head.insert(head.end(), tail.begin(), tail.end()); return head; };
+    const MenuCase cases[] = {
+        { 0, 0, false, with({ { 1015, "Monitor start" }, sep }) },
+        { 0, 0, true, with({ { 1015, "Monitor start" }, sep, { 1019, "Log file View" }, { 1020, "Log file delete" }, sep }) },
+        { 1, 0, false, with({ { 1016, "Monitor stop" }, sep, { 1017, "Log preservation start" }, sep }) },
+        { 1, 1, false, with({ { 1016, "Monitor stop" }, sep, { 1018, "Log preservation stop" }, sep }) },
+        { 1, 1, true, with({ { 1016, "Monitor stop" }, sep, { 1018, "Log preservation stop" },
+                             { 1019, "Log file View" }, { 1020, "Log file delete" }, sep }) },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.monitoring << c.logging << c.logFile);
+        DeleteFileA(app.logPath);
+        if (c.logFile)
+            WriteLog();
+        app.monitoring = c.monitoring;
+        app.logging = c.logging;
+        for (LPARAM button : { WM_RBUTTONDOWN, WM_LBUTTONDOWN }) {
+            Seen s = Click(window, button);
+            ASSERT_TRUE(s.shown);
+            EXPECT_EQ(c.items, s.items);
+        }
+    }
+    app.monitoring = 0;
+}
+
+TEST_F(TrayMenu, OtherMouseMessagesAndIconsShowNothing)
+{
+    for (LPARAM mouse : { WM_MOUSEMOVE, WM_LBUTTONUP, WM_RBUTTONUP, WM_LBUTTONDBLCLK, WM_MBUTTONDOWN }) {
+        EXPECT_FALSE(Click(window, mouse).shown) << mouse;
+    }
+    EXPECT_FALSE(Click(window, WM_RBUTTONDOWN, TRAY_ICON_ID + 1).shown);
+}
+
+TEST_F(TrayMenu, NothingWhileADialogOrAMessageBoxIsOpen)
+{
+    app.dialogOpen = 1;
+    EXPECT_FALSE(Click(window, WM_RBUTTONDOWN).shown);
+    app.dialogOpen = 0;
+    app.messageBoxOpen = 1;
+    EXPECT_FALSE(Click(window, WM_LBUTTONDOWN).shown);
+    app.messageBoxOpen = 0;
+    EXPECT_TRUE(Click(window, WM_LBUTTONDOWN).shown);
+}
+
+TEST_F(TrayMenu, PostsANullMessageAfterTheMenu)
+{
+    MSG msg;
+    while (PeekMessageA(&msg, window, 0, 0, PM_REMOVE)) {}
+    ASSERT_TRUE(Click(window, WM_RBUTTONDOWN).shown);
+    bool sawNull = false;
+    while (PeekMessageA(&msg, window, 0, 0, PM_REMOVE))
+        sawNull = sawNull || msg.message == WM_NULL;
+    EXPECT_TRUE(sawNull);
+}
+
+struct PlaceCase {
+    const char* where;
+    RECT area;       // the notification area on screen; empty: no taskbar of ours
+    POINT cursor;
+    bool bottomAligned;
+    LONG edgeX, edgeY;  // the menu's left edge, and its bottom or top edge
+};
+
+TEST_F(TrayMenu, OpensBesideTheNotificationArea)
+{
+    const PlaceCase cases[] = {
+        { "bottom", { 600, 740, 1000, 768 }, { 520, 750 }, true, 520, 740 },
+        { "top", { 600, 0, 1000, 28 }, { 530, 10 }, false, 530, 28 },
+        { "left", { 0, 600, 60, 768 }, { 20, 700 }, true, 0, 600 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.where);
+        // A taskbar of our own, above the shell's: Wine's has no notification area window.
+        HWND taskbar = MakeWindow("Shell_TrayWnd", WS_EX_TOPMOST | WS_EX_TOOLWINDOW, WS_POPUP,
+                                  { 0, 0, 1, 1 }, nullptr);
+        RECT a = c.area;
+        MakeWindow("TrayNotifyWnd", 0, WS_CHILD, { 0, 0, 1, 1 }, taskbar);
+        MoveWindow(taskbar, a.left, a.top, a.right - a.left, a.bottom - a.top, FALSE);
+        MoveWindow(FindWindowExA(taskbar, nullptr, "TrayNotifyWnd", nullptr), 0, 0,
+                   a.right - a.left, a.bottom - a.top, FALSE);
+        SetWindowPos(taskbar, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        ASSERT_EQ(taskbar, FindWindowA("Shell_TrayWnd", nullptr));
+        ASSERT_TRUE(MoveCursor(c.cursor));
+        Seen s = Click(window, WM_RBUTTONDOWN);
+        DestroyWindow(taskbar);
+        ASSERT_TRUE(s.shown);
+        EXPECT_EQ(c.edgeX, s.rect.left);
+        EXPECT_EQ(c.edgeY, c.bottomAligned ? s.rect.bottom : s.rect.top);
+    }
+}
+
+TEST_F(TrayMenu, WithoutANotificationAreaOpensAtTheCursor)
+{
+    HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
+    ASSERT_EQ(nullptr, taskbar ? FindWindowExA(taskbar, nullptr, "TrayNotifyWnd", nullptr) : nullptr);
+    const struct { POINT cursor; bool bottomAligned; } cases[] = { { { 300, 700 }, true }, { { 310, 100 }, false } };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(MoveCursor(c.cursor));
+        Seen s = Click(window, WM_RBUTTONDOWN);
+        ASSERT_TRUE(s.shown);
+        EXPECT_EQ(c.cursor.x, s.rect.left);
+        EXPECT_EQ(c.cursor.y, c.bottomAligned ? s.rect.bottom : s.rect.top);
+    }
+}
+
+TEST_F(TrayMenu, LoggingAndLogFileCommands)
+{
+    OnCommand(window, CMD_LOG_START);
+    EXPECT_EQ(1, app.logging.load());
+    OnCommand(window, CMD_LOG_STOP);
+    EXPECT_EQ(0, app.logging.load());
+    WriteLog();
+    OnCommand(window, CMD_LOG_DELETE);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(app.logPath));
+    OnCommand(window, CMD_LOG_DELETE);  // nothing to delete: no message, no change
+    EXPECT_TRUE(NoMessageBoxWithin(0));
+    // Only whole ids count.
+    app.logging = 0;
+    EXPECT_EQ(0, OnCommand(window, MAKEWPARAM(CMD_LOG_START, 1)));
+    EXPECT_EQ(0, app.logging.load());
+}
+
+TEST_F(TrayMenu, HelpCommandOpensTheHelp)
+{
+    help->Reset();
+    OnCommand(window, CMD_HELP);
+    auto calls = help->Calls();
+    ASSERT_EQ(3u, calls.size());
+    EXPECT_EQ(std::string(app.helpPath), calls[0].file);
+    EXPECT_EQ(21000u, calls[2].data);
+}
+
+TEST_F(TrayMenu, AboutCommandRunsTheAboutBox)
+{
+    static HWND owner;
+    owner = window;
+    static int openWhileShown;
+    ASSERT_TRUE(driver::Drive("NetGlow", [] { OnCommand(owner, CMD_ABOUT); }, [](HWND dialog, void*) {
+        openWhileShown = app.dialogOpen;
+        EXPECT_EQ(owner, GetWindow(dialog, GW_OWNER));
+        driver::Click(dialog, IDOK);
+        EXPECT_TRUE(driver::WaitGone(dialog));
+    }));
+    EXPECT_EQ(1, openWhileShown);
+    EXPECT_EQ(0, app.dialogOpen.load());
+}
+
+// Adapters as the capture library, ipconfig and the registry give them.
+class TrayCommands : public TrayMenu {
+protected:
+    void SetUp() override
+    {
+        TrayMenu::SetUp();
+        calls = folder + "wpcap-calls.txt";
+        std::string control = folder + "wpcap-control.txt";
+        std::ofstream(control, std::ios::binary) << "device=\\Device\\NPF_" << ETHERNET_GUID << "\r\ndevice=\\Device\\NPF_"
+                                                 << LAB_GUID << "\r\ncalls=" << calls << "\r\n";
+        SetEnvironmentVariableA("NETGLOW_FAKE_WPCAP", control.c_str());
+        std::string report = std::string(getenv("NETGLOW_SOURCE_DIR")) + "/tests/fixtures/e2e/ipconfig_win10.txt";
+        SetEnvironmentVariableA("NETGLOW_FAKE_IPCONFIG", ("Z:" + report).c_str());
+        Seed({ { ETHERNET_GUID, "Ethernet" }, { LAB_GUID, "Lab Network" } });
+        lstrcpynA(app.CardName, "Lab Network", sizeof app.CardName);
+    }
+    void Seed(const std::vector<std::pair<const char*, const char*>>& adapters)
+    {
+        HKEY key;
+        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\Select", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                            nullptr) == ERROR_SUCCESS) {
+            DWORD current = 1;
+            RegSetValueExA(key, "Current", 0, REG_DWORD, reinterpret_cast<BYTE*>(&current), sizeof current);
+            RegCloseKey(key);
+        }
+        const std::string classPath =
+            "SYSTEM\\ControlSet001\\Control\\Network\\{4D36E972-E325-11CE-BFC1-08002BE10318}";
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet001\\Control\\Network");
+        for (const auto& adapter : adapters) {
+            std::string path = classPath + "\\" + adapter.first + "\\Connection";
+            if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                nullptr) == ERROR_SUCCESS) {
+                RegSetValueExA(key, "Name", 0, REG_SZ, reinterpret_cast<const BYTE*>(adapter.second),
+                               static_cast<DWORD>(strlen(adapter.second) + 1));
+                RegCloseKey(key);
+            }
+        }
+    }
+    int Opens(const char* guid) { return Count(ReadFile(calls), std::string("pcap_open_live \\Device\\NPF_") + guid); }
+    // The capture thread opens the device on its own time.
+    int OpensOnceStarted(const char* guid)
+    {
+        DWORD start = GetTickCount();
+        while (Opens(guid) == 0 && GetTickCount() - start < 5000)
+            Sleep(10);
+        return Opens(guid);
+    }
+
+    std::string calls;
+};
+
+TEST_F(TrayCommands, MonitorStartFindsTheSavedAdapterAndStopEndsIt)
+{
+    lstrcpynA(app.trayData.szTip, "before", sizeof app.trayData.szTip);
+    OnCommand(window, CMD_MONITOR_START);
+    EXPECT_EQ(1, app.monitoring.load());
+    EXPECT_EQ(1, app.selectedIndex.load());
+    EXPECT_EQ(1, OpensOnceStarted(LAB_GUID));
+    EXPECT_STREQ("before", app.trayData.szTip);
+    EXPECT_EQ(0, app.cardMissing.load());
+    app.logging = 1;
+    OnCommand(window, CMD_MONITOR_STOP);
+    EXPECT_EQ(0, app.monitoring.load());
+    EXPECT_EQ(0, app.logging.load());
+}
+
+TEST_F(TrayCommands, QuitStopsMonitoringThenCloses)
+{
+    OnCommand(window, CMD_MONITOR_START);
+    ASSERT_EQ(1, app.monitoring.load());
+    app.trayIconAdded = 1;
+    OnCommand(window, CMD_QUIT);
+    EXPECT_EQ(0, app.monitoring.load());
+    EXPECT_EQ(1, closes);
+}
+
+struct SetupCase {
+    const char* what;
+    bool nowOpt;
+    int button;
+    int opensAfter;
+};
+
+TEST_F(TrayCommands, SetupStopsMonitoringAndRestartsItOnce)
+{
+    const SetupCase cases[] = {
+        { "Cancel", false, IDC_SETUP_CANCEL, 1 },
+        { "OK, option off", false, IDC_SETUP_OK, 1 },
+        { "OK, option on", true, IDC_SETUP_OK, 1 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetUp();
+        app.NowOpt = c.nowOpt ? 1 : 0;
+        OnCommand(window, CMD_MONITOR_START);
+        ASSERT_EQ(1, app.monitoring.load());
+        app.logging = 1;
+        ASSERT_EQ(1, OpensOnceStarted(LAB_GUID));
+        DeleteFileA(calls.c_str());
+        static HWND owner;
+        static int button, monitoringWhileOpen;
+        owner = window;
+        button = c.button;
+        ASSERT_TRUE(driver::Drive("Setup", [] { OnCommand(owner, CMD_SETUP); }, [](HWND dialog, void*) {
+            monitoringWhileOpen = app.monitoring;
+            driver::Click(dialog, button);
+            EXPECT_TRUE(driver::WaitGone(dialog));
+        }));
+        EXPECT_EQ(0, monitoringWhileOpen);
+        EXPECT_EQ(1, app.monitoring.load());
+        EXPECT_EQ(0, app.logging.load());
+        EXPECT_EQ(c.opensAfter, OpensOnceStarted(LAB_GUID));
+        StopMonitoring();
+        EXPECT_EQ(c.opensAfter, Opens(LAB_GUID)) << "started twice";
+        TearDown();
+    }
+}
+
+TEST_F(TrayCommands, SetupDoesNotStartWhatWasNotRunning)
+{
+    static HWND owner;
+    owner = window;
+    ASSERT_TRUE(driver::Drive("Setup", [] { OnCommand(owner, CMD_SETUP); }, [](HWND dialog, void*) {
+        driver::Click(dialog, IDC_SETUP_CANCEL);
+        EXPECT_TRUE(driver::WaitGone(dialog));
+    }));
+    EXPECT_EQ(0, app.monitoring.load());
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    FakeHtmlHelp fake;
+    if (!fake.Installed()) {
+        fprintf(stderr, "the HtmlHelpA double is not in place\n");
+        return 1;
+    }
+    help = &fake;
+    return RUN_ALL_TESTS();
+}
