@@ -112,21 +112,23 @@ TEST_F(AddressScan, FailuresShowTheirMessageAfterRemovingTheFiles)
     struct Case {
         const char* fixture;
         const char* message;
-        Rows rows;
+        int count;
+        Rows firstRows;
     } cases[] = {
-        { "ipconfig/name_500.txt", "question: A connection name is too long.", { { "Before", "10.0.0.1" } } },
-        { "ipconfig/address_500.txt", "question: An IP address is too long.", {} },
-        { "ipconfig/addresses_101.txt", "question: There are too many network cards.", {} },
+        { "ipconfig/name_500.txt", "question: A connection name is too long.", 1, { { "Before", "10.0.0.1" } } },
+        { "ipconfig/address_500.txt", "question: An IP address is too long.", 0, {} },
+        { "ipconfig/addresses_101.txt", "question: There are too many network cards.", 100,
+          { { "Ethernet 1", "10.0.0.1" } } },
     };
     for (const Case& c : cases) {
         SetFakeIpconfigReport(FixturePath(c.fixture));
         Outcome outcome;
         EXPECT_EQ(Lines{ c.message }, Scanned(&outcome)) << c.fixture;
         EXPECT_EQ(-9, outcome.result) << c.fixture;
-        if (c.rows.empty() && std::string(c.fixture).find("101") != std::string::npos)
-            EXPECT_EQ(100, app.ipconfig.count);
-        else
-            EXPECT_EQ(c.rows, IpconfigRows()) << c.fixture;
+        EXPECT_EQ(c.count, app.ipconfig.count) << c.fixture;
+        Rows rows = IpconfigRows();
+        rows.resize(c.firstRows.size());
+        EXPECT_EQ(c.firstRows, rows) << c.fixture;
         ExpectNoTemporaryFiles();
     }
 }
@@ -135,9 +137,19 @@ TEST_F(AddressScan, FailuresShowTheirMessageAfterRemovingTheFiles)
 TEST_F(AddressScan, TemporaryDirectoryWithSpaces)
 {
     std::string spaced = MakeScratchDir("temp dir with spaces");
-    char oldTmp[MAX_PATH] = "", oldTemp[MAX_PATH] = "";
-    GetEnvironmentVariableA("TMP", oldTmp, sizeof oldTmp);
-    GetEnvironmentVariableA("TEMP", oldTemp, sizeof oldTemp);
+    struct RestoreTemp {
+        char tmp[MAX_PATH] = "", temp[MAX_PATH] = "";
+        RestoreTemp()
+        {
+            GetEnvironmentVariableA("TMP", tmp, sizeof tmp);
+            GetEnvironmentVariableA("TEMP", temp, sizeof temp);
+        }
+        ~RestoreTemp()
+        {
+            SetEnvironmentVariableA("TMP", tmp[0] ? tmp : nullptr);
+            SetEnvironmentVariableA("TEMP", temp[0] ? temp : nullptr);
+        }
+    } restore;
     SetEnvironmentVariableA("TMP", spaced.c_str());
     SetEnvironmentVariableA("TEMP", spaced.c_str());
     ASSERT_EQ(spaced, TempPath());
@@ -154,8 +166,6 @@ TEST_F(AddressScan, TemporaryDirectoryWithSpaces)
     EXPECT_EQ(-9, outcome.result);
     ExpectNoTemporaryFiles();
 
-    SetEnvironmentVariableA("TMP", oldTmp[0] ? oldTmp : nullptr);
-    SetEnvironmentVariableA("TEMP", oldTemp[0] ? oldTemp : nullptr);
     RemoveDirectoryA(spaced.c_str());
 }
 
