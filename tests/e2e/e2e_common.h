@@ -47,6 +47,17 @@ protected:
         EXPECT_EQ(0, ng.WaitForExit());
     }
     int Calls(const std::string& prefix) { return CountCalls(ng.wpcapCalls, prefix); }
+    // The capture thread reaches the library a moment after a command returns.
+    bool WaitForCalls(const std::string& prefix, int count, DWORD timeoutMs = 10000)
+    {
+        DWORD start = GetTickCount();
+        while (Calls(prefix) < count) {
+            if (GetTickCount() - start > timeoutMs)
+                return false;
+            Sleep(10);
+        }
+        return true;
+    }
 
     NetGlowProcess ng;
 };

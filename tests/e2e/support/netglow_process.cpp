@@ -173,6 +173,8 @@ HWND NetGlowProcess::WaitForMainWindow(DWORD timeoutMs)
         EnumWindows(FindNetGlowWindow, reinterpret_cast<LPARAM>(&search));
         if (search.found != nullptr) {
             window = search.found;
+            // Start-up is over once the program waits in its message loop.
+            WaitForInputIdle(process, timeoutMs);
             return window;
         }
         if (WaitForSingleObject(process, 20) != WAIT_TIMEOUT)
@@ -296,6 +298,8 @@ BOOL CALLBACK FindForeignBox(HWND window, LPARAM param)
     return TRUE;
 }
 
+// Icon handles are not comparable across processes, so compare what the
+// box shows on screen with each system icon drawn on the same background.
 UINT ForeignIconStyle(HWND box)
 {
     HWND iconControl = GetDlgItem(box, 0x0014);
@@ -303,15 +307,46 @@ UINT ForeignIconStyle(HWND box)
         iconControl = GetDlgItem(box, 0x0440); // Wine's number for it
     if (iconControl == nullptr)
         return 0;
-    // The system icons are shared between processes of a session.
-    HICON shown = reinterpret_cast<HICON>(SendMessageA(iconControl, STM_GETICON, 0, 0));
+    RECT rect;
+    GetWindowRect(iconControl, &rect);
+    const int size = 32;
+    HDC screen = GetDC(nullptr);
+    HDC shown = CreateCompatibleDC(screen);
+    HBITMAP shownBitmap = CreateCompatibleBitmap(screen, size, size);
+    HGDIOBJ oldShown = SelectObject(shown, shownBitmap);
+    BitBlt(shown, 0, 0, size, size, screen, rect.left, rect.top, SRCCOPY);
+    COLORREF background = GetPixel(shown, 0, 0);
+
+    HDC drawn = CreateCompatibleDC(screen);
+    HBITMAP drawnBitmap = CreateCompatibleBitmap(screen, size, size);
+    HGDIOBJ oldDrawn = SelectObject(drawn, drawnBitmap);
     struct { LPCSTR id; UINT style; } icons[] = {
         { IDI_HAND, MB_ICONERROR }, { IDI_QUESTION, MB_ICONQUESTION }, { IDI_ASTERISK, MB_ICONINFORMATION },
     };
-    for (auto& icon : icons)
-        if (shown != nullptr && LoadIconA(nullptr, icon.id) == shown)
-            return icon.style;
-    return 0;
+    UINT style = 0;
+    for (auto& icon : icons) {
+        HBRUSH brush = CreateSolidBrush(background);
+        RECT all = { 0, 0, size, size };
+        FillRect(drawn, &all, brush);
+        DeleteObject(brush);
+        DrawIconEx(drawn, 0, 0, LoadIconA(nullptr, icon.id), size, size, 0, nullptr, DI_NORMAL);
+        int same = 0;
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x)
+                same += GetPixel(drawn, x, y) == GetPixel(shown, x, y);
+        if (same == size * size) {
+            style = icon.style;
+            break;
+        }
+    }
+    SelectObject(drawn, oldDrawn);
+    DeleteObject(drawnBitmap);
+    DeleteDC(drawn);
+    SelectObject(shown, oldShown);
+    DeleteObject(shownBitmap);
+    DeleteDC(shown);
+    ReleaseDC(nullptr, screen);
+    return style;
 }
 } // namespace
 
@@ -326,7 +361,12 @@ bool WaitForForeignMessageBox(DWORD processId, ForeignMessageBox* box, DWORD tim
             GetDlgItemTextA(search.found, 0xFFFF, text, sizeof text);
             box->window = search.found;
             box->text = text;
+            // The box may still be painting; look again for a moment.
             box->iconStyle = ForeignIconStyle(search.found);
+            for (int retry = 0; retry < 50 && box->iconStyle == 0; ++retry) {
+                Sleep(20);
+                box->iconStyle = ForeignIconStyle(search.found);
+            }
             box->threadId = GetWindowThreadProcessId(search.found, nullptr);
             return true;
         }
