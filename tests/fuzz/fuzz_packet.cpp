@@ -1,0 +1,157 @@
+// The per-packet path of the capture thread, less the Win32 effects: a frame
+// of any length and content, a capture time of any value, logging on or off.
+// Checks that no byte beyond the captured length is read (the frame sits in
+// a heap block of exactly its length) and that every log line is well formed.
+//
+// Input: 1 byte of options, 8 bytes of capture seconds, then the frame.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include "monitor/connection_log.h"
+#include "monitor/packet_text.h"
+#include "res/resource.h"
+
+namespace {
+
+const size_t kEthernetHeader = 14;
+
+void Fail(const char* what, const char* text)
+{
+    std::fprintf(stderr, "fuzz_packet: %s: [%s]\n", what, text);
+    std::abort();
+}
+
+bool IsDigits(const char* p, size_t n)
+{
+    for (size_t i = 0; i < n; ++i)
+        if (p[i] < '0' || p[i] > '9')
+            return false;
+    return true;
+}
+
+// "%d.%d.%d.%d" with each part 0-255, or the IPv6 form of the given tail.
+bool IsAddress(const char* text, int version, bool source)
+{
+    size_t n = std::strlen(text);
+    if (version == 6) {
+        if (n != (source ? 46u : 44u))
+            return false;
+        for (size_t i = 0; i < 39; ++i) {
+            char c = text[i];
+            bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+            if (i % 5 == 4 ? c != ':' : !hex)
+                return false;
+        }
+        if (std::strncmp(text + 39, " % ", 3) != 0)
+            return false;
+        return source ? std::strspn(text + 42, "0123456789abcdef") == 4
+                      : std::strcmp(text + 42, "xx") == 0;
+    }
+    int parts[4];
+    char end;
+    if (std::sscanf(text, "%d.%d.%d.%d%c", &parts[0], &parts[1], &parts[2], &parts[3], &end) != 4)
+        return false;
+    for (int part : parts)
+        if (part < 0 || part > 255)
+            return false;
+    return std::strspn(text, "0123456789.") == n;
+}
+
+void CheckLine(const char* line, size_t length, const char* timeText, const PacketSummary& summary,
+               const PacketDetail& detail)
+{
+    if (length == 0 || length != std::strlen(line) || line[length - 1] != '\n')
+        Fail("line not written whole", line);
+    char expected[PACKET_LINE_SIZE * 2];
+    int n = std::snprintf(expected, sizeof expected,
+                          "Time=%s\t%s\tIPv%d\tProtocol=%s\tPort=%s\tSend Address=%s\tRecv Address=%s\n",
+                          timeText, summary.direction, summary.ipVersion, detail.protocolText,
+                          detail.portText, summary.sourceText, detail.destinationText);
+    if (n < 0 || static_cast<size_t>(n) != length || std::strcmp(expected, line) != 0)
+        Fail("line differs from its format", line);
+    if (!IsAddress(detail.destinationText, summary.ipVersion, false))
+        Fail("destination", detail.destinationText);
+    const char* protocol = detail.protocolText;
+    if (std::strcmp(protocol, "TCP") != 0 && std::strcmp(protocol, "UDP") != 0
+        && !(IsDigits(protocol, std::strlen(protocol)) && std::atoi(protocol) <= 255
+             && std::atoi(protocol) != 6 && std::atoi(protocol) != 17))
+        Fail("protocol", protocol);
+    const char* port = detail.portText;
+    if (IsDigits(port, std::strlen(port))) {
+        long value = std::strtol(port, nullptr, 10);
+        if (value > 65535 || ServiceNameOf(static_cast<unsigned>(value), protocol) != nullptr
+            || (port[0] == '0' && port[1] != '\0'))
+            Fail("port", port);
+    } else if (std::strspn(port, "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789") != std::strlen(port)
+               || port[0] == '\0') {
+        Fail("port name", port);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 9)
+        return 0;
+    const uint8_t options = data[0];
+    int64_t rawSeconds;
+    std::memcpy(&rawSeconds, data + 1, sizeof rawSeconds);
+    const bool logging = options & 1;
+    const char* adapter = (options & 2) ? "192.168.1.10" : ((options & 4) ? nullptr : "0.0.0.0");
+    const int32_t colorSend = (options >> 3) & 3;
+    const int32_t colorRecv = (options >> 5) & 3;
+
+    // The frame in a block of exactly its captured length.
+    size_t captured = size - 9;
+    unsigned char* frame = static_cast<unsigned char*>(std::malloc(captured ? captured : 1));
+    if (captured)
+        std::memcpy(frame, data + 9, captured);
+
+    // Capture time: real captures hold 32-bit seconds; any 64-bit value
+    // must still give a terminated text.
+    time_t seconds = (options & 0x80) ? static_cast<time_t>(static_cast<int32_t>(rawSeconds))
+                                      : static_cast<time_t>(rawSeconds);
+    struct tm local;
+    char timeText[PACKET_TIME_SIZE];
+    std::memset(timeText, 0x55, sizeof timeText);
+    if (localtime_r(&seconds, &local) != nullptr)
+        FormatPacketTime(local, timeText, sizeof timeText);
+    else
+        std::strcpy(timeText, "0000/00/00 00:00:00");
+    if (std::memchr(timeText, '\0', sizeof timeText) == nullptr)
+        Fail("time text unterminated", "");
+    if (local.tm_year >= -1900 && local.tm_year <= 8099 && std::strlen(timeText) != 19)
+        Fail("time text", timeText);
+
+    size_t skipped = captured < kEthernetHeader ? captured : kEthernetHeader;
+    const unsigned char* ipView = frame + skipped;
+    size_t ipLength = captured - skipped;
+
+    PacketSummary summary;
+    SummarizePacket(ipView, ipLength, adapter, colorSend, colorRecv, &summary);
+    if (summary.ipVersion != 4 && summary.ipVersion != 6)
+        Fail("version", "");
+    if (!IsAddress(summary.sourceText, summary.ipVersion, true))
+        Fail("source", summary.sourceText);
+    bool send = (adapter != nullptr && std::strcmp(summary.sourceText, adapter) == 0)
+                || std::strcmp(summary.sourceText, "127.0.0.1") == 0;
+    if (std::strcmp(summary.direction, send ? "SEND" : "RECV") != 0)
+        Fail("direction", summary.direction);
+    if (summary.iconId != ((send ? colorSend : colorRecv) == 1 ? ICON_RED : ICON_YELLOW))
+        Fail("icon", summary.direction);
+
+    if (logging) {
+        PacketDetail detail;
+        DescribePacket(ipView, ipLength, &detail);
+        char line[PACKET_LINE_SIZE];
+        size_t length = FormatLogLine(timeText, summary, detail, line, sizeof line);
+        CheckLine(line, length, timeText, summary, detail);
+        if (!AppendConnectionLog("/dev/null", line, length))
+            Fail("append", line);
+    }
+    std::free(frame);
+    return 0;
+}
