@@ -31,10 +31,10 @@ void RemoveRestoreCommands(HWND window)
 void RegisterTrayIcon(HWND window)
 {
     for (int32_t attempt = 0; attempt < app.WaitCount; ++attempt) {
+        // LoadIconA hands out the module's shared icon, which must not be
+        // destroyed: the tray record keeps using it.
         HICON icon = LoadIconA(app.instance, MAKEINTRESOURCEA(ICON_STOPPED));
         BOOL added = TrayIconAdd(window, TRAY_ICON_ID, TRAY_CALLBACK_MESSAGE, icon, app.caption);
-        if (icon != nullptr)
-            DestroyIcon(icon);
         if (added)
             break;
         if (attempt == app.WaitCount - 1) {

@@ -1,4 +1,4 @@
-// Part 3.3: the lamp timer. Armed from the capture thread for every packet and
+// The lamp timer. Armed from the capture thread for every packet and
 // cancelled by StopMonitoring on the GUI thread; it belongs to the main window,
 // so its WM_TIMER reaches MainWindowProc, which hands it to OnLampTimer.
 #include "monitor/lamp_win.h"
@@ -19,16 +19,21 @@ void ArmLampTimer(HWND window, UINT milliseconds)
     }
 }
 
-LRESULT OnLampTimer(HWND, WPARAM timerId, LPARAM)
+LRESULT OnLampTimer(HWND window, WPARAM timerId, LPARAM)
 {
     if (timerId != LAMP_TIMER_ID)
         return 0;
     // The flag is taken from 1 to 0 before the idle image is set, in one step.
-    // Clearing it after the image (the order of Part 3.3's text) would let a
-    // packet that re-arms in between be forgotten: its colour would stay,
-    // with the flag 0, and its own expiry would then do nothing.
+    // Clearing it after the image would let a packet that re-arms in between
+    // be forgotten: its colour would stay, with the flag 0, and its own expiry
+    // would then do nothing.
     int32_t armed = 1;
-    if (app.lampTimerArmed.compare_exchange_strong(armed, 0))
+    if (app.lampTimerArmed.compare_exchange_strong(armed, 0)) {
+        // Window timers repeat; a lamp that went out must not keep waking the
+        // program 50 times a second. A packet that re-armed meanwhile set its
+        // colour before its timer, so killing here can never leave it lit.
+        KillTimer(window, LAMP_TIMER_ID);
         TrayIconSetImage(ICON_IDLE);
+    }
     return 0;
 }

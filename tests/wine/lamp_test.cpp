@@ -147,6 +147,17 @@ TEST_F(Lamp, OnePacketLightsTheLampThenIdleAfterTimeoutP)
     std::printf("one packet, TimeoutP 20: idle after %.1f ms\n", after);
 }
 
+TEST_F(Lamp, LampThatWentOutStopsWakingTheWindow)
+{
+    DeliverFrame(Received(), kSeconds);
+    ASSERT_TRUE(PumpUntil(LampIsIdle, nullptr, 2000));
+    int expiries = timerLog.lampTimers;
+    // A repeating timer left running would arrive about ten times here.
+    PumpMessagesFor(200);
+    EXPECT_EQ(expiries, timerLog.lampTimers);
+    EXPECT_EQ(LampIcon(ICON_IDLE), app.trayData.hIcon);
+}
+
 TEST_F(Lamp, PacketFromAnotherThreadArmsTheWindowsTimer)
 {
     CaptureRun run;
