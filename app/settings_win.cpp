@@ -1,4 +1,4 @@
-// Part 1.1: the settings file, section "Option", read and written only through
+// The settings file, section "Option", read and written only through
 // the profile functions with the full settingsPath.
 #include "app/settings_win.h"
 #include <cstring>

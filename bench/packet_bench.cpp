@@ -1,4 +1,4 @@
-// The per-packet path (Part 3.1, portable part) over a recorded frame mix:
+// The per-packet path (its portable part) over a recorded frame mix:
 // time text, source text, direction and icon for every frame (logging off),
 // and in addition the protocol, port and destination texts and the log line
 // appended to a real file, opened and closed for every line (logging on).

@@ -1,4 +1,4 @@
-// The connection log (Part 3.1): one line appended per logged packet.
+// The connection log: one line appended per logged packet.
 #pragma once
 #include <cstddef>
 

@@ -1,4 +1,4 @@
-// The texts of one captured packet (Part 3.1): time, addresses, direction,
+// The texts of one captured packet: time, addresses, direction,
 // protocol, port, the lamp icon and the connection-log line. Portable: no
 // Windows types; ClassifyPacket (packet_win.cpp) feeds it from AppState.
 //

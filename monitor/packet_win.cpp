@@ -1,4 +1,4 @@
-// Part 3.1 on the capture thread: one frame's time, classification, log line,
+// The packet path on the capture thread: one frame's time, classification, log line,
 // lamp icon and timer. Fixed buffers only; nothing here allocates memory
 // (opening the log file aside).
 #include "monitor/packet_win.h"

@@ -1,4 +1,4 @@
-// Part 4.1: the notification-area icon. Every store into trayData and the send
+// The notification-area icon. Every store into trayData and the send
 // that follows it happen under one lock, so that the capture thread's image
 // changes and the GUI thread's changes never mix in one record: each call
 // delivers its own image or tip.

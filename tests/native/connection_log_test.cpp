@@ -1,4 +1,4 @@
-// Part 3.1: the connection log appends one line per call, creating the file.
+// The connection log appends one line per call, creating the file.
 #include <gtest/gtest.h>
 #include <cstdio>
 #include <fstream>

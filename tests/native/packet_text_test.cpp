@@ -1,4 +1,4 @@
-// Part 3.1 texts, direction and icon of single frames, checked byte for byte.
+// The packet texts, direction and icon of single frames, checked byte for byte.
 // Every frame lives in a heap block of exactly its captured size, so that
 // AddressSanitizer catches any read beyond the captured length.
 #include <gtest/gtest.h>

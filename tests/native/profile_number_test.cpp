@@ -1,4 +1,4 @@
-// Part 1.1: the text-to-number rule of the settings file and the decimal form
+// The text-to-number rule of the settings file and the decimal form
 // that is written back.
 #include <gtest/gtest.h>
 #include <cstdint>

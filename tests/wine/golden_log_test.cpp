@@ -1,7 +1,7 @@
-// Part 3.1 end to end on recorded traffic: tests/fixtures/golden.pcap replayed
+// The packet path end to end on recorded traffic: tests/fixtures/golden.pcap replayed
 // frame by frame through OnPacket, with logging on and the time zone UTC,
 // writes exactly tests/fixtures/golden.log (made by make_golden_pcap.py from
-// the rules of Part 3.1, independently of this code).
+// the log format's rules, independently of this code).
 #include <gtest/gtest.h>
 #include <pcap/pcap.h>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-// Part 3.3 under Wine: the lamp timer of a real window and a real message
+// The lamp under Wine: the lamp timer of a real window and a real message
 // loop, with the icon in Wine's notification area. The lamp is watched through
 // app.trayData.hIcon, the handle TrayIconSetImage stored last.
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-// Part 3.1 under Wine: OnPacket writes the real connection log through the
+// The packet path under Wine: OnPacket writes the real connection log through the
 // C run-time's text mode, and lights the lamp whatever happens to the log.
 #include <gtest/gtest.h>
 #include <ctime>

@@ -1,4 +1,4 @@
-// Part 1.1 under Wine: the settings file byte for byte after each scenario,
+// The settings store under Wine: the settings file byte for byte after each scenario,
 // written through Wine's own profile functions (which end lines with CRLF).
 #include <gtest/gtest.h>
 #include <string>

@@ -1,4 +1,4 @@
-// Part 4.1 under Wine: the records that reach Shell_NotifyIconA, watched
+// The tray icon under Wine: the records that reach Shell_NotifyIconA, watched
 // through the test program's own import of it and passed on to Wine's
 // notification area.
 #include <gtest/gtest.h>
