@@ -1,0 +1,1 @@
+IDH_SETUP=setup.htm

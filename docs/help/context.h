@@ -1,0 +1,1 @@
+#define IDH_SETUP 21000
