@@ -117,6 +117,7 @@ bool NetGlowProcess::Start()
     std::string exe = folder + "NetGlow.exe";
     if (!CopyFileA(BuildPath("NetGlow.exe").c_str(), exe.c_str(), FALSE))
         return false;
+    CopyFileA(BuildPath("NetGlow.chm").c_str(), (folder + "NetGlow.chm").c_str(), FALSE);
     if (!FileExists(wpcapControl))
         WriteWholeFile(wpcapControl, "");
     SetEnvironmentVariableA("NETGLOW_FAKE_WPCAP", wpcapControl.c_str());
@@ -234,17 +235,39 @@ int VisibleLamp()
         { ICON_STOPPED, RGB(128, 0, 128) }, { ICON_IDLE, RGB(0, 0, 255) },
         { ICON_YELLOW, RGB(255, 255, 0) }, { ICON_RED, RGB(255, 0, 0) },
     };
+    // One copy of the corner, then a scan of memory: a lit lamp shows for
+    // only a few milliseconds, too short for pixel-by-pixel reads.
+    const int cornerWidth = 160;
+    const int cornerHeight = 40;
     int width = GetSystemMetrics(SM_CXSCREEN);
     int height = GetSystemMetrics(SM_CYSCREEN);
     HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info;
+    ZeroMemory(&info, sizeof info);
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = cornerWidth;
+    info.bmiHeader.biHeight = -cornerHeight;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, cornerWidth, cornerHeight, screen, width - cornerWidth, height - cornerHeight, SRCCOPY);
+    GdiFlush();
     int counts[4] = { 0, 0, 0, 0 };
-    for (int y = height - 40; y < height; ++y)
-        for (int x = width - 160; x < width; ++x) {
-            COLORREF pixel = GetPixel(screen, x, y);
-            for (int i = 0; i < 4; ++i)
-                if (pixel == lamps[i].body)
-                    ++counts[i];
-        }
+    const DWORD* pixels = static_cast<const DWORD*>(bits);
+    for (int i = 0; i < cornerWidth * cornerHeight; ++i) {
+        DWORD bgr = pixels[i] & 0xFFFFFF; // 0x00RRGGBB in a 32-bit DIB
+        COLORREF pixel = RGB((bgr >> 16) & 0xFF, (bgr >> 8) & 0xFF, bgr & 0xFF);
+        for (int lamp = 0; lamp < 4; ++lamp)
+            if (pixel == lamps[lamp].body)
+                ++counts[lamp];
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     int best = 0;
     for (int i = 1; i < 4; ++i)
@@ -261,7 +284,7 @@ bool WaitForLamp(int icon, DWORD timeoutMs)
             return true;
         if (GetTickCount() - start > timeoutMs)
             return false;
-        Sleep(20);
+        Sleep(2);
     }
 }
 

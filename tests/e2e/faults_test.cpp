@@ -1,0 +1,437 @@
+// NetGlow.exe under faults of its surroundings: the connection log and the
+// settings file taken away or locked, the capture device vanishing, the
+// interface report missing, the registry damaged, the notification area
+// forgetting the icon. Each fault has its outcome: a message, or silence;
+// and whatever was already written stays intact.
+#include <aclapi.h>
+#include <shellapi.h>
+#include <sstream>
+#include "e2e_common.h"
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(at)); // a cut line: never a whole one
+            break;
+        }
+        lines.push_back(text.substr(at, end + 1 - at));
+        at = end + 1;
+    }
+    return lines;
+}
+
+std::string Traffic() { return SourcePath("tests\\fixtures\\e2e\\traffic.pcap"); }
+std::vector<std::string> Cycle()
+{
+    return Lines(ReadWholeFile(SourcePath("tests\\fixtures\\e2e\\traffic_expected.log")));
+}
+
+// The replayed traffic without end, one frame every few milliseconds.
+std::string EndlessTraffic(unsigned gapUs = 3000)
+{
+    return "replay=" + Traffic() + "\r\nreplay_repeat=1000000\r\nreplay_gap_us="
+           + std::to_string(gapUs) + "\r\n";
+}
+
+// Whole lines of the replayed cycle, each following the one before it.
+::testing::AssertionResult IsRunOfCycle(const std::string& text)
+{
+    std::vector<std::string> cycle = Cycle();
+    std::vector<std::string> lines = Lines(text);
+    if (lines.empty())
+        return ::testing::AssertionSuccess();
+    size_t start = cycle.size();
+    for (size_t k = 0; k < cycle.size(); ++k)
+        if (cycle[k] == lines[0])
+            start = k;
+    if (start == cycle.size())
+        return ::testing::AssertionFailure() << "first line is no line of the traffic: " << lines[0];
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (lines[i] != cycle[(start + i) % cycle.size()])
+            return ::testing::AssertionFailure() << "line " << i << " out of order or cut: [" << lines[i] << "]";
+    return ::testing::AssertionSuccess();
+}
+
+size_t LineCount(const std::string& path)
+{
+    std::string text = ReadWholeFile(path);
+    size_t n = 0;
+    for (char c : text)
+        n += c == '\n';
+    return n;
+}
+
+bool WaitForLogLines(const std::string& path, size_t lines, DWORD timeoutMs = 15000)
+{
+    DWORD start = GetTickCount();
+    while (LineCount(path) < lines) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(10);
+    }
+    return true;
+}
+
+// Packets keep arriving: the lamp shows both colours of the mixed traffic.
+bool LampFlickers()
+{
+    return WaitForLamp(ICON_RED) && WaitForLamp(ICON_YELLOW) && WaitForLamp(ICON_RED);
+}
+
+// The program may hold the log open for a moment while it appends a line.
+template <typename F> bool Retry(F attempt, DWORD timeoutMs = 5000)
+{
+    DWORD start = GetTickCount();
+    while (!attempt()) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(1);
+    }
+    return true;
+}
+
+// Whether a read-only file still opens for writing here: under Wine run as
+// root, it does (the attribute maps to Unix modes, which root passes).
+bool ReadOnlyIsEnforced(const std::string& path)
+{
+    HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return true;
+    CloseHandle(file);
+    return false;
+}
+
+const char kReadOnlyNotEnforced[] =
+    "a read-only file stays writable here (Wine run as root): the fault cannot be provoked";
+
+// No lamp on screen for the whole time (a watch, not a wait).
+bool StaysInvisible(DWORD ms)
+{
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms)
+        if (VisibleLamp() != 0)
+            return false;
+    return true;
+}
+
+std::string TempPath(const char* name)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    return std::string(temp) + name;
+}
+
+class Faults : public E2E {
+protected:
+    // Logging on from the first frame of a run on "Ethernet".
+    void StartLogging(const std::string& control)
+    {
+        SetControl(control);
+        StartWith(StandardKeys("Ethernet", "0", "0"));
+        ASSERT_TRUE(ng.Command(CMD_LOG_START));
+        ASSERT_TRUE(ng.Command(CMD_MONITOR_START));
+    }
+};
+
+} // namespace
+
+TEST_F(Faults, LogDeletedWhileLoggingComesBackWithTheNextLines)
+{
+    StartLogging(EndlessTraffic());
+    ASSERT_TRUE(WaitForLogLines(ng.logPath, 20));
+    ASSERT_TRUE(Retry([&] { return DeleteFileA(ng.logPath.c_str()) != 0; }));
+    ASSERT_TRUE(WaitForLogLines(ng.logPath, 20));
+    ASSERT_TRUE(ng.Command(CMD_MONITOR_STOP));
+    std::string log = ReadWholeFile(ng.logPath);
+    EXPECT_TRUE(IsRunOfCycle(log));
+    EXPECT_TRUE(NoForeignMessageBoxWithin(ng.processId, 300));
+    Quit();
+}
+
+// A log that cannot be opened loses the lines meanwhile, silently, and keeps
+// every byte it had; once it can be opened again whole lines follow.
+class BlockedLog : public Faults {
+protected:
+    template <typename Block, typename Unblock, typename Probe = bool (*)()>
+    void Check(Block block, Unblock unblock, Probe probe = [] { return true; })
+    {
+        StartLogging(EndlessTraffic());
+        ASSERT_TRUE(WaitForLogLines(ng.logPath, 20));
+        ASSERT_TRUE(Retry(block));
+        if (!probe()) {
+            unblock();
+            ng.Command(CMD_MONITOR_STOP);
+            Quit();
+            GTEST_SKIP() << kReadOnlyNotEnforced;
+        }
+        // Lines that were being written when the block came are finished.
+        ASSERT_TRUE(LampFlickers());
+        std::string before = ReadWholeFile(ng.logPath);
+        ASSERT_TRUE(LampFlickers()); // the lamp goes on regardless
+        EXPECT_TRUE(before == ReadWholeFile(ng.logPath)) << "the log changed while blocked";
+        EXPECT_TRUE(IsRunOfCycle(before));
+        EXPECT_TRUE(NoForeignMessageBoxWithin(ng.processId, 300));
+        EXPECT_TRUE(ng.Answers());
+
+        ASSERT_TRUE(unblock());
+        size_t lines = Lines(before).size();
+        ASSERT_TRUE(WaitForLogLines(ng.logPath, lines + 20));
+        ASSERT_TRUE(ng.Command(CMD_MONITOR_STOP));
+        std::string after = ReadWholeFile(ng.logPath);
+        ASSERT_TRUE(before == after.substr(0, before.size())) << "the log lost or changed bytes";
+        EXPECT_TRUE(IsRunOfCycle(after.substr(before.size())));
+        Quit();
+    }
+};
+
+TEST_F(BlockedLog, ReadOnlyLogLosesLinesSilentlyAndKeepsItsContent)
+{
+    Check([&] { return SetFileAttributesA(ng.logPath.c_str(), FILE_ATTRIBUTE_READONLY) != 0; },
+          [&] { return SetFileAttributesA(ng.logPath.c_str(), FILE_ATTRIBUTE_NORMAL) != 0; },
+          [&] { return ReadOnlyIsEnforced(ng.logPath); });
+}
+
+TEST_F(BlockedLog, LogLockedByAnotherProcessLosesLinesSilentlyAndKeepsItsContent)
+{
+    HANDLE lock = INVALID_HANDLE_VALUE;
+    Check([&] {
+              lock = CreateFileA(ng.logPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+              return lock != INVALID_HANDLE_VALUE;
+          },
+          [&] { return CloseHandle(lock) != 0; });
+}
+
+TEST_F(BlockedLog, LogFolderMissingLosesLinesSilentlyAndLoggingResumes)
+{
+    std::string folder = ng.folder.substr(0, ng.folder.size() - 1);
+    std::string moved = folder + "-away";
+    Check([&] { return MoveFileA(folder.c_str(), moved.c_str()) != 0; },
+          [&] { return MoveFileA(moved.c_str(), folder.c_str()) != 0; });
+}
+
+TEST_F(Faults, ReadOnlySettingsFileIsLeftAsItWasAtQuit)
+{
+    // A save would rewrite "020" as "20": the file shows whether one happened.
+    Keys keys = StandardKeys("Ethernet", "0", "0");
+    keys.back().second = "020";
+    StartWith(keys);
+    ASSERT_TRUE(SetFileAttributesA(ng.settingsPath.c_str(), FILE_ATTRIBUTE_READONLY));
+    if (!ReadOnlyIsEnforced(ng.settingsPath)) {
+        SetFileAttributesA(ng.settingsPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+        Quit();
+        GTEST_SKIP() << kReadOnlyNotEnforced;
+    }
+    ng.Command(CMD_QUIT);
+    EXPECT_TRUE(NoForeignMessageBoxWithin(ng.processId, 500));
+    EXPECT_EQ(0, ng.WaitForExit());
+    SetFileAttributesA(ng.settingsPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(SettingsFile(keys), ReadWholeFile(ng.settingsPath));
+}
+
+TEST_F(Faults, WritableSettingsFileIsSavedAtQuit)
+{
+    // The counterpart of the test above: without the fault the file changes.
+    Keys keys = StandardKeys("Ethernet", "0", "0");
+    keys.back().second = "020";
+    StartWith(keys);
+    Quit();
+    EXPECT_EQ(SettingsFile(StandardKeys("Ethernet", "0", "0")), ReadWholeFile(ng.settingsPath));
+}
+
+TEST_F(Faults, UnwritableSettingsFolderAtQuitEndsSilently)
+{
+    // The folder is gone when Quit saves: nothing can be written, nothing is
+    // shown, and the file is found as it was once the folder is back.
+    const Keys keys = StandardKeys("Ethernet", "0", "0");
+    StartWith(keys);
+    std::string folder = ng.folder.substr(0, ng.folder.size() - 1);
+    std::string moved = folder + "-away";
+    if (!MoveFileA(folder.c_str(), moved.c_str()))
+        GTEST_SKIP() << "the program folder cannot be moved while the program runs";
+    ng.Command(CMD_QUIT);
+    EXPECT_TRUE(NoForeignMessageBoxWithin(ng.processId, 500));
+    EXPECT_EQ(0, ng.WaitForExit());
+    ASSERT_TRUE(MoveFileA(moved.c_str(), folder.c_str()));
+    EXPECT_EQ(SettingsFile(keys), ReadWholeFile(ng.settingsPath));
+}
+
+TEST_F(Faults, CaptureDeviceVanishingKeepsEveryLineLoggedBeforeIt)
+{
+    StartLogging("replay=" + Traffic() + "\r\nreplay_repeat=3\r\nloop_fail_after=17\r\n");
+    ForeignMessageBox box;
+    ASSERT_TRUE(WaitForForeignMessageBox(ng.processId, &box));
+    EXPECT_EQ("The error occurred with the pcap_loop function.", box.text);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.iconStyle);
+    ASSERT_TRUE(AnswerForeignMessageBox(box, IDOK));
+    EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
+    EXPECT_TRUE(WaitForCalls("pcap_close", 1));
+
+    std::vector<std::string> cycle = Cycle();
+    std::string expected;
+    for (int i = 0; i < 17; ++i)
+        expected += cycle[i % cycle.size()];
+    EXPECT_EQ(expected, ReadWholeFile(ng.logPath));
+    Quit();
+}
+
+// Without a usable interface report no adapter has an address: the saved
+// adapter is missing, monitoring does not start, and nothing is shown.
+class ReportFaults : public Faults {
+protected:
+    void CheckQuietStart()
+    {
+        const Keys keys = StandardKeys("Ethernet", "0", "1");
+        StartWith(keys);
+        EXPECT_TRUE(NoForeignMessageBoxWithin(ng.processId, 500));
+        EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
+        EXPECT_EQ(0, Calls("pcap_open_live"));
+        // The temporary batch file and report are gone.
+        EXPECT_FALSE(FileExists(TempPath("NetGlawrun.bat")));
+        EXPECT_FALSE(FileExists(TempPath("NetGlawtxt")));
+        // A start from the menu finds no adapter either, silently.
+        ASSERT_TRUE(ng.Command(CMD_MONITOR_START));
+        EXPECT_TRUE(NoForeignMessageBoxWithin(ng.processId, 500));
+        EXPECT_EQ(0, Calls("pcap_open_live"));
+        Quit();
+        EXPECT_EQ(SettingsFile(keys), ReadWholeFile(ng.settingsPath));
+    }
+};
+
+TEST_F(ReportFaults, ReportPrintingNothingStartsQuietlyWithoutAdapters)
+{
+    WriteWholeFile(ng.folder + "empty-report.txt", "");
+    ng.ipconfigReport = ng.folder + "empty-report.txt";
+    CheckQuietStart();
+}
+
+TEST_F(ReportFaults, ReportCommandMissingStartsQuietlyWithoutAdapters)
+{
+    // No folder on the search path holds an ipconfig, and the program's
+    // current folder (inherited) is an empty one.
+    const char* names[] = { "PATH", "WINEPATH", "COMSPEC" };
+    std::vector<std::string> saved;
+    std::vector<bool> had;
+    for (const char* name : names) {
+        char value[32768];
+        DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
+        had.push_back(length > 0 && length < sizeof value);
+        saved.push_back(had.back() ? value : "");
+    }
+    char oldDir[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, oldDir);
+    std::string empty = MakeTempFolder("noipconfig");
+    char windows[MAX_PATH];
+    GetSystemDirectoryA(windows, MAX_PATH);
+    // cmd.exe itself is found by its full path (COMSPEC); ipconfig is not.
+    std::string comspec = std::string(windows) + "\\cmd.exe";
+    SetEnvironmentVariableA("PATH", empty.c_str());
+    SetEnvironmentVariableA("WINEPATH", empty.c_str());
+    SetEnvironmentVariableA("COMSPEC", comspec.c_str());
+    SetCurrentDirectoryA(empty.c_str());
+    CheckQuietStart();
+    SetCurrentDirectoryA(oldDir);
+    for (size_t i = 0; i < saved.size(); ++i)
+        SetEnvironmentVariableA(names[i], had[i] ? saved[i].c_str() : nullptr);
+}
+
+// Registry damage: a message at start, then the program ends without saving.
+class RegistryFaults : public Faults {
+protected:
+    void TearDown() override
+    {
+        // Later scenarios get the standard registry back.
+        SeedRegistry({ { "{6E0B1A52-1C3D-4C8B-9A11-0F2E3D4C5B6A}", "Ethernet" },
+                       { "{9F8E7D6C-5B4A-4392-8170-A1B2C3D4E5F6}", "Lab Network" } });
+    }
+    void CheckStartFails(const char* text, UINT icon)
+    {
+        const Keys keys = StandardKeys("Ethernet", "0", "1");
+        ASSERT_TRUE(WriteWholeFile(ng.settingsPath, SettingsFile(keys)));
+        ASSERT_TRUE(ng.Start());
+        ForeignMessageBox box;
+        ASSERT_TRUE(WaitForForeignMessageBox(ng.processId, &box));
+        EXPECT_EQ(text, box.text);
+        EXPECT_EQ(icon, box.iconStyle);
+        ASSERT_TRUE(AnswerForeignMessageBox(box, IDOK));
+        EXPECT_EQ(0, ng.WaitForExit());
+        EXPECT_EQ(0, Calls("pcap_open_live"));
+        EXPECT_EQ(SettingsFile(keys), ReadWholeFile(ng.settingsPath));
+        EXPECT_EQ(0, VisibleLamp());
+    }
+};
+
+TEST_F(RegistryFaults, SelectKeyMissing)
+{
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SYSTEM\\Select"));
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SYSTEM\\Select");
+    CheckStartFails("Registry was not able to be opened.", MB_ICONQUESTION);
+}
+
+TEST_F(RegistryFaults, CurrentValueMissing)
+{
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\Select", 0, KEY_ALL_ACCESS, &key));
+    RegDeleteValueA(key, "Current");
+    RegCloseKey(key);
+    CheckStartFails("Data was unacquirable from registry.", MB_ICONQUESTION);
+}
+
+TEST_F(RegistryFaults, NetworkKeyMissing)
+{
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet001\\Control\\Network");
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet001\\Control\\Network");
+    CheckStartFails("Registry was not able to be opened.", MB_ICONQUESTION);
+}
+
+TEST_F(RegistryFaults, UnreadableClassKey)
+{
+    // A class key whose access list grants nobody anything.
+    HKEY key;
+    const char* classKey = "SYSTEM\\ControlSet001\\Control\\Network\\{4D36E972-E325-11CE-BFC1-08002BE10318}";
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, classKey, 0, KEY_ALL_ACCESS, &key));
+    ACL empty;
+    InitializeAcl(&empty, sizeof empty, ACL_REVISION);
+    LONG set = SetSecurityInfo(key, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                               nullptr, nullptr, &empty, nullptr);
+    RegCloseKey(key);
+    ASSERT_EQ(ERROR_SUCCESS, set);
+    HKEY probe;
+    LONG opened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, classKey, 0, KEY_READ, &probe);
+    if (opened == ERROR_SUCCESS) {
+        RegCloseKey(probe);
+        GTEST_SKIP() << "this Wine grants access to a registry key whatever its access list";
+    }
+    CheckStartFails("A network card was not found.\n (administrator authority or XP compatibility mode may be necessity at NetGlow.)",
+                    MB_ICONERROR);
+}
+
+TEST_F(Faults, IconForgottenByARestartedShellComesBackAndStillFlickers)
+{
+    StartLogging(EndlessTraffic(20000));
+    ASSERT_TRUE(LampFlickers());
+    // What a restarted shell's notification area holds: no icon of ours.
+    NOTIFYICONDATAA record;
+    ZeroMemory(&record, sizeof record);
+    record.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    record.hWnd = ng.window;
+    record.uID = TRAY_ICON_ID;
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &record));
+    // Frames that change the image meanwhile must not bring it back.
+    EXPECT_TRUE(StaysInvisible(300));
+    DWORD_PTR result = 0;
+    ASSERT_TRUE(SendMessageTimeoutA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0,
+                                    SMTO_NORMAL | SMTO_ABORTIFHUNG, 5000, &result));
+    EXPECT_TRUE(LampFlickers());
+    ASSERT_TRUE(ng.Command(CMD_MONITOR_STOP));
+    EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
+    Quit();
+    EXPECT_EQ(0, VisibleLamp());
+}

@@ -1,0 +1,175 @@
+#include "support/tray_user.h"
+#include <cstdio>
+#include "res/resource.h"
+
+namespace {
+
+struct PopupSearch {
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK FindPopup(HWND window, LPARAM param)
+{
+    PopupSearch* search = reinterpret_cast<PopupSearch*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    char className[32];
+    GetClassNameA(window, className, sizeof className);
+    if (pid == search->processId && IsWindowVisible(window) && lstrcmpA(className, "#32768") == 0) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindVisiblePopup(DWORD processId)
+{
+    PopupSearch search = { processId, nullptr };
+    EnumWindows(FindPopup, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+struct WindowSearch {
+    DWORD processId;
+    const char* className;
+    const char* caption;
+    HWND found;
+};
+
+BOOL CALLBACK FindWindowOf(HWND window, LPARAM param)
+{
+    WindowSearch* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    char className[64];
+    char caption[256];
+    GetClassNameA(window, className, sizeof className);
+    GetWindowTextA(window, caption, sizeof caption);
+    if (pid == search->processId && IsWindowVisible(window)
+        && (search->className == nullptr || lstrcmpA(className, search->className) == 0)
+        && (search->caption == nullptr || strstr(caption, search->caption) != nullptr)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
+bool OpenTrayMenu(NetGlowProcess& ng, HWND* popup, DWORD timeoutMs)
+{
+    PostMessageA(ng.window, TRAY_CALLBACK_MESSAGE, TRAY_ICON_ID, WM_RBUTTONDOWN);
+    DWORD start = GetTickCount();
+    while ((*popup = FindVisiblePopup(ng.processId)) == nullptr) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(10);
+    }
+    return true;
+}
+
+bool ChooseMenuItem(HWND popup, const MenuTexts& items, const std::string& text, DWORD timeoutMs)
+{
+    int steps = 0;
+    bool found = false;
+    for (const std::string& item : items) {
+        if (item == "-")
+            continue; // the keyboard skips separators
+        ++steps;
+        if (item == text) {
+            found = true;
+            break;
+        }
+    }
+    if (!found) {
+        PostMessageA(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+        return false;
+    }
+    for (int i = 0; i < steps; ++i)
+        PostMessageA(popup, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageA(popup, WM_KEYDOWN, VK_RETURN, 0);
+    return WaitUntilGone(popup, timeoutMs);
+}
+
+bool ChooseFromTrayMenu(NetGlowProcess& ng, const MenuTexts& items, const std::string& text)
+{
+    HWND popup = nullptr;
+    return OpenTrayMenu(ng, &popup) && ChooseMenuItem(popup, items, text);
+}
+
+HWND WaitForWindow(DWORD processId, const char* className, const char* caption, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        WindowSearch search = { processId, className, caption, nullptr };
+        EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&search));
+        if (search.found != nullptr)
+            return search.found;
+        if (GetTickCount() - start > timeoutMs)
+            return nullptr;
+        Sleep(20);
+    }
+}
+
+void ClickButton(HWND dialog, int buttonId)
+{
+    HWND button = GetDlgItem(dialog, buttonId);
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+}
+
+bool WaitUntilGone(HWND window, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    while (IsWindow(window) && IsWindowVisible(window)) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(10);
+    }
+    return true;
+}
+
+bool SaveScreenshot(const std::string& path, const RECT* part)
+{
+    RECT area = { 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) };
+    if (part != nullptr)
+        area = *part;
+    int width = area.right - area.left;
+    int height = area.bottom - area.top;
+    if (width <= 0 || height <= 0)
+        return false;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info;
+    ZeroMemory(&info, sizeof info);
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    GdiFlush();
+    DWORD stride = ((static_cast<DWORD>(width) * 3 + 3) & ~3u);
+    DWORD imageSize = stride * static_cast<DWORD>(height);
+    BITMAPFILEHEADER file;
+    ZeroMemory(&file, sizeof file);
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info.bmiHeader;
+    file.bfSize = file.bfOffBits + imageSize;
+    bool written = false;
+    if (FILE* out = fopen(path.c_str(), "wb")) {
+        written = fwrite(&file, sizeof file, 1, out) == 1
+               && fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out) == 1
+               && fwrite(bits, imageSize, 1, out) == 1;
+        fclose(out);
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return written;
+}

@@ -1,0 +1,169 @@
+// A person's first session with NetGlow, through the tray icon only: the
+// first-run Setup, monitoring, logging, the log file commands, Setup while
+// monitoring, About, Help and Quit. With NETGLOW_SCREENSHOTS set to a folder,
+// it also leaves screenshots there for the documentation.
+#include <cstdlib>
+#include "e2e_common.h"
+#include "support/tray_user.h"
+
+namespace {
+
+const MenuTexts OFF = { "Monitor start", "-", "Setup", "Help", "About", "-", "Quit" };
+const MenuTexts ON_NO_LOG = { "Monitor stop", "-", "Log preservation start", "-", "Setup", "Help", "About", "-", "Quit" };
+const MenuTexts ON_LOGGING = { "Monitor stop", "-", "Log preservation stop", "Log file View", "Log file delete", "-",
+                               "Setup", "Help", "About", "-", "Quit" };
+const MenuTexts ON_WITH_LOG_FILE = { "Monitor stop", "-", "Log preservation start", "Log file View", "Log file delete", "-",
+                                     "Setup", "Help", "About", "-", "Quit" };
+
+std::string ScreenshotFolder()
+{
+    const char* folder = std::getenv("NETGLOW_SCREENSHOTS");
+    return folder ? HostPathToWindows(folder) + "\\" : std::string();
+}
+
+void Screenshot(const char* name, RECT part)
+{
+    std::string folder = ScreenshotFolder();
+    if (!folder.empty())
+        SaveScreenshot(folder + name + ".bmp", &part);
+}
+
+RECT AroundWindow(HWND window, int margin)
+{
+    RECT rect;
+    GetWindowRect(window, &rect);
+    InflateRect(&rect, margin, margin);
+    return rect;
+}
+
+RECT NotificationCorner()
+{
+    int width = GetSystemMetrics(SM_CXSCREEN);
+    int height = GetSystemMetrics(SM_CYSCREEN);
+    return RECT{ width - 240, height - 60, width, height };
+}
+
+// Every line is one of the lines the capture can produce, CRLF-terminated.
+void ExpectLinesFrom(const std::string& log, const std::string& expected)
+{
+    size_t start = 0;
+    int lines = 0;
+    while (start < log.size()) {
+        size_t end = log.find("\r\n", start);
+        ASSERT_NE(std::string::npos, end) << "unterminated line";
+        std::string line = log.substr(start, end - start + 2);
+        EXPECT_NE(std::string::npos, expected.find(line)) << line;
+        start = end + 2;
+        ++lines;
+    }
+    EXPECT_GT(lines, 0);
+}
+
+} // namespace
+
+TEST_F(E2E, FirstSessionThroughTheTrayIcon)
+{
+    const std::string traffic = SourcePath("tests\\fixtures\\e2e\\traffic.pcap");
+    const std::string expectedLines = ReadWholeFile(SourcePath("tests\\fixtures\\e2e\\traffic_expected.log"));
+    SetControl("replay=" + traffic + "\r\nreplay_repeat=100000\r\nreplay_gap_us=30000\r\n");
+
+    // First run: no settings file. The Setup dialog opens before the loop.
+    ASSERT_TRUE(ng.Start());
+    HWND setup = WaitForWindow(ng.processId, "#32770", "Setup");
+    ASSERT_NE(nullptr, setup);
+    HWND list = GetDlgItem(setup, IDC_CARD_LIST);
+    ASSERT_EQ(2, SendMessageA(list, CB_GETCOUNT, 0, 0));
+    // Dialog controls hold UTF-16 text; read it as such across processes.
+    wchar_t name[64] = L"";
+    SendMessageW(list, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(name));
+    EXPECT_STREQ(L"Ethernet", name);
+    Screenshot("setup-dialog", AroundWindow(setup, 8));
+    ClickButton(setup, IDC_SETUP_OK);
+    ForeignMessageBox save;
+    ASSERT_TRUE(WaitForForeignMessageBox(ng.processId, &save)); // item 0 differs from "none"
+    EXPECT_EQ("Save Changes?", save.text);
+    ASSERT_TRUE(AnswerForeignMessageBox(save, IDYES));
+    ASSERT_TRUE(WaitUntilGone(setup));
+    ASSERT_NE(nullptr, ng.WaitForMainWindow());
+    // OK saved at once, while the first-run mark was still unset.
+    EXPECT_EQ(SettingsFile({ { "WaitTime", "100" }, { "WaitCount", "50" }, { "WaitFlag", "1" },
+                             { "CardName", "Ethernet" }, { "CardIndex", "0" }, { "InitOpt", "-2" },
+                             { "StartOpt", "0" }, { "NowOpt", "0" }, { "ColorSend", "1" },
+                             { "ColorRecv", "2" }, { "TimeoutP", "20" } }),
+              ReadWholeFile(ng.settingsPath));
+    EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
+    Screenshot("lamp-stopped", NotificationCorner());
+
+    HWND popup = nullptr;
+    ASSERT_TRUE(OpenTrayMenu(ng, &popup));
+    Screenshot("menu-monitoring-off", AroundWindow(popup, 40));
+    ASSERT_TRUE(ChooseMenuItem(popup, OFF, "Monitor start"));
+    EXPECT_TRUE(WaitForCalls("pcap_open_live", 1));
+
+    ASSERT_TRUE(OpenTrayMenu(ng, &popup));
+    Screenshot("menu-monitoring-on", AroundWindow(popup, 40));
+    ASSERT_TRUE(ChooseMenuItem(popup, ON_NO_LOG, "Log preservation start"));
+
+    // Replayed traffic lights the lamp in both colours and fills the log.
+    EXPECT_TRUE(WaitForLamp(ICON_RED));
+    Screenshot("lamp-red", NotificationCorner());
+    EXPECT_TRUE(WaitForLamp(ICON_YELLOW));
+    Screenshot("lamp-yellow", NotificationCorner());
+    EXPECT_TRUE(WaitForLamp(ICON_IDLE));
+    Screenshot("lamp-idle", NotificationCorner());
+    ASSERT_TRUE(ChooseFromTrayMenu(ng, ON_LOGGING, "Log preservation stop"));
+    ExpectLinesFrom(ReadWholeFile(ng.logPath), expectedLines);
+
+    ASSERT_TRUE(ChooseFromTrayMenu(ng, ON_WITH_LOG_FILE, "Log file View"));
+    // The associated program (Wine's Notepad) opens the log.
+    HWND notepad = nullptr;
+    for (int i = 0; i < 300 && notepad == nullptr; ++i) {
+        notepad = FindWindowA("Notepad", nullptr);
+        if (notepad == nullptr)
+            Sleep(50);
+    }
+    ASSERT_NE(nullptr, notepad);
+    char title[256] = "";
+    for (int i = 0; i < 200 && strstr(title, "NetGlow") == nullptr; ++i) {
+        Sleep(i == 0 ? 0 : 50); // Notepad names the file once it has loaded it
+        GetWindowTextA(notepad, title, sizeof title);
+    }
+    EXPECT_NE(nullptr, strstr(title, "NetGlow")) << title;
+    PostMessageA(notepad, WM_CLOSE, 0, 0);
+    WaitUntilGone(notepad);
+
+    ASSERT_TRUE(ChooseFromTrayMenu(ng, ON_WITH_LOG_FILE, "Log file delete"));
+    EXPECT_TRUE(WaitUntil([](void* path) { return !FileExists(*static_cast<std::string*>(path)); },
+                          &ng.logPath, 5000));
+
+    // Setup while monitoring stops it, and Cancel starts it again.
+    ASSERT_TRUE(ChooseFromTrayMenu(ng, ON_NO_LOG, "Setup"));
+    setup = WaitForWindow(ng.processId, "#32770", "Setup");
+    ASSERT_NE(nullptr, setup);
+    EXPECT_TRUE(WaitForCalls("pcap_breakloop", 1));
+    EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
+    ClickButton(setup, IDC_SETUP_CANCEL);
+    ASSERT_TRUE(WaitUntilGone(setup));
+    EXPECT_TRUE(WaitForCalls("pcap_open_live", 2));
+
+    ASSERT_TRUE(ChooseFromTrayMenu(ng, ON_NO_LOG, "About"));
+    HWND about = WaitForWindow(ng.processId, "#32770", "NetGlow");
+    ASSERT_NE(nullptr, about);
+    Screenshot("about-box", AroundWindow(about, 8));
+    ClickButton(about, IDOK);
+    ASSERT_TRUE(WaitUntilGone(about));
+
+    ASSERT_TRUE(ChooseFromTrayMenu(ng, ON_NO_LOG, "Help"));
+    HWND help = WaitForWindow(ng.processId, "HH Parent", nullptr);
+    EXPECT_NE(nullptr, help) << "no HTML Help window";
+    if (help != nullptr)
+        PostMessageA(help, WM_CLOSE, 0, 0);
+
+    ASSERT_TRUE(ChooseFromTrayMenu(ng, ON_NO_LOG, "Quit"));
+    EXPECT_EQ(0, ng.WaitForExit());
+    EXPECT_EQ(SettingsFile({ { "WaitTime", "100" }, { "WaitCount", "50" }, { "WaitFlag", "1" },
+                             { "CardName", "Ethernet" }, { "CardIndex", "0" }, { "InitOpt", "-1" },
+                             { "StartOpt", "0" }, { "NowOpt", "0" }, { "ColorSend", "1" },
+                             { "ColorRecv", "2" }, { "TimeoutP", "20" } }),
+              ReadWholeFile(ng.settingsPath));
+}
