@@ -21,11 +21,15 @@ std::string ScreenshotFolder()
     return folder ? HostPathToWindows(folder) + "\\" : std::string();
 }
 
-void Screenshot(const char* name, RECT part)
+// For the documentation only: a window just opened may not have painted
+// yet, so give it a moment (settleMs) before the picture is taken.
+void Screenshot(const char* name, RECT part, DWORD settleMs = 0)
 {
     std::string folder = ScreenshotFolder();
-    if (!folder.empty())
-        SaveScreenshot(folder + name + ".bmp", &part);
+    if (folder.empty())
+        return;
+    Sleep(settleMs);
+    SaveScreenshot(folder + name + ".bmp", &part);
 }
 
 RECT AroundWindow(HWND window, int margin)
@@ -77,7 +81,7 @@ TEST_F(E2E, FirstSessionThroughTheTrayIcon)
     wchar_t name[64] = L"";
     SendMessageW(list, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(name));
     EXPECT_STREQ(L"Ethernet", name);
-    Screenshot("setup-dialog", AroundWindow(setup, 8));
+    Screenshot("setup-dialog", AroundWindow(setup, 8), 500);
     ClickButton(setup, IDC_SETUP_OK);
     ForeignMessageBox save;
     ASSERT_TRUE(WaitForForeignMessageBox(ng.processId, &save)); // item 0 differs from "none"
@@ -92,16 +96,16 @@ TEST_F(E2E, FirstSessionThroughTheTrayIcon)
                              { "ColorRecv", "2" }, { "TimeoutP", "20" } }),
               ReadWholeFile(ng.settingsPath));
     EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
-    Screenshot("lamp-stopped", NotificationCorner());
+    Screenshot("lamp-stopped", NotificationCorner(), 500);
 
     HWND popup = nullptr;
     ASSERT_TRUE(OpenTrayMenu(ng, &popup));
-    Screenshot("menu-monitoring-off", AroundWindow(popup, 40));
+    Screenshot("menu-monitoring-off", AroundWindow(popup, 40), 500);
     ASSERT_TRUE(ChooseMenuItem(popup, OFF, "Monitor start"));
     EXPECT_TRUE(WaitForCalls("pcap_open_live", 1));
 
     ASSERT_TRUE(OpenTrayMenu(ng, &popup));
-    Screenshot("menu-monitoring-on", AroundWindow(popup, 40));
+    Screenshot("menu-monitoring-on", AroundWindow(popup, 40), 500);
     ASSERT_TRUE(ChooseMenuItem(popup, ON_NO_LOG, "Log preservation start"));
 
     // Replayed traffic lights the lamp in both colours and fills the log.
@@ -149,7 +153,7 @@ TEST_F(E2E, FirstSessionThroughTheTrayIcon)
     ASSERT_TRUE(ChooseFromTrayMenu(ng, ON_NO_LOG, "About"));
     HWND about = WaitForWindow(ng.processId, "#32770", "NetGlow");
     ASSERT_NE(nullptr, about);
-    Screenshot("about-box", AroundWindow(about, 8));
+    Screenshot("about-box", AroundWindow(about, 8), 500);
     ClickButton(about, IDOK);
     ASSERT_TRUE(WaitUntilGone(about));
 
