@@ -104,6 +104,15 @@ TEST(AboutDialog, ShowsTheVersionLine)
         EXPECT_TRUE(line == designed);
 }
 
+TEST(AboutDialog, ABoxThatCannotOpenLeavesTheMenuUsable)
+{
+    ResetAppState();
+    // A module without the template: the box cannot be created.
+    app.instance = GetModuleHandleA("kernel32.dll");
+    EXPECT_EQ(-1, ShowAboutDialog(nullptr));
+    EXPECT_EQ(0, app.dialogOpen.load());
+}
+
 } // namespace
 
 int main(int argc, char** argv)

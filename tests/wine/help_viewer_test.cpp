@@ -14,7 +14,7 @@ TEST(OpenHelpWithTheSystemViewer, MissingFileShowsNothingAndCarriesOn)
     ASSERT_EQ(nullptr, GetModuleHandleA("hhctrl.ocx"));
     DWORD start = GetTickCount();
     auto seen = RunAnsweringBoxes([](void*) { OpenHelp(); }, nullptr, {});
-    EXPECT_GE(GetTickCount() - start, 990u);
+    EXPECT_GE(GetTickCount() - start, 950u);  // the pause, within tick granularity
     EXPECT_TRUE(seen.empty()) << seen[0].text;
     EXPECT_NE(nullptr, GetModuleHandleA("hhctrl.ocx")) << "the library was not bound";
     EXPECT_EQ(0, app.messageBoxOpen.load());
