@@ -53,9 +53,16 @@ void TrayIconDelete(HWND window, UINT id)
 void TrayIconSetImage(UINT iconId)
 {
     HICON icon = LoadIconA(app.instance, MAKEINTRESOURCEA(LOWORD(iconId)));
-    TrayLockHolder hold;
-    app.trayData.hIcon = icon;
-    Shell_NotifyIconA(NIM_MODIFY, &app.trayData);
+    // The record is copied under the lock and sent outside it: the send waits
+    // for the shell, and a thread waiting in a send dispatches the messages
+    // sent to its windows meanwhile, which may set the image again.
+    NOTIFYICONDATAA record;
+    {
+        TrayLockHolder hold;
+        app.trayData.hIcon = icon;
+        record = app.trayData;
+    }
+    Shell_NotifyIconA(NIM_MODIFY, &record);
 }
 
 void TrayIconSetTip(const char* tip)
