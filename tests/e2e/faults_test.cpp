@@ -342,12 +342,21 @@ TEST_F(ReportFaults, ReportCommandMissingStartsQuietlyWithoutAdapters)
         SetEnvironmentVariableA(names[i], had[i] ? saved[i].c_str() : nullptr);
 }
 
+const char kClassKey[] =
+    "SYSTEM\\ControlSet001\\Control\\Network\\{4D36E972-E325-11CE-BFC1-08002BE10318}";
+
 // Registry damage: a message at start, then the program ends without saving.
 class RegistryFaults : public Faults {
 protected:
     void TearDown() override
     {
-        // Later scenarios get the standard registry back.
+        // Later scenarios get the standard registry back; a key closed to
+        // everybody is opened again first (its owner may change its list).
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kClassKey, 0, WRITE_DAC, &key) == ERROR_SUCCESS) {
+            SetSecurityInfo(key, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr);
+            RegCloseKey(key);
+        }
         SeedRegistry({ { "{6E0B1A52-1C3D-4C8B-9A11-0F2E3D4C5B6A}", "Ethernet" },
                        { "{9F8E7D6C-5B4A-4392-8170-A1B2C3D4E5F6}", "Lab Network" } });
     }
@@ -395,7 +404,7 @@ TEST_F(RegistryFaults, UnreadableClassKey)
 {
     // A class key whose access list grants nobody anything.
     HKEY key;
-    const char* classKey = "SYSTEM\\ControlSet001\\Control\\Network\\{4D36E972-E325-11CE-BFC1-08002BE10318}";
+    const char* classKey = kClassKey;
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, classKey, 0, KEY_ALL_ACCESS, &key));
     ACL empty;
     InitializeAcl(&empty, sizeof empty, ACL_REVISION);
@@ -424,6 +433,7 @@ TEST_F(Faults, IconForgottenByARestartedShellComesBackAndStillFlickers)
     record.hWnd = ng.window;
     record.uID = TRAY_ICON_ID;
     ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &record));
+    ASSERT_TRUE(WaitForLamp(0));
     // Frames that change the image meanwhile must not bring it back.
     EXPECT_TRUE(StaysInvisible(300));
     DWORD_PTR result = 0;
