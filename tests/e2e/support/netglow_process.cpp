@@ -55,9 +55,14 @@ std::string MakeTempFolder(const char* tag)
     GetTempPathA(MAX_PATH, temp);
     static int serial = 0;
     char folder[MAX_PATH];
-    snprintf(folder, sizeof folder, "%sng-%s-%lu-%d\\", temp, tag,
-             static_cast<unsigned long>(GetCurrentProcessId()), ++serial);
-    CreateDirectoryA(folder, nullptr);
+    // Process ids start again with each Wine server, so a folder of an
+    // earlier run may carry this name; its files must not pass for ours.
+    for (int attempt = 0; attempt < 10000; ++attempt) {
+        snprintf(folder, sizeof folder, "%sng-%s-%lu-%d\\", temp, tag,
+                 static_cast<unsigned long>(GetCurrentProcessId()), ++serial);
+        if (CreateDirectoryA(folder, nullptr))
+            break;
+    }
     return folder;
 }
 
@@ -74,7 +79,9 @@ void SeedRegistry(const std::vector<SeededAdapter>& adapters)
         RegCloseKey(key);
     }
     std::string classPath = std::string(NETWORK_KEY) + "\\" + ADAPTER_CLASS;
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, NETWORK_KEY);
+    // The wide form also removes keys whose names the ANSI calls cannot
+    // express, which other tests leave to make a class key unreadable.
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SYSTEM\\ControlSet001\\Control\\Network");
     for (const SeededAdapter& adapter : adapters) {
         std::string path = classPath + "\\" + adapter.guid + "\\Connection";
         if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
