@@ -27,7 +27,9 @@ int RunFile(const std::string& path)
     // A block of exactly the input's size, as libFuzzer gives it.
     std::vector<uint8_t> exact(data);
     exact.shrink_to_fit();
-    LLVMFuzzerTestOneInput(exact.empty() ? nullptr : exact.data(), exact.size());
+    // libFuzzer never passes a null pointer, not even for an empty input.
+    static const uint8_t none = 0;
+    LLVMFuzzerTestOneInput(exact.empty() ? &none : exact.data(), exact.size());
     return 0;
 }
 

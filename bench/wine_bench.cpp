@@ -1,0 +1,233 @@
+// Figures of NetGlow.exe under Wine, with the fake capture library replaying
+// traffic.pcap: start to tray icon, packets per second and CPU time per
+// packet with logging off and on, working set idle and monitoring, Monitor
+// stop to the stopped lamp, CPU used while monitoring a quiet adapter.
+// Beside them, anchors measured in the same run: Wine's own notepad.exe
+// (working set and start to window) and the fake library alone (frames/s).
+//
+// Built and run by scripts/bench-wine.sh.
+#include <windows.h>
+#define PSAPI_VERSION 2
+#include <psapi.h>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+#include "res/resource.h"
+#include "support/netglow_process.h"
+
+namespace {
+
+const char* const ETHERNET = "\\Device\\NPF_{6E0B1A52-1C3D-4C8B-9A11-0F2E3D4C5B6A}";
+
+double Ms(LARGE_INTEGER from, LARGE_INTEGER to)
+{
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return (to.QuadPart - from.QuadPart) * 1000.0 / f.QuadPart;
+}
+LARGE_INTEGER Now()
+{
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return t;
+}
+
+double CpuMs(HANDLE process)
+{
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user))
+        return -1;
+    auto v = [](FILETIME t) { return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+    return (v(kernel) + v(user)) / 10000.0;
+}
+
+double WorkingSetMB(HANDLE process)
+{
+    PROCESS_MEMORY_COUNTERS memory;
+    ZeroMemory(&memory, sizeof memory);
+    GetProcessMemoryInfo(process, &memory, sizeof memory);
+    return memory.WorkingSetSize / 1048576.0;
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+void SeedStandardRegistry()
+{
+    SeedRegistry({ { "{6E0B1A52-1C3D-4C8B-9A11-0F2E3D4C5B6A}", "Ethernet" },
+                   { "{9F8E7D6C-5B4A-4392-8170-A1B2C3D4E5F6}", "Lab Network" } });
+}
+
+std::string Settings(const char* startOpt)
+{
+    return SettingsFile({ { "WaitTime", "100" }, { "WaitCount", "50" }, { "WaitFlag", "1" },
+                          { "CardName", "Ethernet" }, { "CardIndex", "0" }, { "InitOpt", "-1" },
+                          { "StartOpt", startOpt }, { "NowOpt", "0" }, { "ColorSend", "1" },
+                          { "ColorRecv", "2" }, { "TimeoutP", "20" } });
+}
+
+struct Run {
+    NetGlowProcess ng;
+    bool Start(const std::string& control, const char* startOpt = "0")
+    {
+        ng.ipconfigReport = SourcePath("tests\\fixtures\\e2e\\ipconfig_win10.txt");
+        WriteWholeFile(ng.wpcapControl, std::string("device=") + ETHERNET + "\r\ncalls=" + ng.wpcapCalls
+                                            + "\r\n" + control);
+        WriteWholeFile(ng.settingsPath, Settings(startOpt));
+        return ng.Start() && ng.WaitForMainWindow() != nullptr;
+    }
+    void Control(const std::string& control)
+    {
+        WriteWholeFile(ng.wpcapControl, std::string("device=") + ETHERNET + "\r\ncalls=" + ng.wpcapCalls
+                                            + "\r\n" + control);
+    }
+    void Quit()
+    {
+        ng.Command(CMD_QUIT);
+        ng.WaitForExit();
+    }
+};
+
+// Frames through the program: the replay ends with a loop failure, whose
+// message box marks the moment the last frame has been handled.
+void Throughput(unsigned frames, bool logging)
+{
+    Run run;
+    if (!run.Start(""))
+        return;
+    run.Control("replay=" + SourcePath("tests\\fixtures\\e2e\\traffic.pcap") + "\r\nreplay_repeat="
+                + std::to_string(frames / 10) + "\r\nloop_fail_after=" + std::to_string(frames) + "\r\n");
+    if (logging)
+        run.ng.Command(CMD_LOG_START);
+    double cpu0 = CpuMs(run.ng.process);
+    LARGE_INTEGER t0 = Now();
+    run.ng.Command(CMD_MONITOR_START);
+    ForeignMessageBox box;
+    bool ended = WaitForForeignMessageBox(run.ng.processId, &box, 600000);
+    LARGE_INTEGER t1 = Now();
+    double cpu1 = CpuMs(run.ng.process);
+    double ws = WorkingSetMB(run.ng.process);
+    if (ended)
+        AnswerForeignMessageBox(box, IDOK);
+    double ms = Ms(t0, t1);
+    std::printf("logging %-3s  %u frames in %.0f ms: %.0f frames/s, CPU %.1f us/frame, working set %.1f MB%s\n",
+                logging ? "on" : "off", frames, ms, frames * 1000.0 / ms,
+                (cpu1 - cpu0) * 1000.0 / frames, ws, ended ? "" : " (NO END SEEN)");
+    if (logging) {
+        size_t lines = 0;
+        for (char c : ReadWholeFile(run.ng.logPath))
+            lines += c == '\n';
+        std::printf("             %zu lines logged\n", lines);
+    }
+    run.Quit();
+}
+
+void StartToIcon(int rounds)
+{
+    std::vector<double> window, icon, ws;
+    for (int i = 0; i < rounds; ++i) {
+        Run run;
+        run.ng.ipconfigReport = SourcePath("tests\\fixtures\\e2e\\ipconfig_win10.txt");
+        WriteWholeFile(run.ng.wpcapControl, std::string("device=") + ETHERNET + "\r\n");
+        WriteWholeFile(run.ng.settingsPath, Settings("0"));
+        LARGE_INTEGER t0 = Now();
+        if (!run.ng.Start())
+            return;
+        WaitForLamp(ICON_STOPPED, 30000);
+        icon.push_back(Ms(t0, Now()));
+        run.ng.WaitForMainWindow();
+        window.push_back(Ms(t0, Now()));
+        Sleep(1000); // settle before the idle working set
+        ws.push_back(WorkingSetMB(run.ng.process));
+        run.Quit();
+        WaitForLamp(0, 10000);
+    }
+    std::printf("start to tray icon on screen: median %.0f ms of %d; to idle in the message loop %.0f ms\n",
+                Median(icon), rounds, Median(window));
+    std::printf("working set idle (monitoring off): %.1f MB\n", Median(ws));
+}
+
+void StopToStoppedLamp(int rounds, bool traffic)
+{
+    Run run;
+    if (!run.Start(traffic ? "replay=" + SourcePath("tests\\fixtures\\e2e\\traffic.pcap")
+                                 + "\r\nreplay_repeat=1000000\r\nreplay_gap_us=5000\r\n"
+                           : ""))
+        return;
+    std::vector<double> command, lamp;
+    for (int i = 0; i < rounds; ++i) {
+        run.ng.Command(CMD_MONITOR_START);
+        WaitForLamp(traffic ? ICON_RED : ICON_IDLE, 10000);
+        LARGE_INTEGER t0 = Now();
+        run.ng.Command(CMD_MONITOR_STOP);
+        command.push_back(Ms(t0, Now()));
+        WaitForLamp(ICON_STOPPED, 10000);
+        lamp.push_back(Ms(t0, Now()));
+    }
+    std::printf("Monitor stop %s: command returns in %.0f ms (max %.0f), stopped lamp on screen after %.0f ms (max %.0f), %d rounds\n",
+                traffic ? "during traffic" : "on a quiet adapter", Median(command),
+                *std::max_element(command.begin(), command.end()), Median(lamp),
+                *std::max_element(lamp.begin(), lamp.end()), rounds);
+    run.Quit();
+}
+
+void QuietCpu(int seconds)
+{
+    Run run;
+    if (!run.Start(""))
+        return;
+    run.ng.Command(CMD_MONITOR_START);
+    WaitForLamp(ICON_IDLE, 10000);
+    Sleep(2000);
+    double ws = WorkingSetMB(run.ng.process);
+    double cpu0 = CpuMs(run.ng.process);
+    Sleep(seconds * 1000);
+    double cpu1 = CpuMs(run.ng.process);
+    std::printf("quiet adapter, monitoring: %.1f ms CPU in %d s (capture read time-out 1000 ms); working set %.1f MB\n",
+                cpu1 - cpu0, seconds, ws);
+    run.Quit();
+}
+
+// Anchor: Wine's own notepad, a small window program, on the same desktop.
+void NotepadAnchor()
+{
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info;
+    char command[] = "notepad.exe";
+    LARGE_INTEGER t0 = Now();
+    if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return;
+    WaitForInputIdle(info.hProcess, 30000);
+    double ms = Ms(t0, Now());
+    Sleep(1000);
+    std::printf("anchor notepad.exe: start to idle %.0f ms, working set %.1f MB\n", ms,
+                WorkingSetMB(info.hProcess));
+    TerminateProcess(info.hProcess, 0);
+    WaitForSingleObject(info.hProcess, 10000);
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    unsigned frames = argc > 1 ? static_cast<unsigned>(std::strtoul(argv[1], nullptr, 10)) : 5000;
+    frames -= frames % 10;
+    SeedStandardRegistry();
+    NotepadAnchor();
+    StartToIcon(5);
+    QuietCpu(10);
+    Throughput(frames, false);
+    Throughput(frames, true);
+    StopToStoppedLamp(10, false);
+    StopToStoppedLamp(10, true);
+    return 0;
+}

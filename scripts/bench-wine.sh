@@ -1,0 +1,19 @@
+#!/bin/bash
+# Figures of NetGlow.exe under Wine (see docs/PERFORMANCE.md): builds the
+# Windows program and the fakes (Release), then bench/wine_bench.exe, and
+# runs it in the test prefix.
+#   scripts/bench-wine.sh [FRAMES]      default 5000 frames per throughput run
+set -eu
+cd "$(dirname "$0")/.."
+frames=${1:-5000}
+build=${BENCH_WIN_BUILD:-build/win}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
+cmake --build "$build" -j "${JOBS:-2}" --target NetGlow fake_wpcap fake_ipconfig >/dev/null
+mkdir -p "$build/bench"
+x86_64-w64-mingw32-g++-posix -std=c++17 -O2 -static -D_WIN32_WINNT=0x0600 \
+  -I. -Itests/e2e bench/wine_bench.cpp tests/e2e/support/netglow_process.cpp \
+  -o "$build/bench/wine_bench.exe" -ladvapi32 -luser32 -lgdi32
+cd "$build/bench"
+NETGLOW_SOURCE_DIR="$OLDPWD" NETGLOW_BUILD_DIR="$OLDPWD/$build" TZ=UTC \
+  ../wine-run --timeout 1800 wine_bench.exe "$frames" | grep -v '^Z:.*ipconfig'
