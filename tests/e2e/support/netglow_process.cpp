@@ -79,7 +79,9 @@ void SeedRegistry(const std::vector<SeededAdapter>& adapters)
         RegCloseKey(key);
     }
     std::string classPath = std::string(NETWORK_KEY) + "\\" + ADAPTER_CLASS;
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, NETWORK_KEY);
+    // The wide form also removes keys whose names the ANSI calls cannot
+    // express, which other tests leave to make a class key unreadable.
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SYSTEM\\ControlSet001\\Control\\Network");
     for (const SeededAdapter& adapter : adapters) {
         std::string path = classPath + "\\" + adapter.guid + "\\Connection";
         if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
