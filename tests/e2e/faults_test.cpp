@@ -137,6 +137,7 @@ protected:
         StartWith(StandardKeys("Ethernet", "0", "0"));
         ASSERT_TRUE(ng.Command(CMD_LOG_START));
         ASSERT_TRUE(ng.Command(CMD_MONITOR_START));
+        ASSERT_TRUE(WaitForCalls("pcap_loop", 1)) << "Monitor start found no adapter \"Ethernet\"";
     }
 };
 
