@@ -3,7 +3,8 @@
 // packet with logging off and on, working set idle and monitoring, Monitor
 // stop to the stopped lamp, CPU used while monitoring a quiet adapter.
 // Beside them, anchors measured in the same run: Wine's own notepad.exe
-// (working set and start to window) and the fake library alone (frames/s).
+// (working set and start to window) and the smallest tray program linked like
+// NetGlow.exe, bench/wine_floor.cpp (working set).
 //
 // Built and run by scripts/bench-wine.sh.
 #include <windows.h>
@@ -215,6 +216,30 @@ void NotepadAnchor()
     CloseHandle(info.hThread);
 }
 
+// Anchor: the smallest tray program, linked like NetGlow.exe.
+void FloorAnchor()
+{
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info;
+    std::string exe = BuildPath("bench\\wine_floor.exe");
+    std::string command = "\"" + exe + "\"";
+    if (!CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return;
+    WaitForInputIdle(info.hProcess, 30000);
+    Sleep(1000);
+    std::printf("anchor wine_floor.exe (window, tray icon, message loop): working set %.1f MB\n",
+                WorkingSetMB(info.hProcess));
+    HWND window = FindWindowA("NetGlowFloor", nullptr);
+    if (window != nullptr)
+        PostMessageA(window, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(info.hProcess, 10000) != WAIT_OBJECT_0)
+        TerminateProcess(info.hProcess, 0);
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -223,6 +248,7 @@ int main(int argc, char** argv)
     frames -= frames % 10;
     SeedStandardRegistry();
     NotepadAnchor();
+    FloorAnchor();
     StartToIcon(5);
     QuietCpu(10);
     Throughput(frames, false);
