@@ -9,7 +9,6 @@
 
 namespace {
 
-FakeHtmlHelp* help;
 
 struct Outcome {
     INT_PTR result = -99;
@@ -115,14 +114,4 @@ TEST(AboutDialog, ABoxThatCannotOpenLeavesTheMenuUsable)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    ::testing::InitGoogleTest(&argc, argv);
-    FakeHtmlHelp fake;
-    if (!fake.Installed()) {
-        fprintf(stderr, "the HtmlHelpA double is not in place\n");
-        return 1;
-    }
-    help = &fake;
-    return RUN_ALL_TESTS();
-}
+int main(int argc, char** argv) { return RunTestsWithFakeHelp(argc, argv); }

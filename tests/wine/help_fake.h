@@ -3,6 +3,8 @@
 // the library once per process, so install this before the first help call.
 #pragma once
 #include <windows.h>
+#include <gtest/gtest.h>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -88,3 +90,19 @@ private:
     DWORD savedSize_ = 0;
     BYTE saved_[1024] = {};
 };
+
+// The double of the running test program, set by RunTestsWithFakeHelp.
+inline FakeHtmlHelp* help = nullptr;
+
+// main() of a test program whose help calls must reach the double.
+inline int RunTestsWithFakeHelp(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    FakeHtmlHelp fake;
+    if (!fake.Installed()) {
+        std::fprintf(stderr, "the HtmlHelpA double is not in place\n");
+        return 1;
+    }
+    help = &fake;
+    return RUN_ALL_TESTS();
+}

@@ -7,7 +7,6 @@
 
 namespace {
 
-FakeHtmlHelp* help;
 
 void ExpectSequence(const std::vector<HelpCall>& calls, size_t first)
 {
@@ -50,14 +49,4 @@ TEST(OpenHelp, TwiceRunsTheWholeSequenceTwice)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    ::testing::InitGoogleTest(&argc, argv);
-    FakeHtmlHelp fake;
-    if (!fake.Installed()) {
-        fprintf(stderr, "the HtmlHelpA double is not in place\n");
-        return 1;
-    }
-    help = &fake;
-    return RUN_ALL_TESTS();
-}
+int main(int argc, char** argv) { return RunTestsWithFakeHelp(argc, argv); }

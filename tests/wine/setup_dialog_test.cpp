@@ -19,7 +19,6 @@ namespace {
 const char ETHERNET_DEVICE[] = "\\Device\\NPF_{6E0B1A52-1C3D-4C8B-9A11-0F2E3D4C5B6A}";
 const char LAB_DEVICE[] = "\\Device\\NPF_{9F8E7D6C-5B4A-4392-8170-A1B2C3D4E5F6}";
 
-FakeHtmlHelp* help;
 
 std::string TempFolder()
 {
@@ -527,14 +526,4 @@ TEST_F(SetupDialog, ShowSetupDialogShowsNothingWhenTheTableCannotBeBuilt)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    ::testing::InitGoogleTest(&argc, argv);
-    FakeHtmlHelp fake;
-    if (!fake.Installed()) {
-        fprintf(stderr, "the HtmlHelpA double is not in place\n");
-        return 1;
-    }
-    help = &fake;
-    return RUN_ALL_TESTS();
-}
+int main(int argc, char** argv) { return RunTestsWithFakeHelp(argc, argv); }

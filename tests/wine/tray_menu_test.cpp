@@ -20,7 +20,6 @@ namespace {
 const char ETHERNET_GUID[] = "{6E0B1A52-1C3D-4C8B-9A11-0F2E3D4C5B6A}";
 const char LAB_GUID[] = "{9F8E7D6C-5B4A-4392-8170-A1B2C3D4E5F6}";
 
-FakeHtmlHelp* help;
 
 struct Item {
     UINT id;
@@ -473,14 +472,4 @@ TEST_F(TrayCommands, SetupDoesNotStartWhatWasNotRunning)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    ::testing::InitGoogleTest(&argc, argv);
-    FakeHtmlHelp fake;
-    if (!fake.Installed()) {
-        fprintf(stderr, "the HtmlHelpA double is not in place\n");
-        return 1;
-    }
-    help = &fake;
-    return RUN_ALL_TESTS();
-}
+int main(int argc, char** argv) { return RunTestsWithFakeHelp(argc, argv); }
