@@ -116,14 +116,25 @@ HWND MakeWindow(const char* className, DWORD exStyle, DWORD style, RECT r, HWND 
 // The pointer moves through the display server: wait until it has arrived.
 bool MoveCursor(POINT to)
 {
-    if (!SetCursorPos(to.x, to.y))
-        return false;
+    // Under Wine a pointer event from the X server that was already on its
+    // way can move the cursor back; wait until the new place holds.
     DWORD start = GetTickCount();
-    POINT at = {};
-    while (GetCursorPos(&at) && (at.x != to.x || at.y != to.y)) {
+    int steady = 0;
+    while (steady < 5) {
         if (GetTickCount() - start > 5000)
             return false;
-        Sleep(10);
+        POINT at = {};
+        GetCursorPos(&at);
+        if (at.x == to.x && at.y == to.y) {
+            ++steady;
+        } else {
+            steady = 0;
+            SetCursorPos(to.x, to.y);
+        }
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+        Sleep(20);
     }
     return true;
 }
