@@ -78,7 +78,9 @@ void TrayIconSetTip(const char* tip)
 void TrayIconRestore()
 {
     TrayLockHolder hold;
-    if (app.trayData.cbSize == 0)
-        return; // never added: nothing to restore
+    // Never added (no attempt was made), or already removed on the way out:
+    // a late "TaskbarCreated" must not bring the icon back.
+    if (app.trayData.cbSize == 0 || app.trayIconAdded == 0)
+        return;
     Shell_NotifyIconA(NIM_ADD, &app.trayData);
 }

@@ -222,10 +222,16 @@ TEST_F(TrayIcon, DeleteClearsTheFlagAndLeavesTheRecord)
 TEST_F(TrayIcon, RestoreAddsTheIconAgainWithItsImageAndTip)
 {
     ASSERT_TRUE(AddIcon("NetGlow"));
+    app.trayIconAdded = 1; // the registration step has ended
     TrayIconSetImage(ICON_IDLE);
     TrayIconSetTip("Wi-Fi");
-    // Explorer forgot the icon (here: we removed it ourselves).
-    TrayIconDelete(window, TRAY_ICON_ID);
+    // Explorer forgot the icon (here: removed behind the program's back).
+    NOTIFYICONDATAA gone;
+    ZeroMemory(&gone, sizeof gone);
+    gone.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    gone.hWnd = window;
+    gone.uID = TRAY_ICON_ID;
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &gone));
     LONG sent = deliveredCount;
     TrayIconRestore();
     ASSERT_EQ(sent + 1, deliveredCount);
@@ -242,6 +248,16 @@ TEST_F(TrayIcon, RestoreBeforeAnyAddSendsNothing)
 {
     LONG sent = deliveredCount;
     TrayIconRestore();
+    EXPECT_EQ(sent, deliveredCount);
+}
+
+TEST_F(TrayIcon, RestoreAfterTheProgramRemovedItsIconSendsNothing)
+{
+    ASSERT_TRUE(AddIcon("NetGlow"));
+    app.trayIconAdded = 1;
+    TrayIconDelete(window, TRAY_ICON_ID); // on the way out
+    LONG sent = deliveredCount;
+    TrayIconRestore(); // a shell restart announced late
     EXPECT_EQ(sent, deliveredCount);
 }
 
