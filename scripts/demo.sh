@@ -14,10 +14,7 @@ ROOT="$BUILD/wine"
 export WINEPREFIX="$ROOT/demo" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;wpcap=n,b"
 mkdir -p "$ROOT"
 
-cmake --build "$BUILD" --target NetGlow demo_wpcap_shim >/dev/null
-if cmake --build "$BUILD" --target help 2>/dev/null | grep -q netglow_chm; then
-  cmake --build "$BUILD" --target netglow_chm >/dev/null
-fi
+cmake --build "$BUILD" --target NetGlow netglow_help demo_wpcap_shim >/dev/null
 
 headless=0
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
