@@ -1,6 +1,7 @@
 #include "support/netglow_process.h"
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include "res/resource.h"
@@ -156,16 +157,25 @@ bool NetGlowProcess::Start()
 namespace {
 struct WindowSearch {
     DWORD processId;
+    const char* className; // null: any
+    const char* caption;   // null: any; otherwise a part of the caption
+    bool visibleOnly;
     HWND found;
 };
-BOOL CALLBACK FindNetGlowWindow(HWND window, LPARAM param)
+
+BOOL CALLBACK FindWindowOf(HWND window, LPARAM param)
 {
     WindowSearch* search = reinterpret_cast<WindowSearch*>(param);
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
+    if (pid != search->processId || (search->visibleOnly && !IsWindowVisible(window)))
+        return TRUE;
     char className[64];
+    char caption[256];
     GetClassNameA(window, className, sizeof className);
-    if (pid == search->processId && lstrcmpA(className, "NetGlow") == 0) {
+    GetWindowTextA(window, caption, sizeof caption);
+    if ((search->className == nullptr || lstrcmpA(className, search->className) == 0)
+        && (search->caption == nullptr || strstr(caption, search->caption) != nullptr)) {
         search->found = window;
         return FALSE;
     }
@@ -173,14 +183,20 @@ BOOL CALLBACK FindNetGlowWindow(HWND window, LPARAM param)
 }
 } // namespace
 
+HWND FindProcessWindow(DWORD processId, const char* className, const char* caption, bool visibleOnly)
+{
+    WindowSearch search = { processId, className, caption, visibleOnly, nullptr };
+    EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 HWND NetGlowProcess::WaitForMainWindow(DWORD timeoutMs)
 {
     DWORD start = GetTickCount();
     while (GetTickCount() - start < timeoutMs) {
-        WindowSearch search = { processId, nullptr };
-        EnumWindows(FindNetGlowWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.found != nullptr) {
-            window = search.found;
+        HWND found = FindProcessWindow(processId, "NetGlow", nullptr, false);
+        if (found != nullptr) {
+            window = found;
             // Start-up is over once the program waits in its message loop.
             WaitForInputIdle(process, timeoutMs);
             return window;

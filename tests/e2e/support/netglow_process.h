@@ -56,6 +56,10 @@ public:
     HWND window = nullptr;
 };
 
+// A top-level window of the process with that class (null: any) and a caption
+// containing `caption` (null: any).
+HWND FindProcessWindow(DWORD processId, const char* className, const char* caption, bool visibleOnly);
+
 // Lines of the fake library's call log that begin with `prefix`.
 int CountCalls(const std::string& callsPath, const std::string& prefix);
 

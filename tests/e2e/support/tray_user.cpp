@@ -2,66 +2,11 @@
 #include <cstdio>
 #include "res/resource.h"
 
-namespace {
-
-struct PopupSearch {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK FindPopup(HWND window, LPARAM param)
-{
-    PopupSearch* search = reinterpret_cast<PopupSearch*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    char className[32];
-    GetClassNameA(window, className, sizeof className);
-    if (pid == search->processId && IsWindowVisible(window) && lstrcmpA(className, "#32768") == 0) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND FindVisiblePopup(DWORD processId)
-{
-    PopupSearch search = { processId, nullptr };
-    EnumWindows(FindPopup, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-struct WindowSearch {
-    DWORD processId;
-    const char* className;
-    const char* caption;
-    HWND found;
-};
-
-BOOL CALLBACK FindWindowOf(HWND window, LPARAM param)
-{
-    WindowSearch* search = reinterpret_cast<WindowSearch*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    char className[64];
-    char caption[256];
-    GetClassNameA(window, className, sizeof className);
-    GetWindowTextA(window, caption, sizeof caption);
-    if (pid == search->processId && IsWindowVisible(window)
-        && (search->className == nullptr || lstrcmpA(className, search->className) == 0)
-        && (search->caption == nullptr || strstr(caption, search->caption) != nullptr)) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-} // namespace
-
 bool OpenTrayMenu(NetGlowProcess& ng, HWND* popup, DWORD timeoutMs)
 {
     PostMessageA(ng.window, TRAY_CALLBACK_MESSAGE, TRAY_ICON_ID, WM_RBUTTONDOWN);
     DWORD start = GetTickCount();
-    while ((*popup = FindVisiblePopup(ng.processId)) == nullptr) {
+    while ((*popup = FindProcessWindow(ng.processId, "#32768", nullptr, true)) == nullptr) {
         if (GetTickCount() - start > timeoutMs)
             return false;
         Sleep(10);
@@ -102,10 +47,9 @@ HWND WaitForWindow(DWORD processId, const char* className, const char* caption, 
 {
     DWORD start = GetTickCount();
     for (;;) {
-        WindowSearch search = { processId, className, caption, nullptr };
-        EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&search));
-        if (search.found != nullptr)
-            return search.found;
+        HWND found = FindProcessWindow(processId, className, caption, true);
+        if (found != nullptr)
+            return found;
         if (GetTickCount() - start > timeoutMs)
             return nullptr;
         Sleep(20);
