@@ -24,47 +24,10 @@ struct Sample {
     SIZE_T workingSet = 0;
 };
 
-// Wine answers GetProcessHandleCount for other processes with 0; the
-// system's handle table, which it does fill, gives the true count.
-DWORD HandlesOf(HANDLE process)
-{
-    DWORD count = 0;
-    GetProcessHandleCount(process, &count);
-    if (count != 0)
-        return count;
-    typedef LONG(WINAPI * Query)(ULONG, void*, ULONG, ULONG*);
-    Query query = reinterpret_cast<Query>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
-    if (query == nullptr)
-        return 0;
-    struct Entry {
-        ULONG ownerPid;
-        BYTE type;
-        BYTE flags;
-        USHORT value;
-        void* object;
-        ULONG access;
-    };
-    std::vector<unsigned char> buffer(1 << 20);
-    ULONG needed = 0;
-    LONG status;
-    while ((status = query(16 /* SystemHandleInformation */, buffer.data(), static_cast<ULONG>(buffer.size()),
-                           &needed)) == static_cast<LONG>(0xC0000004) && buffer.size() < (64u << 20))
-        buffer.resize(buffer.size() * 2);
-    if (status != 0)
-        return 0;
-    ULONG entries = *reinterpret_cast<ULONG*>(buffer.data());
-    const Entry* entry = reinterpret_cast<const Entry*>(buffer.data() + sizeof(void*));
-    DWORD pid = GetProcessId(process);
-    for (ULONG i = 0; i < entries; ++i)
-        count += entry[i].ownerPid == pid;
-    return count;
-}
-
 Sample Take(HANDLE process)
 {
     Sample s;
-    s.handles = HandlesOf(process);
+    s.handles = ProcessHandleCount(process);
     s.gdi = GetGuiResources(process, GR_GDIOBJECTS);
     s.user = GetGuiResources(process, GR_USEROBJECTS);
     PROCESS_MEMORY_COUNTERS_EX memory;

@@ -60,6 +60,10 @@ public:
 // containing `caption` (null: any).
 HWND FindProcessWindow(DWORD processId, const char* className, const char* caption, bool visibleOnly);
 
+// Open handles of a process (from the system's handle table where the
+// direct question gets no answer, as under Wine).
+DWORD ProcessHandleCount(HANDLE process);
+
 // Lines of the fake library's call log that begin with `prefix`.
 int CountCalls(const std::string& callsPath, const std::string& prefix);
 
