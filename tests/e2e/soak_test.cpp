@@ -6,7 +6,7 @@
 // NETGLOW_SOAK_FRAMES sets the number of frames (a multiple of the 10 frames
 // of traffic.pcap); the suite runs 20000 (the program logs a few hundred
 // frames a second under Wine), the full soak by hand is
-//   NETGLOW_SOAK_FRAMES=1000000 ctest --test-dir build/win -R e2e.soak_test -V
+//   scripts/soak.sh 1000000
 #include "e2e_common.h"
 #define PSAPI_VERSION 2 // GetProcessMemoryInfo from kernel32, no psapi.dll import
 #include <psapi.h>
