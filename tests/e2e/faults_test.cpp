@@ -374,7 +374,7 @@ protected:
         EXPECT_EQ(0, ng.WaitForExit());
         EXPECT_EQ(0, Calls("pcap_open_live"));
         EXPECT_EQ(SettingsFile(keys), ReadWholeFile(ng.settingsPath));
-        EXPECT_EQ(0, VisibleLamp());
+        EXPECT_TRUE(WaitForLamp(0));
     }
 };
 
@@ -444,5 +444,5 @@ TEST_F(Faults, IconForgottenByARestartedShellComesBackAndStillFlickers)
     ASSERT_TRUE(ng.Command(CMD_MONITOR_STOP));
     EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
     Quit();
-    EXPECT_EQ(0, VisibleLamp());
+    EXPECT_TRUE(WaitForLamp(0));
 }

@@ -46,7 +46,7 @@ TEST_F(E2E, StartsMonitoringAtStartLogsEveryFrameAndQuitsCleanly)
     EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
     Quit();
     EXPECT_EQ(SettingsFile(StandardKeys("Ethernet", "0", "1")), ReadWholeFile(ng.settingsPath));
-    EXPECT_EQ(0, VisibleLamp()); // the icon is gone
+    EXPECT_TRUE(WaitForLamp(0)); // the icon is gone
 }
 
 TEST_F(E2E, SavedAdapterMissingAtStartKeepsItsNameInTheFile)

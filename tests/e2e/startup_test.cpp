@@ -64,7 +64,7 @@ TEST_F(E2E, UnsupportedWindowsShowsItsMessageAndRemovesTheIcon)
     EXPECT_EQ(ICON_STOPPED, VisibleLamp()); // the icon was added before the check
     ASSERT_TRUE(AnswerForeignMessageBox(box, IDOK));
     EXPECT_EQ(0, ng.WaitForExit());
-    EXPECT_EQ(0, VisibleLamp());
+    EXPECT_TRUE(WaitForLamp(0));
     EXPECT_EQ(0, CountCalls(ng.wpcapCalls, "pcap_"));
     EXPECT_EQ(SettingsFile(keys), ReadWholeFile(ng.settingsPath));
 }
@@ -78,7 +78,7 @@ TEST_F(E2E, CloseFromTheSystemMenuWhileMonitoringStopsSavesAndExits)
     EXPECT_EQ(0, ng.WaitForExit());
     EXPECT_EQ(1, Calls("pcap_breakloop"));
     EXPECT_EQ(1, Calls("pcap_close"));
-    EXPECT_EQ(0, VisibleLamp());
+    EXPECT_TRUE(WaitForLamp(0));
     EXPECT_EQ(SettingsFile(StandardKeys("Ethernet", "0", "1")), ReadWholeFile(ng.settingsPath));
 }
 

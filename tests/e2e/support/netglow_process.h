@@ -70,7 +70,8 @@ int CountCalls(const std::string& callsPath, const std::string& prefix);
 // Which lamp the notification area shows, by its body colour: ICON_STOPPED
 // (purple), ICON_IDLE (blue), ICON_YELLOW, ICON_RED; 0 when none is visible.
 int VisibleLamp();
-// Waits until VisibleLamp() equals `icon`, bounded.
+// Waits until VisibleLamp() equals `icon`, bounded; 0 waits for the icon to
+// be gone (the shell repaints its notification area a moment after a delete).
 bool WaitForLamp(int icon, DWORD timeoutMs = 10000);
 
 bool WaitUntil(bool (*pred)(void*), void* arg, DWORD timeoutMs);
