@@ -195,10 +195,12 @@ HWND NetGlowProcess::WaitForMainWindow(DWORD timeoutMs)
 {
     DWORD start = GetTickCount();
     while (GetTickCount() - start < timeoutMs) {
-        HWND found = FindProcessWindow(processId, "NetGlow", nullptr, false);
+        // The window is shown only after start-up; a command sent earlier
+        // would be handled inside start-up's own calls to the shell (Wine's
+        // WaitForInputIdle already returns then).
+        HWND found = FindProcessWindow(processId, "NetGlow", nullptr, true);
         if (found != nullptr) {
             window = found;
-            // Start-up is over once the program waits in its message loop.
             WaitForInputIdle(process, timeoutMs);
             return window;
         }
