@@ -46,17 +46,6 @@ struct SavedValue {
 std::vector<SavedValue> savedSelect;
 bool selectSaved = false;
 
-struct ThreadCall {
-    void (*fn)(void*);
-    void* arg;
-};
-DWORD WINAPI CallThread(LPVOID param)
-{
-    ThreadCall* call = static_cast<ThreadCall*>(param);
-    call->fn(call->arg);
-    return 0;
-}
-
 } // namespace
 
 std::string FixturePath(const std::string& relative)
@@ -235,8 +224,7 @@ std::vector<DiscoveryEvent> RunRecording(void (*fn)(void*), void* arg, DWORD tim
 {
     std::vector<DiscoveryEvent> events;
     recording = &events;
-    ThreadCall call = { fn, arg };
-    HANDLE thread = CreateThread(nullptr, 0, CallThread, &call, 0, nullptr);
+    HANDLE thread = StartCallThread(fn, arg);
     DWORD start = GetTickCount();
     while (WaitForSingleObject(thread, 0) == WAIT_TIMEOUT && GetTickCount() - start < timeoutMs) {
         DiscoveryEvent event;

@@ -122,16 +122,25 @@ DWORD WINAPI CallThread(LPVOID param)
 {
     ThreadCall* call = static_cast<ThreadCall*>(param);
     call->fn(call->arg);
+    delete call;
     return 0;
 }
 } // namespace
+
+HANDLE StartCallThread(void (*fn)(void*), void* arg)
+{
+    ThreadCall* call = new ThreadCall{ fn, arg };
+    HANDLE thread = CreateThread(nullptr, 0, CallThread, call, 0, nullptr);
+    if (thread == nullptr)
+        delete call;
+    return thread;
+}
 
 std::vector<SeenMessageBox> RunAnsweringBoxes(void (*fn)(void*), void* arg,
                                               const std::vector<int>& answers, DWORD timeoutMs)
 {
     std::vector<SeenMessageBox> seen;
-    ThreadCall call = { fn, arg };
-    HANDLE thread = CreateThread(nullptr, 0, CallThread, &call, 0, nullptr);
+    HANDLE thread = StartCallThread(fn, arg);
     DWORD start = GetTickCount();
     size_t next = 0;
     while (WaitForSingleObject(thread, 0) == WAIT_TIMEOUT) {

@@ -33,6 +33,9 @@ std::vector<SeenMessageBox> RunAnsweringBoxes(void (*fn)(void*), void* arg,
                                               const std::vector<int>& answers,
                                               DWORD timeoutMs = 30000);
 
+// Runs fn(arg) on a new thread; the caller waits for and closes the handle.
+HANDLE StartCallThread(void (*fn)(void*), void* arg);
+
 // Pumps this thread's messages for about the given time (for timers under test).
 void PumpMessagesFor(DWORD milliseconds);
 // Pumps messages until pred() holds or the time runs out; returns pred().
