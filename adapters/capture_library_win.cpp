@@ -39,9 +39,24 @@ bool BindAll(HMODULE module)
         && Bind(module, "pcap_freealldevs", library.freealldevs)
         && Bind(module, "pcap_open_live", library.open_live)
         && Bind(module, "pcap_lookupnet", library.lookupnet)
-        && Bind(module, "pcap_loop", library.loop)
+        && Bind(module, "pcap_dispatch", library.dispatch)
         && Bind(module, "pcap_breakloop", library.breakloop)
         && Bind(module, "pcap_close", library.close);
+}
+
+// The immediate-delivery entry points are optional; the create sequence is
+// used only when every step of it is there.
+void BindImmediateDelivery(HMODULE module)
+{
+    bool sequence = Bind(module, "pcap_create", library.create)
+        && Bind(module, "pcap_set_snaplen", library.set_snaplen)
+        && Bind(module, "pcap_set_promisc", library.set_promisc)
+        && Bind(module, "pcap_set_timeout", library.set_timeout)
+        && Bind(module, "pcap_set_immediate_mode", library.set_immediate_mode)
+        && Bind(module, "pcap_activate", library.activate);
+    if (!sequence)
+        library.create = nullptr;
+    Bind(module, "pcap_setmintocopy", library.setmintocopy);
 }
 
 void Load()
@@ -52,6 +67,7 @@ void Load()
         if (module == nullptr)
             continue;
         if (BindAll(module)) {
+            BindImmediateDelivery(module);
             loaded = &library;
             return;
         }
@@ -65,4 +81,30 @@ const CaptureLibrary* GetCaptureLibrary()
 {
     std::call_once(loadOnce, Load);
     return loaded;
+}
+
+pcap_t* OpenLiveCapture(const CaptureLibrary& lib, const char* deviceName, int snapshotLength,
+                        int promiscuous, int readTimeoutMs)
+{
+    char errorText[PCAP_ERRBUF_SIZE] = "";
+    if (lib.create != nullptr) {
+        pcap_t* handle = lib.create(deviceName, errorText);
+        if (handle == nullptr)
+            return nullptr;
+        lib.set_snaplen(handle, snapshotLength);
+        lib.set_promisc(handle, promiscuous);
+        lib.set_timeout(handle, readTimeoutMs);
+        lib.set_immediate_mode(handle, 1);
+        // Positive results are warnings (no promiscuous mode, say): the
+        // device still captures.
+        if (lib.activate(handle) < 0) {
+            lib.close(handle);
+            return nullptr;
+        }
+        return handle;
+    }
+    pcap_t* handle = lib.open_live(deviceName, snapshotLength, promiscuous, readTimeoutMs, errorText);
+    if (handle != nullptr && lib.setmintocopy != nullptr)
+        lib.setmintocopy(handle, 0);
+    return handle;
 }

@@ -9,8 +9,6 @@
 #include <cstdint>
 #include "adapters/adapter_table.h"
 
-typedef struct pcap pcap_t;
-
 enum {
     CAPTION_SIZE = 128,
     PATH_FIELD_SIZE = 512,
@@ -21,14 +19,11 @@ struct AppState {
     // Flags, 0 or 1.
     std::atomic<int32_t> monitoring;
     std::atomic<int32_t> logging;
-    std::atomic<int32_t> lampTimerArmed;
     std::atomic<int32_t> dialogOpen;
     std::atomic<int32_t> messageBoxOpen;
     std::atomic<int32_t> registryWarned;
     std::atomic<int32_t> trayIconAdded;
     std::atomic<int32_t> cardMissing;
-    // Set while StopMonitoring ends a run: the packet path does nothing more.
-    std::atomic<int32_t> captureStopping;
 
     // Settings (keys of the same names; "CardIndex" is selectedIndex).
     std::atomic<int32_t> selectedIndex;
@@ -55,10 +50,9 @@ struct AppState {
     NOTIFYICONDATAA trayData;
     WSADATA wsaData;
 
-    // The capture run.
-    HANDLE captureThread;
+    // The running capture thread, 0 while none runs (the run itself is
+    // private to monitor/capture_win.cpp).
     DWORD captureThreadId;
-    std::atomic<pcap_t*> captureHandle;
 
     AdapterTable adapters;
     IpconfigTable ipconfig;

@@ -7,13 +7,11 @@ void ResetAppState()
 {
     app.monitoring = 0;
     app.logging = 0;
-    app.lampTimerArmed = 0;
     app.dialogOpen = 0;
     app.messageBoxOpen = 0;
     app.registryWarned = 0;
     app.trayIconAdded = 0;
     app.cardMissing = 0;
-    app.captureStopping = 0;
 
     app.selectedIndex = -1;
     app.WaitTime = 100;
@@ -31,9 +29,7 @@ void ResetAppState()
     lstrcpynA(app.caption, "NetGlow", sizeof app.caption);
     app.moduleDir[0] = app.helpPath[0] = app.logPath[0] = app.settingsPath[0] = '\0';
     std::memset(&app.trayData, 0, sizeof app.trayData);
-    app.captureThread = nullptr;
     app.captureThreadId = 0;
-    app.captureHandle = nullptr;
     app.adapters.count = 0;
     app.ipconfig.count = 0;
 }

@@ -88,9 +88,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_ENDSESSION:
         return 0;
     case WM_COMMAND:
-        return OnCommand(window, wParam);
+        return OnCommand(window, wParam, lParam);
     case WM_TIMER:
         return OnLampTimer(window, wParam, lParam);
+    case WM_LAMP_ACTIVITY:
+        return OnLampActivity(window, wParam, lParam);
     case TRAY_CALLBACK_MESSAGE:
         return OnTrayCallback(window, wParam, lParam);
     default:
@@ -120,7 +122,6 @@ int InitializeApp()
     app.cardMissing = 0;
     app.adapters.count = 0;
     WSAStartup(MAKEWORD(2, 2), &app.wsaData);
-    app.captureThread = nullptr;
     TrayIconSetImage(ICON_STOPPED);
     if (BuildAdapterTable() != 0)
         return -8;

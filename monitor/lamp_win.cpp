@@ -1,39 +1,141 @@
-// The lamp timer. Armed from the capture thread for every packet and
-// cancelled by StopMonitoring on the GUI thread; it belongs to the main window,
-// so its WM_TIMER reaches MainWindowProc, which hands it to OnLampTimer.
 #include "monitor/lamp_win.h"
-#include "app/app_state.h"
+#include <atomic>
+#include "monitor/lamp_rules.h"
 #include "res/resource.h"
+#include "app/app_state.h"
 #include "tray/tray_icon_win.h"
 
-void ArmLampTimer(HWND window, UINT milliseconds)
+namespace {
+
+// Written by the capture thread, read by the GUI thread.
+std::atomic<uint64_t> lastFrameMs{ 0 };
+std::atomic<unsigned> frameIcon{ ICON_IDLE };
+// Written by the GUI thread: a colour is showing and the timer will look
+// again, so a read of the same colour need not wake it.
+std::atomic<int32_t> lampLit{ 0 };
+// A WM_LAMP_ACTIVITY is on its way: at most one is ever outstanding.
+std::atomic<int32_t> wakePending{ 0 };
+
+// GUI thread only.
+bool active = false;
+bool timerSet = false;
+unsigned shownIcon = ICON_STOPPED;
+uint64_t lastChangeMs = 0;
+
+void Show(unsigned iconId, uint64_t now)
 {
-    if (app.lampTimerArmed.load() == 1) {
+    if (iconId == shownIcon)
+        return;
+    TrayIconSetImage(iconId);
+    shownIcon = iconId;
+    lastChangeMs = now;
+}
+
+void Refresh(HWND window)
+{
+    // Cleared before the frame time is read, while the capture thread stores
+    // the time before it reads this flag: either this look sees the new
+    // frame, or the capture thread sees the lamp out and wakes us again.
+    lampLit.store(0);
+    LampInput in;
+    in.lastFrameMs = lastFrameMs.load();
+    in.frameIcon = frameIcon.load();
+    in.nowMs = LampClockMs();
+    in.timeoutMs = static_cast<uint32_t>(app.TimeoutP.load() > 0 ? app.TimeoutP.load() : 0);
+    in.shownIcon = shownIcon;
+    in.lastChangeMs = lastChangeMs;
+    LampStep step = NextLampStep(in);
+    if (step.lit && step.timerMs != 0)
+        lampLit.store(1);
+    if (step.showIcon != 0)
+        Show(step.showIcon, in.nowMs);
+    if (step.timerMs != 0) {
+        // The same id replaces the running timer, so there is only ever one.
+        SetTimer(window, LAMP_TIMER_ID, step.timerMs, nullptr);
+        timerSet = true;
+    } else if (timerSet) {
+        // A quiet adapter must wake nothing.
         KillTimer(window, LAMP_TIMER_ID);
-        app.lampTimerArmed = 0;
+        timerSet = false;
     }
-    if (milliseconds != 0) {
-        // No TIMERPROC: the expiry arrives as the window's own WM_TIMER.
-        SetTimer(window, LAMP_TIMER_ID, milliseconds, nullptr);
-        app.lampTimerArmed = 1;
+}
+
+} // namespace
+
+uint64_t LampClockMs()
+{
+    static const LONGLONG frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f.QuadPart;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    // Whole seconds and the rest apart, so that the product cannot overflow.
+    return static_cast<uint64_t>(now.QuadPart / frequency) * 1000
+         + static_cast<uint64_t>(now.QuadPart % frequency) * 1000 / frequency + 1;
+}
+
+void ReportLampActivity(HWND window, unsigned iconId)
+{
+    lastFrameMs.store(LampClockMs());
+    unsigned previous = frameIcon.exchange(iconId);
+    if (previous == iconId && lampLit.load() == 1)
+        return; // the GUI thread's timer will see the new frame time
+    if (wakePending.exchange(1) == 0 && !PostMessageA(window, WM_LAMP_ACTIVITY, 0, 0))
+        wakePending.store(0);
+}
+
+void LampStart()
+{
+    lastFrameMs.store(0);
+    frameIcon.store(ICON_IDLE);
+    lampLit.store(0);
+    active = true;
+    // Sent even when the image is already idle: starting is a change of state
+    // the user asked for.
+    TrayIconSetImage(ICON_IDLE);
+    shownIcon = ICON_IDLE;
+    lastChangeMs = LampClockMs();
+}
+
+void LampStop(HWND window)
+{
+    active = false;
+    lampLit.store(0);
+    if (timerSet) {
+        KillTimer(window, LAMP_TIMER_ID);
+        timerSet = false;
     }
+    TrayIconSetImage(ICON_STOPPED);
+    shownIcon = ICON_STOPPED;
+    lastChangeMs = LampClockMs();
+}
+
+LRESULT OnLampActivity(HWND window, WPARAM, LPARAM)
+{
+    // Cleared first, so that a report after this point posts again.
+    wakePending.store(0);
+    if (active)
+        Refresh(window);
+    return 0;
 }
 
 LRESULT OnLampTimer(HWND window, WPARAM timerId, LPARAM)
 {
     if (timerId != LAMP_TIMER_ID)
         return 0;
-    // The flag is taken from 1 to 0 before the idle image is set, in one step.
-    // Clearing it after the image would let a packet that re-arms in between
-    // be forgotten: its colour would stay, with the flag 0, and its own expiry
-    // would then do nothing.
-    int32_t armed = 1;
-    if (app.lampTimerArmed.compare_exchange_strong(armed, 0)) {
-        // Window timers repeat; a lamp that went out must not keep waking the
-        // program 50 times a second. A packet that re-armed meanwhile set its
-        // colour before its timer, so killing here can never leave it lit.
-        KillTimer(window, LAMP_TIMER_ID);
-        TrayIconSetImage(ICON_IDLE);
+    if (!active || !timerSet) {
+        // An expiry already queued when the timer was killed.
+        return 0;
     }
+    // An expiry queued before a newer frame re-armed the timer is harmless:
+    // the times decide, so the colour still stays its full lamp time.
+    Refresh(window);
     return 0;
+}
+
+bool LampTimerRunning()
+{
+    return timerSet;
 }

@@ -1,6 +1,6 @@
-// The packet path on the capture thread: one frame's time, classification, log line,
-// lamp icon and timer. Fixed buffers only; nothing here allocates memory
-// (opening the log file aside).
+// The packet path on the capture thread: one frame's time, classification
+// and log line, gathered into the read's batch. Fixed buffers only; nothing
+// here allocates memory or calls the shell.
 #include "monitor/packet_win.h"
 #include <pcap/pcap.h>
 #include <ctime>
@@ -9,7 +9,6 @@
 #include "monitor/connection_log.h"
 #include "monitor/lamp_win.h"
 #include "monitor/packet_text.h"
-#include "tray/tray_icon_win.h"
 
 namespace {
 
@@ -29,12 +28,13 @@ const char* SelectedAdapterAddress()
 
 } // namespace
 
-void OnPacket(unsigned char*, const struct pcap_pkthdr* header, const unsigned char* bytes)
+void OnPacket(unsigned char* user, const struct pcap_pkthdr* header, const unsigned char* bytes)
 {
-    // StopMonitoring has begun: no log line, no icon, no timer any more.
-    if (app.captureStopping.load() == 1)
+    PacketBatch* batch = reinterpret_cast<PacketBatch*>(user);
+    if (batch == nullptr || header == nullptr)
         return;
-    if (header == nullptr)
+    // The run is being stopped: no log line, no lamp any more.
+    if (batch->stopping != nullptr && batch->stopping->load() == 1)
         return;
 
     struct tm local;
@@ -47,28 +47,34 @@ void OnPacket(unsigned char*, const struct pcap_pkthdr* header, const unsigned c
 
     size_t captured = bytes != nullptr ? header->caplen : 0;
     size_t skipped = captured < ETHERNET_HEADER ? captured : ETHERNET_HEADER;
-    ClassifyPacket(bytes != nullptr ? bytes + skipped : nullptr, captured - skipped, timeText);
-
-    ArmLampTimer(app.mainWindow, static_cast<UINT>(app.TimeoutP.load()));
+    ClassifyPacket(batch, bytes != nullptr ? bytes + skipped : nullptr, captured - skipped, timeText);
 }
 
-void ClassifyPacket(const unsigned char* ipView, size_t ipLength, const char* timeText)
+void ClassifyPacket(PacketBatch* batch, const unsigned char* ipView, size_t ipLength,
+                    const char* timeText)
 {
     PacketSummary summary;
     SummarizePacket(ipView, ipLength, SelectedAdapterAddress(), app.ColorSend.load(),
                     app.ColorRecv.load(), &summary);
 
-    if (app.logging.load() == 1) {
+    if (app.logging.load() == 1 && batch->log != nullptr) {
         PacketDetail detail;
         DescribePacket(ipView, ipLength, &detail);
         char line[PACKET_LINE_SIZE];
         size_t length = FormatLogLine(timeText != nullptr ? timeText : "", summary, detail,
                                       line, sizeof line);
-        // A line that cannot be written is lost without a report; the icon
-        // and the timer below still follow.
-        if (length > 0)
-            AppendConnectionLog(app.logPath, line, length);
+        batch->log->AddLine(line, length);
     }
 
-    TrayIconSetImage(summary.iconId);
+    batch->lastIcon = summary.iconId;
+    ++batch->frames;
+}
+
+void EndPacketBatch(PacketBatch* batch, HWND window)
+{
+    if (batch->frames > 0 && batch->stopping->load() == 0)
+        ReportLampActivity(window, batch->lastIcon);
+    batch->frames = 0;
+    if (batch->log != nullptr)
+        batch->log->Flush();
 }

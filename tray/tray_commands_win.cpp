@@ -12,6 +12,9 @@ namespace {
 
 void OnMonitorStart()
 {
+    // The running capture reads the adapter table: never rebuild it under it.
+    if (app.monitoring == 1)
+        return;
     if (BuildAdapterTable() != 0)
         return;
     FindAdapterByName();
@@ -37,14 +40,15 @@ void OnQuit()
 
 } // namespace
 
-LRESULT OnCommand(HWND window, WPARAM wParam)
+LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
 {
     switch (wParam) {
     case CMD_MONITOR_START:
         OnMonitorStart();
         break;
     case CMD_MONITOR_STOP:
-        StopMonitoring();
+        if (IsStopRequestCurrent(lParam))
+            StopMonitoring();
         break;
     case CMD_LOG_START:
         app.logging = 1;

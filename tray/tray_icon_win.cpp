@@ -1,7 +1,7 @@
-// The notification-area icon. Every store into trayData and the send
-// that follows it happen under one lock, so that the capture thread's image
-// changes and the GUI thread's changes never mix in one record: each call
-// delivers its own image or tip.
+// The notification-area icon. Every call is made on the GUI thread, which
+// owns trayData, so no lock guards it: a message sent to the main window
+// while the shell is busy with one of these calls (a "TaskbarCreated"
+// broadcast, a click) may run another of them safely in between.
 #include "tray/tray_icon_win.h"
 #include "app/app_state.h"
 
@@ -12,20 +12,10 @@ const DWORD TRAY_RECORD_SIZE = NOTIFYICONDATAA_V1_SIZE;
 const int TIP_LIMIT = 64;
 const UINT FLAGS_WITHOUT_TIP = NIF_MESSAGE | NIF_ICON;
 
-SRWLOCK trayLock = SRWLOCK_INIT;
-
-struct TrayLockHolder {
-    TrayLockHolder() { AcquireSRWLockExclusive(&trayLock); }
-    ~TrayLockHolder() { ReleaseSRWLockExclusive(&trayLock); }
-    TrayLockHolder(const TrayLockHolder&) = delete;
-    TrayLockHolder& operator=(const TrayLockHolder&) = delete;
-};
-
 } // namespace
 
 BOOL TrayIconAdd(HWND window, UINT id, UINT callbackMessage, HICON icon, const char* tip)
 {
-    TrayLockHolder hold;
     app.trayData.hWnd = window;
     app.trayData.cbSize = TRAY_RECORD_SIZE;
     app.trayData.hIcon = icon;
@@ -36,7 +26,10 @@ BOOL TrayIconAdd(HWND window, UINT id, UINT callbackMessage, HICON icon, const c
         app.trayData.uFlags = FLAGS_WITHOUT_TIP | NIF_TIP;
         lstrcpynA(app.trayData.szTip, tip, TIP_LIMIT);
     }
-    return Shell_NotifyIconA(NIM_ADD, &app.trayData);
+    // A copy goes to the shell: a call made while this one waits may change
+    // the record, and this call must still deliver what it was given.
+    NOTIFYICONDATAA record = app.trayData;
+    return Shell_NotifyIconA(NIM_ADD, &record);
 }
 
 void TrayIconDelete(HWND window, UINT id)
@@ -52,35 +45,27 @@ void TrayIconDelete(HWND window, UINT id)
 
 void TrayIconSetImage(UINT iconId)
 {
-    HICON icon = LoadIconA(app.instance, MAKEINTRESOURCEA(LOWORD(iconId)));
-    // The record is copied under the lock and sent outside it: the send waits
-    // for the shell, and a thread waiting in a send dispatches the messages
-    // sent to its windows meanwhile, which may set the image again.
-    NOTIFYICONDATAA record;
-    {
-        TrayLockHolder hold;
-        app.trayData.hIcon = icon;
-        record = app.trayData;
-    }
+    app.trayData.hIcon = LoadIconA(app.instance, MAKEINTRESOURCEA(LOWORD(iconId)));
+    NOTIFYICONDATAA record = app.trayData;
     Shell_NotifyIconA(NIM_MODIFY, &record);
 }
 
 void TrayIconSetTip(const char* tip)
 {
-    TrayLockHolder hold;
     if (tip != nullptr) {
         app.trayData.uFlags |= NIF_TIP;
         lstrcpynA(app.trayData.szTip, tip, TIP_LIMIT);
     }
-    Shell_NotifyIconA(NIM_MODIFY, &app.trayData);
+    NOTIFYICONDATAA record = app.trayData;
+    Shell_NotifyIconA(NIM_MODIFY, &record);
 }
 
 void TrayIconRestore()
 {
-    TrayLockHolder hold;
     // Never added (no attempt was made), or already removed on the way out:
     // a late "TaskbarCreated" must not bring the icon back.
     if (app.trayData.cbSize == 0 || app.trayIconAdded == 0)
         return;
-    Shell_NotifyIconA(NIM_ADD, &app.trayData);
+    NOTIFYICONDATAA record = app.trayData;
+    Shell_NotifyIconA(NIM_ADD, &record);
 }

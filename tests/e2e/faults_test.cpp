@@ -137,7 +137,7 @@ protected:
         StartWith(StandardKeys("Ethernet", "0", "0"));
         ASSERT_TRUE(ng.Command(CMD_LOG_START));
         ASSERT_TRUE(ng.Command(CMD_MONITOR_START));
-        ASSERT_TRUE(WaitForCalls("pcap_loop", 1)) << "Monitor start found no adapter \"Ethernet\"";
+        ASSERT_TRUE(WaitForCalls("pcap_dispatch", 1)) << "Monitor start found no adapter \"Ethernet\"";
     }
 };
 
@@ -293,14 +293,14 @@ protected:
         StartWith(keys);
         EXPECT_TRUE(NoForeignMessageBoxWithin(ng.processId, 500));
         EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
-        EXPECT_EQ(0, Calls("pcap_open_live"));
+        EXPECT_EQ(0, Calls("pcap_create"));
         // The temporary batch file and report are gone.
         EXPECT_FALSE(FileExists(TempPath("NetGlawrun.bat")));
         EXPECT_FALSE(FileExists(TempPath("NetGlawtxt")));
         // A start from the menu finds no adapter either, silently.
         ASSERT_TRUE(ng.Command(CMD_MONITOR_START));
         EXPECT_TRUE(NoForeignMessageBoxWithin(ng.processId, 500));
-        EXPECT_EQ(0, Calls("pcap_open_live"));
+        EXPECT_EQ(0, Calls("pcap_create"));
         Quit();
         EXPECT_EQ(SettingsFile(keys), ReadWholeFile(ng.settingsPath));
     }
@@ -372,7 +372,7 @@ protected:
         EXPECT_EQ(icon, box.iconStyle);
         ASSERT_TRUE(AnswerForeignMessageBox(box, IDOK));
         EXPECT_EQ(0, ng.WaitForExit());
-        EXPECT_EQ(0, Calls("pcap_open_live"));
+        EXPECT_EQ(0, Calls("pcap_create"));
         EXPECT_EQ(SettingsFile(keys), ReadWholeFile(ng.settingsPath));
         EXPECT_TRUE(WaitForLamp(0));
     }

@@ -26,7 +26,7 @@ bool LogHasLines(void* arg)
 TEST_F(E2E, StartsMonitoringAtStartLogsEveryFrameAndQuitsCleanly)
 {
     StartWith(StandardKeys("Ethernet", "0", "1"));
-    EXPECT_TRUE(WaitForCalls(std::string("pcap_open_live ") + ETHERNET_DEVICE + " 64 1 1000", 1));
+    EXPECT_TRUE(WaitForCalls(std::string("pcap_activate ") + ETHERNET_DEVICE + " 64 1 1000 immediate", 1));
     EXPECT_TRUE(WaitForLamp(ICON_IDLE));
 
     // The capture starts with the program, before logging can be switched on;
@@ -55,7 +55,7 @@ TEST_F(E2E, SavedAdapterMissingAtStartKeepsItsNameInTheFile)
     EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
     EXPECT_TRUE(ng.Answers());
     Quit();
-    EXPECT_EQ(0, Calls("pcap_open_live"));
+    EXPECT_EQ(0, Calls("pcap_create"));
     EXPECT_EQ(SettingsFile(StandardKeys("Gone Adapter", "3", "1")), ReadWholeFile(ng.settingsPath));
 }
 
@@ -88,7 +88,7 @@ TEST_P(CaptureFailures, AreShownOnTheCaptureThreadAndStopMonitoring)
     SetControl("");
     ASSERT_TRUE(ng.Command(CMD_MONITOR_START));
     EXPECT_TRUE(WaitForLamp(ICON_IDLE));
-    EXPECT_TRUE(WaitForCalls("pcap_open_live", 2));
+    EXPECT_TRUE(WaitForCalls("pcap_activate", 2));
     EXPECT_TRUE(NoForeignMessageBoxWithin(ng.processId, 500));
     Quit();
 }
@@ -114,7 +114,7 @@ TEST_F(E2E, StopWhileWaitingForTrafficEndsTheRunQuietly)
     // Logging was cleared by the stop: a new run logs nothing until asked.
     SetControl("replay=" + SourcePath("tests\\fixtures\\e2e\\traffic.pcap") + "\r\n");
     ASSERT_TRUE(ng.Command(CMD_MONITOR_START));
-    ASSERT_TRUE(WaitForCalls("pcap_loop", 2));
+    ASSERT_TRUE(WaitForCalls("pcap_dispatch", 2));
     ASSERT_TRUE(WaitForLamp(ICON_IDLE));
     EXPECT_FALSE(FileExists(ng.logPath));
     Quit();

@@ -102,7 +102,7 @@ TEST_F(E2E, FirstSessionThroughTheTrayIcon)
     ASSERT_TRUE(OpenTrayMenu(ng, &popup));
     Screenshot("menu-monitoring-off", AroundWindow(popup, 40), 500);
     ASSERT_TRUE(ChooseMenuItem(popup, OFF, "Monitor start"));
-    EXPECT_TRUE(WaitForCalls("pcap_open_live", 1));
+    EXPECT_TRUE(WaitForCalls("pcap_activate", 1));
 
     ASSERT_TRUE(OpenTrayMenu(ng, &popup));
     Screenshot("menu-monitoring-on", AroundWindow(popup, 40), 500);
@@ -148,7 +148,7 @@ TEST_F(E2E, FirstSessionThroughTheTrayIcon)
     EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
     ClickButton(setup, IDC_SETUP_CANCEL);
     ASSERT_TRUE(WaitUntilGone(setup));
-    EXPECT_TRUE(WaitForCalls("pcap_open_live", 2));
+    EXPECT_TRUE(WaitForCalls("pcap_activate", 2));
 
     ASSERT_TRUE(ChooseFromTrayMenu(ng, ON_NO_LOG, "About"));
     HWND about = WaitForWindow(ng.processId, "#32770", "NetGlow");

@@ -1,8 +1,9 @@
-// Test double of the capture library (wpcap.dll). A control file, named by
-// NETGLOW_FAKE_WPCAP, says which devices exist, which calls fail and which
-// frames pcap_loop delivers; every call received can be logged to a file.
-// The capture thread may be ended forcibly, so the loop holds no lock and
-// touches no file: frames are loaded when the device is opened.
+// Test double of the capture library (wpcap.dll), with Npcap's immediate
+// delivery: pcap_dispatch hands over the frames that have arrived, at most a
+// driver buffer's worth (dispatch_batch), and waits one read time-out when
+// none have. A control file, named by NETGLOW_FAKE_WPCAP, says which devices
+// exist, which calls fail and which frames arrive; every call received can be
+// logged to a file. Frames are loaded when the device is opened.
 #include <winsock2.h>
 #include <windows.h>
 #include <pcap/pcap.h>
@@ -17,12 +18,23 @@
 struct pcap {
     std::atomic<int> breakRequested;
     HANDLE wake;
+    std::string device;
     int snaplen;
+    int promisc;
+    int timeoutMs;
+    int immediate;
     std::vector<PcapRecord> frames;
     int repeat;
     unsigned gapMicroseconds;
     long failAfter; // -1: never
+    int batch;      // frames per read at most
+    bool ignoreBreak;
     std::string callsPath;
+    // Replay position.
+    int round;
+    size_t next;
+    long delivered;
+    bool dispatchLogged;
 };
 
 namespace {
@@ -37,6 +49,8 @@ struct Control {
     int replayRepeat = 1;
     unsigned replayGapMicroseconds = 0;
     long loopFailAfter = -1;
+    int dispatchBatch = 1000;
+    bool ignoreBreak = false;
     std::string callsPath;
 };
 
@@ -88,6 +102,10 @@ Control ReadControl()
             control.replayGapMicroseconds = static_cast<unsigned>(std::strtoul(value, nullptr, 10));
         } else if (key == "loop_fail_after") {
             control.loopFailAfter = std::atol(value);
+        } else if (key == "dispatch_batch") {
+            control.dispatchBatch = std::atoi(value) > 0 ? std::atoi(value) : 1;
+        } else if (key == "ignore_break") {
+            control.ignoreBreak = std::atoi(value) != 0;
         } else if (key == "calls") {
             control.callsPath = value;
         }
@@ -151,6 +169,31 @@ int EndWithBreak(pcap_t* p)
     return PCAP_ERROR_BREAK;
 }
 
+pcap_t* NewHandle(const Control& control, const char* device, int snaplen, int promisc, int to_ms)
+{
+    pcap_t* p = new pcap;
+    p->breakRequested = 0;
+    p->wake = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    p->device = device ? device : "";
+    p->snaplen = snaplen;
+    p->promisc = promisc;
+    p->timeoutMs = to_ms;
+    p->immediate = 0;
+    if (!control.replay.empty())
+        p->frames = PcapFile::ReadAll(control.replay.c_str());
+    p->repeat = control.replayRepeat;
+    p->gapMicroseconds = control.replayGapMicroseconds;
+    p->failAfter = control.loopFailAfter;
+    p->batch = control.dispatchBatch;
+    p->ignoreBreak = control.ignoreBreak;
+    p->callsPath = control.callsPath;
+    p->round = 0;
+    p->next = 0;
+    p->delivered = 0;
+    p->dispatchLogged = false;
+    return p;
+}
+
 } // namespace
 
 extern "C" {
@@ -196,17 +239,38 @@ pcap_t* pcap_open_live(const char* device, int snaplen, int promisc, int to_ms, 
         SetError(errbuf, "The fake capture device refuses to open.");
         return nullptr;
     }
-    pcap_t* p = new pcap;
-    p->breakRequested = 0;
-    p->wake = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    p->snaplen = snaplen;
-    if (!control.replay.empty())
-        p->frames = PcapFile::ReadAll(control.replay.c_str());
-    p->repeat = control.replayRepeat;
-    p->gapMicroseconds = control.replayGapMicroseconds;
-    p->failAfter = control.loopFailAfter;
-    p->callsPath = control.callsPath;
-    return p;
+    return NewHandle(control, device, snaplen, promisc, to_ms);
+}
+
+pcap_t* pcap_create(const char* device, char* errbuf)
+{
+    Control control = ReadControl();
+    LogCall(control, "pcap_create " + std::string(device ? device : ""));
+    if (control.openFails) {
+        SetError(errbuf, "The fake capture device refuses to open.");
+        return nullptr;
+    }
+    return NewHandle(control, device, 0, 0, 0);
+}
+
+int pcap_set_snaplen(pcap_t* p, int snaplen) { p->snaplen = snaplen; return 0; }
+int pcap_set_promisc(pcap_t* p, int promisc) { p->promisc = promisc; return 0; }
+int pcap_set_timeout(pcap_t* p, int to_ms) { p->timeoutMs = to_ms; return 0; }
+int pcap_set_immediate_mode(pcap_t* p, int immediate) { p->immediate = immediate; return 0; }
+
+// One line with everything the capture was opened with.
+int pcap_activate(pcap_t* p)
+{
+    LogHandleCall(p, "pcap_activate " + p->device + " " + std::to_string(p->snaplen) + " "
+                     + std::to_string(p->promisc) + " " + std::to_string(p->timeoutMs)
+                     + (p->immediate ? " immediate" : ""));
+    return 0;
+}
+
+int pcap_setmintocopy(pcap_t* p, int size)
+{
+    LogHandleCall(p, "pcap_setmintocopy " + std::to_string(size));
+    return 0;
 }
 
 int pcap_lookupnet(const char* device, bpf_u_int32* net, bpf_u_int32* mask, char* errbuf)
@@ -224,38 +288,58 @@ int pcap_lookupnet(const char* device, bpf_u_int32* net, bpf_u_int32* mask, char
     return 0;
 }
 
-int pcap_loop(pcap_t* p, int cnt, pcap_handler callback, u_char* user)
+int pcap_dispatch(pcap_t* p, int cnt, pcap_handler callback, u_char* user)
 {
-    LogHandleCall(p, "pcap_loop " + std::to_string(cnt));
-    long delivered = 0;
-    for (int round = 0; round < p->repeat; ++round) {
-        for (const PcapRecord& frame : p->frames) {
-            if (delivered > 0)
-                WaitGap(p, p->gapMicroseconds);
-            if (p->breakRequested)
-                return EndWithBreak(p);
-            if (p->failAfter >= 0 && delivered >= p->failAfter)
-                return PCAP_ERROR;
-            if (cnt > 0 && delivered >= cnt)
-                return 0;
-            pcap_pkthdr header;
-            header.ts.tv_sec = static_cast<long>(frame.seconds);
-            header.ts.tv_usec = static_cast<long>(frame.microseconds);
-            size_t captured = frame.bytes.size();
-            if (p->snaplen >= 0 && captured > static_cast<size_t>(p->snaplen))
-                captured = static_cast<size_t>(p->snaplen);
-            header.caplen = static_cast<bpf_u_int32>(captured);
-            header.len = frame.originalLength;
-            callback(user, &header, frame.bytes.data());
-            ++delivered;
+    if (!p->dispatchLogged) {
+        // Once per handle: the program reads in a loop.
+        LogHandleCall(p, "pcap_dispatch " + std::to_string(cnt));
+        p->dispatchLogged = true;
+    }
+    int limit = cnt > 0 && cnt < p->batch ? cnt : p->batch;
+    int handed = 0;
+    while (handed < limit && p->round < p->repeat && !p->frames.empty()) {
+        if (p->failAfter >= 0 && p->delivered >= p->failAfter)
+            break;
+        if (p->delivered > 0 && p->gapMicroseconds > 0) {
+            // Paced frames arrive one at a time: each read hands over one.
+            if (handed > 0)
+                return handed;
+            WaitGap(p, p->gapMicroseconds);
+        }
+        if (p->breakRequested && !p->ignoreBreak)
+            return handed > 0 ? handed : EndWithBreak(p);
+        const PcapRecord& frame = p->frames[p->next];
+        pcap_pkthdr header;
+        header.ts.tv_sec = static_cast<long>(frame.seconds);
+        header.ts.tv_usec = static_cast<long>(frame.microseconds);
+        size_t captured = frame.bytes.size();
+        if (p->snaplen >= 0 && captured > static_cast<size_t>(p->snaplen))
+            captured = static_cast<size_t>(p->snaplen);
+        header.caplen = static_cast<bpf_u_int32>(captured);
+        header.len = frame.originalLength;
+        callback(user, &header, frame.bytes.data());
+        ++handed;
+        ++p->delivered;
+        if (++p->next == p->frames.size()) {
+            p->next = 0;
+            ++p->round;
         }
     }
-    if (p->failAfter >= 0 && delivered >= p->failAfter)
+    if (handed > 0)
+        return handed;
+    if (p->failAfter >= 0 && p->delivered >= p->failAfter)
         return PCAP_ERROR;
-    // A quiet adapter: read time-outs until a break is requested.
-    while (!p->breakRequested)
-        WaitForSingleObject(p->wake, 1000);
-    return EndWithBreak(p);
+    if (p->breakRequested && !p->ignoreBreak)
+        return EndWithBreak(p);
+    // A library that ignores the break stays in its read until the test lets
+    // it go (by clearing ignore_break in the control file).
+    while (p->ignoreBreak) {
+        Sleep(100);
+        p->ignoreBreak = ReadControl().ignoreBreak;
+    }
+    // A quiet adapter: one read time-out.
+    WaitForSingleObject(p->wake, p->timeoutMs > 0 ? static_cast<DWORD>(p->timeoutMs) : INFINITE);
+    return p->breakRequested ? EndWithBreak(p) : 0;
 }
 
 void pcap_breakloop(pcap_t* p)

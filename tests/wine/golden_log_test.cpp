@@ -9,10 +9,13 @@
 #include <ctime>
 #include <string>
 #include "app/app_state.h"
+#include "monitor/connection_log.h"
 #include "monitor/lamp_win.h"
+#include "monitor/log_file_win.h"
 #include "monitor/packet_win.h"
 #include "res/resource.h"
 #include "support/lamp_window.h"
+#include "support/message_boxes.h"
 #include "tests/fakes/pcap_file.h"
 
 namespace {
@@ -50,6 +53,13 @@ TEST(GoldenLog, ReplayWritesTheExpectedLog)
     PcapFile capture;
     ASSERT_TRUE(capture.Open(pcapPath.c_str())) << pcapPath;
     ASSERT_EQ(1u, capture.linkType()); // Ethernet
+    // Each frame a read of its own, so that the lamp shows every frame's
+    // colour (TimeoutP 0: colour changes are not held off).
+    app.TimeoutP = 0;
+    LampStart();
+    static char storage[4096];
+    LogBatch log(storage, sizeof storage, AppendLogFile, app.logPath);
+    PacketBatch batch = { &log, &readsStopping, 0, 0 };
     PcapRecord record;
     int frames = 0;
     std::string icons; // R or Y per frame
@@ -64,7 +74,9 @@ TEST(GoldenLog, ReplayWritesTheExpectedLog)
         unsigned char* bytes = new unsigned char[record.bytes.empty() ? 1 : record.bytes.size()];
         if (!record.bytes.empty())
             std::memcpy(bytes, record.bytes.data(), record.bytes.size());
-        OnPacket(nullptr, &header, bytes);
+        OnPacket(reinterpret_cast<u_char*>(&batch), &header, bytes);
+        EndPacketBatch(&batch, window);
+        PumpMessagesFor(0);
         delete[] bytes;
         ++frames;
         icons += app.trayData.hIcon == LampIcon(ICON_RED) ? 'R'
@@ -90,7 +102,7 @@ TEST(GoldenLog, ReplayWritesTheExpectedLog)
     }
     EXPECT_EQ(directions, icons);
 
-    ArmLampTimer(window, 0);
+    LampStop(window);
     DestroyLampWindow(window);
     DeleteFileA(logPath.c_str());
     RemoveDirectoryA(folder.c_str());

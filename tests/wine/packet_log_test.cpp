@@ -1,5 +1,5 @@
-// The packet path under Wine: OnPacket writes the real connection log through the
-// C run-time's text mode, and lights the lamp whatever happens to the log.
+// The packet path under Wine: each read's lines reach the real connection log
+// in one write, and the lamp lights whatever happens to the log.
 #include <gtest/gtest.h>
 #include <ctime>
 #include <string>
@@ -7,6 +7,7 @@
 #include "monitor/lamp_win.h"
 #include "monitor/packet_win.h"
 #include "res/resource.h"
+#include "support/import_patch.h"
 #include "support/lamp_window.h"
 #include "support/message_boxes.h"
 
@@ -44,11 +45,13 @@ protected:
         folder = MakeTempFolder("log");
         logPath = folder + "NetGlow.txt";
         lstrcpynA(app.logPath, logPath.c_str(), sizeof app.logPath);
-        app.trayData.hIcon = LampIcon(ICON_IDLE);
+        // Every frame's colour at once: no lamp time, no hold-off.
+        app.TimeoutP = 0;
+        LampStart();
     }
     void TearDown() override
     {
-        ArmLampTimer(window, 0);
+        LampStop(window);
         DestroyLampWindow(window);
         DeleteFileA(logPath.c_str());
         RemoveDirectoryA(folder.c_str());
@@ -77,7 +80,6 @@ TEST_F(PacketLog, LoggingOffNeitherCreatesTheLog)
     DeliverFrame(Received(), kFirstSecond);
     EXPECT_FALSE(PathExists(logPath));
     EXPECT_EQ(LampIcon(ICON_YELLOW), app.trayData.hIcon);
-    EXPECT_EQ(1, app.lampTimerArmed.load());
     // Switched on and off between packets: read afresh for each one.
     app.logging = 1;
     DeliverFrame(Received(), kFirstSecond);
@@ -158,6 +160,37 @@ TEST_F(PacketLog, DeletedLogComesBackWithOnlyLaterLines)
     EXPECT_EQ(std::string(kDnsLine), ReadFileBytes(logPath));
 }
 
+namespace {
+// "Log file delete" chosen while a read's lines are being written.
+typedef BOOL(WINAPI* WriteFileFn)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
+WriteFileFn realWriteFile = nullptr;
+const char* deleteDuringWrite = nullptr;
+int deleteResult = -1;
+BOOL WINAPI DeletingWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped)
+{
+    if (deleteDuringWrite != nullptr) {
+        deleteResult = DeleteFileA(deleteDuringWrite) ? 1 : 0;
+        deleteDuringWrite = nullptr;
+    }
+    return realWriteFile(file, data, size, written, overlapped);
+}
+} // namespace
+
+TEST_F(PacketLog, DeleteDuringAWriteRemovesTheLogAndTheNextReadCreatesItAgain)
+{
+    realWriteFile = reinterpret_cast<WriteFileFn>(PatchImport("WriteFile", reinterpret_cast<void*>(DeletingWriteFile)));
+    ASSERT_NE(nullptr, realWriteFile);
+    app.logging = 1;
+    DeliverFrame(Received(), kFirstSecond);
+    deleteDuringWrite = logPath.c_str();
+    DeliverRead({ Sent(), Sent() }, kFirstSecond + 1);
+    PatchImport("WriteFile", reinterpret_cast<void*>(realWriteFile));
+    EXPECT_EQ(1, deleteResult) << "the delete met the append and failed";
+    EXPECT_FALSE(PathExists(logPath));
+    DeliverFrame(Dns(), kFirstSecond + 2);
+    EXPECT_EQ(std::string(kDnsLine), ReadFileBytes(logPath));
+}
+
 TEST_F(PacketLog, UnopenableLogStillLightsTheLampAndArmsTheTimer)
 {
     app.logging = 1;
@@ -165,12 +198,11 @@ TEST_F(PacketLog, UnopenableLogStillLightsTheLampAndArmsTheTimer)
     for (const std::string& path : { folder + "no such folder\\NetGlow.txt", folder }) {
         SCOPED_TRACE(path);
         lstrcpynA(app.logPath, path.c_str(), sizeof app.logPath);
-        app.trayData.hIcon = LampIcon(ICON_IDLE);
         DeliverFrame(Sent(), kFirstSecond);
         EXPECT_EQ(LampIcon(ICON_RED), app.trayData.hIcon);
-        EXPECT_EQ(1, app.lampTimerArmed.load());
+        EXPECT_TRUE(LampTimerRunning());
         EXPECT_TRUE(PumpUntil(LampIsIdle, nullptr, 2000)) << "the lamp timer did not expire";
-        EXPECT_EQ(0, app.lampTimerArmed.load());
+        EXPECT_FALSE(LampTimerRunning());
     }
     EXPECT_FALSE(PathExists(folder + "no such folder"));
     // No message box reports the lost lines.
@@ -180,20 +212,19 @@ TEST_F(PacketLog, UnopenableLogStillLightsTheLampAndArmsTheTimer)
 TEST_F(PacketLog, NothingHappensWhileCaptureStops)
 {
     app.logging = 1;
-    app.captureStopping = 1;
-    app.trayData.hIcon = LampIcon(ICON_STOPPED);
+    readsStopping = 1;
     DeliverFrame(Received(), kFirstSecond);
     DeliverFrame(Sent(), kFirstSecond + 1);
     EXPECT_FALSE(PathExists(logPath));
-    EXPECT_EQ(LampIcon(ICON_STOPPED), app.trayData.hIcon);
-    EXPECT_EQ(0, app.lampTimerArmed.load());
+    EXPECT_EQ(LampIcon(ICON_IDLE), app.trayData.hIcon);
+    EXPECT_FALSE(LampTimerRunning());
     PumpMessagesFor(60);
-    EXPECT_EQ(LampIcon(ICON_STOPPED), app.trayData.hIcon);
+    EXPECT_EQ(LampIcon(ICON_IDLE), app.trayData.hIcon);
 
-    app.captureStopping = 0;
+    readsStopping = 0;
     DeliverFrame(Received(), kFirstSecond);
     EXPECT_EQ(std::string(kReceivedLine), ReadFileBytes(logPath));
-    EXPECT_EQ(1, app.lampTimerArmed.load());
+    EXPECT_EQ(LampIcon(ICON_YELLOW), app.trayData.hIcon);
 }
 
 TEST_F(PacketLog, SelectedIndexOutsideTheTableComparesWithNoAdapter)
@@ -227,9 +258,10 @@ TEST_F(PacketLog, SettingsAreReadAfreshForEveryPacket)
     lstrcpynA(app.adapters.ipv4Address[0], "203.0.113.7", ADAPTER_TEXT_SIZE);
     DeliverFrame(Received(), kFirstSecond);
     EXPECT_EQ(LampIcon(ICON_YELLOW), app.trayData.hIcon); // now SEND, ColorSend 3
-    app.TimeoutP = 0;
+    EXPECT_FALSE(LampTimerRunning());
+    app.TimeoutP = 20;
     DeliverFrame(Received(), kFirstSecond);
-    EXPECT_EQ(0, app.lampTimerArmed.load());
+    EXPECT_TRUE(LampTimerRunning());
 }
 
 TEST_F(PacketLog, ShortFramesAreLoggedWithZeros)

@@ -248,7 +248,7 @@ TEST_F(SetupDialog, OkWithNothingChangedStoresSavesAndStartsMonitoring)
     EXPECT_EQ(0, app.cardMissing.load());
     EXPECT_STREQ("Lab Network", app.trayData.szTip);
     EXPECT_EQ(1, app.monitoring.load());
-    EXPECT_EQ(1, Count(ReadFile(calls), std::string("pcap_open_live ") + LAB_DEVICE));
+    EXPECT_EQ(1, Count(ReadFile(calls), std::string("pcap_create ") + LAB_DEVICE));
     EXPECT_EQ(SettingsText("Lab Network", 1, 0, 1, 1, 2, 20), ReadFile(settings));
 }
 
@@ -428,7 +428,7 @@ TEST_F(SetupDialog, UnreadableTimeKeepsTheDialogAndTheTakenValues)
             ClickToClose(dialog, IDC_SETUP_CANCEL);
         }, &arg));
         EXPECT_FALSE(Exists(settings)) << "saved with an unreadable time";
-        EXPECT_EQ(1, Count(ReadFile(calls), "pcap_open_live "));
+        EXPECT_EQ(1, Count(ReadFile(calls), "pcap_create "));
         StopMonitoring();
     }
 }

@@ -390,7 +390,7 @@ protected:
             }
         }
     }
-    int Opens(const char* guid) { return Count(ReadFile(calls), std::string("pcap_open_live \\Device\\NPF_") + guid); }
+    int Opens(const char* guid) { return Count(ReadFile(calls), std::string("pcap_create \\Device\\NPF_") + guid); }
     // The capture thread opens the device on its own time.
     int OpensOnceStarted(const char* guid)
     {

@@ -3,10 +3,14 @@
 #include <cstdio>
 #include <cstring>
 #include "app/app_state.h"
+#include "monitor/connection_log.h"
 #include "monitor/lamp_win.h"
+#include "monitor/log_file_win.h"
 #include "monitor/packet_win.h"
+#include "res/resource.h"
 
 void (*afterLampTimer)(WPARAM timerId, HICON before) = nullptr;
+std::atomic<int32_t> readsStopping{ 0 };
 
 namespace {
 
@@ -14,6 +18,8 @@ const char LAMP_WINDOW_CLASS[] = "NetGlowTestLampWindow";
 
 LRESULT CALLBACK LampWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == WM_LAMP_ACTIVITY)
+        return OnLampActivity(window, wParam, lParam);
     if (message == WM_TIMER) {
         HICON before = app.trayData.hIcon;
         LRESULT result = OnLampTimer(window, wParam, lParam);
@@ -78,20 +84,38 @@ Frame Ipv4Frame(unsigned char protocol, const char* source, const char* destinat
     return frame;
 }
 
+void DeliverRead(const std::vector<Frame>& frames, uint32_t seconds, size_t captured)
+{
+    // The log buffer of a run: one per thread, as each run has its own.
+    thread_local char storage[64 * 1024];
+    thread_local LogBatch log(storage, sizeof storage, AppendLogFile, app.logPath);
+    PacketBatch batch = { &log, &readsStopping, 0, 0 };
+    for (const Frame& frame : frames) {
+        struct pcap_pkthdr header;
+        std::memset(&header, 0, sizeof header);
+        header.ts.tv_sec = static_cast<long>(seconds);
+        size_t length = captured < frame.size() ? captured : frame.size();
+        header.caplen = static_cast<bpf_u_int32>(length);
+        header.len = static_cast<bpf_u_int32>(frame.size());
+        OnPacket(reinterpret_cast<u_char*>(&batch), &header, frame.data());
+    }
+    EndPacketBatch(&batch, app.mainWindow);
+    // On the window's own thread the lamp's wake-up is handled at once, so
+    // that the image can be checked right after the call.
+    MSG msg;
+    if (GetWindowThreadProcessId(app.mainWindow, nullptr) == GetCurrentThreadId()
+        && PeekMessageA(&msg, app.mainWindow, WM_LAMP_ACTIVITY, WM_LAMP_ACTIVITY, PM_REMOVE))
+        DispatchMessageA(&msg);
+}
+
 void DeliverFrame(const unsigned char* bytes, uint32_t captured, uint32_t seconds)
 {
-    struct pcap_pkthdr header;
-    std::memset(&header, 0, sizeof header);
-    header.ts.tv_sec = static_cast<long>(seconds);
-    header.ts.tv_usec = 0;
-    header.caplen = captured;
-    header.len = captured;
-    OnPacket(nullptr, &header, bytes);
+    DeliverRead({ Frame(bytes, bytes + captured) }, seconds);
 }
 
 void DeliverFrame(const Frame& frame, uint32_t seconds)
 {
-    DeliverFrame(frame.data(), static_cast<uint32_t>(frame.size()), seconds);
+    DeliverRead({ frame }, seconds);
 }
 
 std::string MakeTempFolder(const char* tag)

@@ -1,8 +1,10 @@
 // Test doubles for the packet path under Wine: a window of the test thread
-// that stands in for the main window (its WM_TIMER goes to OnLampTimer, as
-// MainWindowProc does), frame builders, and a way to feed OnPacket.
+// that stands in for the main window (its WM_TIMER and WM_LAMP_ACTIVITY go to
+// the lamp, as MainWindowProc does), frame builders, and a way to feed
+// OnPacket read by read, as the capture thread does.
 #pragma once
 #include <windows.h>
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -21,9 +23,15 @@ using Frame = std::vector<unsigned char>;
 // Ethernet + IPv4 header (20 bytes) + 8 bytes: source port, destination port.
 Frame Ipv4Frame(unsigned char protocol, const char* source, const char* destination,
                 uint16_t sourcePort, uint16_t destinationPort);
-// Hands the frame to OnPacket as libpcap would, captured at that second.
+// Hands the frames to OnPacket as one capture read (each captured at that
+// second, at most `captured` bytes of it), then ends the read. Called on
+// app.mainWindow's thread, the lamp's wake-up is handled before it returns.
+void DeliverRead(const std::vector<Frame>& frames, uint32_t seconds, size_t captured = 64);
+// A read of one frame.
 void DeliverFrame(const Frame& frame, uint32_t seconds);
 void DeliverFrame(const unsigned char* bytes, uint32_t captured, uint32_t seconds);
+// The stop flag of the reads above.
+extern std::atomic<int32_t> readsStopping;
 
 // A fresh empty folder under the temporary directory; its path ends in "\".
 std::string MakeTempFolder(const char* tag);

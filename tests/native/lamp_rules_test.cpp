@@ -1,0 +1,61 @@
+// When the lamp changes: colour at once from dark, out TimeoutP after the
+// newest frame and never earlier, colour changes held to two per lamp time.
+#include <gtest/gtest.h>
+#include "monitor/lamp_rules.h"
+#include "res/resource.h"
+
+namespace {
+struct Case {
+    const char* what;
+    LampInput in;
+    LampStep expected;
+};
+const unsigned IDLE = ICON_IDLE, RED = ICON_RED, YELLOW = ICON_YELLOW;
+} // namespace
+
+TEST(LampRules, Steps)
+{
+    // in: now, lastFrame, timeout, frameIcon, shown, lastChange
+    const Case cases[] = {
+        { "no frame yet", { 5000, 0, 20, IDLE, IDLE, 4000 }, { 0, 0, false } },
+        { "first frame lights at once", { 5000, 4999, 20, RED, IDLE, 4990 }, { RED, 19, true } },
+        { "same colour: wait out the rest", { 5010, 5005, 20, RED, RED, 5000 }, { 0, 15, true } },
+        { "expiry queued before a newer frame keeps it lit", { 5020, 5019, 20, RED, RED, 5000 }, { 0, 19, true } },
+        { "out exactly TimeoutP after the frame", { 5025, 5005, 20, RED, RED, 5000 }, { IDLE, 0, false } },
+        { "out later still", { 9000, 5005, 20, YELLOW, RED, 5000 }, { IDLE, 0, false } },
+        { "already dark: nothing", { 9000, 5005, 20, RED, IDLE, 5025 }, { 0, 0, false } },
+        { "colour change held off half a lamp time", { 5004, 5004, 20, YELLOW, RED, 5000 }, { 0, 6, true } },
+        { "colour change after the hold-off", { 5010, 5009, 20, YELLOW, RED, 5000 }, { YELLOW, 19, true } },
+        { "the timer looks again when the hold-off ends", { 5004, 5001, 10, YELLOW, RED, 5000 }, { 0, 1, true } },
+        { "TimeoutP 0: colour stays, no timer", { 9000, 5000, 0, RED, RED, 5000 }, { 0, 0, true } },
+        { "TimeoutP 0: colour changes at once", { 5001, 5001, 0, YELLOW, RED, 5000 }, { YELLOW, 0, true } },
+        { "TimeoutP 0 before any frame", { 5001, 0, 0, IDLE, IDLE, 5000 }, { 0, 0, false } },
+        { "stopped lamp shown, frame time passed", { 9000, 5000, 20, RED, ICON_STOPPED, 5000 }, { IDLE, 0, false } },
+    };
+    for (const Case& c : cases) {
+        LampStep step = NextLampStep(c.in);
+        EXPECT_EQ(c.expected.showIcon, step.showIcon) << c.what;
+        EXPECT_EQ(c.expected.timerMs, step.timerMs) << c.what;
+        EXPECT_EQ(c.expected.lit, step.lit) << c.what;
+    }
+}
+
+TEST(LampRules, AlternatingTrafficChangesTheImageAtMostTwicePerLampTime)
+{
+    // A read every millisecond for a second, its last frame's colour
+    // alternating, and the GUI thread looking after every one of them.
+    const uint32_t timeout = 20;
+    unsigned shown = IDLE;
+    uint64_t lastChange = 0;
+    int changes = 0;
+    for (uint64_t now = 1000; now < 2000; ++now) {
+        LampStep step = NextLampStep({ now, now, timeout, (now % 2) ? RED : YELLOW, shown, lastChange });
+        if (step.showIcon != 0) {
+            shown = step.showIcon;
+            lastChange = now;
+            ++changes;
+        }
+    }
+    EXPECT_LE(changes, 2 * 1000 / static_cast<int>(timeout) + 1);
+    EXPECT_GE(changes, 1000 / static_cast<int>(timeout));
+}
