@@ -94,15 +94,17 @@ struct Run {
     }
 };
 
-// Frames through the program: the replay ends with a loop failure, whose
-// message box marks the moment the last frame has been handled.
+// Frames through the program at full speed: the replay ends with a loop
+// failure, whose message box marks the moment the last frame has been
+// handled. The fake library counts the program's calls to the shell.
 void Throughput(unsigned frames, bool logging)
 {
     Run run;
     if (!run.Start(""))
         return;
     run.Control("replay=" + SourcePath("tests\\fixtures\\e2e\\traffic.pcap") + "\r\nreplay_repeat="
-                + std::to_string(frames / 10) + "\r\nloop_fail_after=" + std::to_string(frames) + "\r\n");
+                + std::to_string(frames / 10) + "\r\nloop_fail_after=" + std::to_string(frames)
+                + "\r\ncount_shell_calls=1\r\n");
     if (logging)
         run.ng.Command(CMD_LOG_START);
     double cpu0 = CpuMs(run.ng.process);
@@ -115,16 +117,69 @@ void Throughput(unsigned frames, bool logging)
     double ws = WorkingSetMB(run.ng.process);
     if (ended)
         AnswerForeignMessageBox(box, IDOK);
+    WaitForLamp(ICON_STOPPED, 10000); // the run closed its handle: the count is in
     double ms = Ms(t0, t1);
-    std::printf("logging %-3s  %u frames in %.0f ms: %.0f frames/s, CPU %.1f us/frame, working set %.1f MB%s\n",
+    std::string calls = ReadWholeFile(run.ng.wpcapCalls);
+    size_t at = calls.rfind("shell_notify_calls ");
+    long shell = at == std::string::npos ? -1 : std::atol(calls.c_str() + at + 19);
+    std::printf("logging %-3s  %u frames in %.0f ms: %.0f frames/s, CPU %.2f us/frame, working set %.1f MB%s\n"
+                "             Shell_NotifyIconA: %ld calls, %.1f per second (lamp time 20 ms)\n",
                 logging ? "on" : "off", frames, ms, frames * 1000.0 / ms,
-                (cpu1 - cpu0) * 1000.0 / frames, ws, ended ? "" : " (NO END SEEN)");
+                (cpu1 - cpu0) * 1000.0 / frames, ws, ended ? "" : " (NO END SEEN)", shell,
+                shell * 1000.0 / ms);
     if (logging) {
-        size_t lines = 0;
-        for (char c : ReadWholeFile(run.ng.logPath))
-            lines += c == '\n';
-        std::printf("             %zu lines logged\n", lines);
+        // Every line, in order: the ten lines of the replay, repeated.
+        std::string cycle = ReadWholeFile(SourcePath("tests\\fixtures\\e2e\\traffic_expected.log"));
+        std::string log = ReadWholeFile(run.ng.logPath);
+        size_t good = 0;
+        while (good < frames / 10 && log.compare(good * cycle.size(), cycle.size(), cycle) == 0)
+            ++good;
+        std::printf("             %s: %zu of %u cycles of ten lines in order, %zu bytes\n",
+                    good == frames / 10 && log.size() == good * cycle.size() ? "log complete" : "LOG WRONG",
+                    good, frames / 10, log.size());
     }
+    run.Quit();
+}
+
+// From the fake library handing over a single frame after an idle gap to the
+// lit lamp on screen.
+void LampLatency(int samples)
+{
+    Run run;
+    if (!run.Start("replay=" + SourcePath("tests\\fixtures\\e2e\\traffic.pcap")
+                   + "\r\nreplay_repeat=1000\r\nreplay_gap_us=300000\r\nlog_handover=1\r\n"))
+        return;
+    run.ng.Command(CMD_MONITOR_START);
+    std::vector<double> lit;
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    for (int i = 0; i < samples; ++i) {
+        if (!WaitForLamp(ICON_IDLE, 5000))
+            break;
+        DWORD start = GetTickCount();
+        int lamp = 0;
+        while ((lamp = VisibleLamp()) != ICON_RED && lamp != ICON_YELLOW && GetTickCount() - start < 5000) {
+        }
+        lit.push_back(Now().QuadPart * 1000.0 / frequency.QuadPart);
+    }
+    run.ng.Command(CMD_MONITOR_STOP);
+    std::vector<double> handed;
+    std::string calls = ReadWholeFile(run.ng.wpcapCalls);
+    for (size_t at = calls.find("handover "); at != std::string::npos; at = calls.find("handover ", at + 1))
+        handed.push_back(std::atof(calls.c_str() + at + 9));
+    std::vector<double> latency;
+    for (double t : lit) {
+        double last = -1;
+        for (double h : handed)
+            if (h <= t)
+                last = h;
+        if (last >= 0)
+            latency.push_back(t - last);
+    }
+    std::sort(latency.begin(), latency.end());
+    if (!latency.empty())
+        std::printf("lamp latency, frame handed over to lit lamp on screen: median %.1f ms, worst %.1f ms of %zu\n",
+                    latency[latency.size() / 2], latency.back(), latency.size());
     run.Quit();
 }
 
@@ -244,7 +299,7 @@ void FloorAnchor()
 
 int main(int argc, char** argv)
 {
-    unsigned frames = argc > 1 ? static_cast<unsigned>(std::strtoul(argv[1], nullptr, 10)) : 5000;
+    unsigned frames = argc > 1 ? static_cast<unsigned>(std::strtoul(argv[1], nullptr, 10)) : 1000000;
     frames -= frames % 10;
     SeedStandardRegistry();
     NotepadAnchor();
@@ -253,6 +308,7 @@ int main(int argc, char** argv)
     QuietCpu(10);
     Throughput(frames, false);
     Throughput(frames, true);
+    LampLatency(50);
     StopToStoppedLamp(10, false);
     StopToStoppedLamp(10, true);
     return 0;

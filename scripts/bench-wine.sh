@@ -2,10 +2,10 @@
 # Figures of NetGlow.exe under Wine (see docs/PERFORMANCE.md): builds the
 # Windows program and the fakes (Release), then bench/wine_bench.exe, and
 # runs it in the test prefix.
-#   scripts/bench-wine.sh [FRAMES]      default 5000 frames per throughput run
+#   scripts/bench-wine.sh [FRAMES]      default 1000000 frames per throughput run
 set -eu
 cd "$(dirname "$0")/.."
-frames=${1:-5000}
+frames=${1:-1000000}
 build=${BENCH_WIN_BUILD:-build/win}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null

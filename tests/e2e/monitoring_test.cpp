@@ -88,7 +88,7 @@ TEST_P(CaptureFailures, AreShownOnTheCaptureThreadAndStopMonitoring)
     SetControl("");
     ASSERT_TRUE(ng.Command(CMD_MONITOR_START));
     EXPECT_TRUE(WaitForLamp(ICON_IDLE));
-    EXPECT_TRUE(WaitForCalls("pcap_activate", 2));
+    EXPECT_TRUE(WaitForCalls("pcap_create", 2));
     EXPECT_TRUE(NoForeignMessageBoxWithin(ng.processId, 500));
     Quit();
 }
@@ -130,6 +130,8 @@ TEST_F(E2E, ManyStartStopCyclesLeakNoHandles)
     for (int i = 0; i < cycles; ++i) {
         ASSERT_TRUE(ng.Command(CMD_MONITOR_START)) << "cycle " << i;
         ASSERT_TRUE(ng.Command(CMD_LOG_START));
+        // Each run really opened its device before it is stopped.
+        ASSERT_TRUE(WaitForCalls("pcap_activate", i + 1)) << "cycle " << i;
         DWORD start = GetTickCount();
         ASSERT_TRUE(ng.Command(CMD_MONITOR_STOP, 5000)) << "cycle " << i;
         EXPECT_LT(GetTickCount() - start, 5000u) << "cycle " << i;
@@ -137,9 +139,57 @@ TEST_F(E2E, ManyStartStopCyclesLeakNoHandles)
             before = ng.HandleCount();
     }
     DWORD after = ng.HandleCount();
+    EXPECT_EQ(cycles, Calls("pcap_activate"));
     EXPECT_EQ(cycles, Calls("pcap_close"));
     EXPECT_TRUE(ng.Answers());
     ASSERT_GT(before, 0u) << "the handle count cannot be read";
     EXPECT_LE(after, before + 2) << "handles before " << before << ", after " << after;
+    Quit();
+}
+
+TEST_F(E2E, RunStuckInTheLibraryKeepsANewRunFromStartingUntilItEnds)
+{
+    SetControl("ignore_break=1\r\n");
+    StartWith(StandardKeys("Ethernet", "0", "1"));
+    ASSERT_TRUE(WaitForCalls("pcap_dispatch", 1));
+    ASSERT_TRUE(ng.Command(CMD_MONITOR_STOP, 15000)); // gives up after a bounded wait
+    EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
+    EXPECT_EQ(0, Calls("pcap_close"));
+
+    // Posted: the answer is a message box on the GUI thread.
+    PostMessageA(ng.window, WM_COMMAND, CMD_MONITOR_START, 0);
+    ForeignMessageBox box;
+    ASSERT_TRUE(WaitForForeignMessageBox(ng.processId, &box, 20000));
+    EXPECT_EQ("The capture library did not stop the previous monitor. Monitoring stays off.", box.text);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.iconStyle);
+    ASSERT_TRUE(AnswerForeignMessageBox(box, IDOK));
+    EXPECT_EQ(1, Calls("pcap_create"));
+    EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
+
+    // The library lets go: the old run ends by itself, quietly, and a new
+    // one starts.
+    SetControl("");
+    ASSERT_TRUE(WaitForCalls("pcap_close", 1));
+    EXPECT_TRUE(NoForeignMessageBoxWithin(ng.processId, 500));
+    ASSERT_TRUE(ng.Command(CMD_MONITOR_START));
+    EXPECT_TRUE(WaitForCalls("pcap_activate", 2));
+    EXPECT_TRUE(WaitForLamp(ICON_IDLE));
+    Quit();
+}
+
+TEST_F(E2E, StopRequestOfAnEndedRunAndStartWhileMonitoringChangeNothing)
+{
+    StartWith(StandardKeys("Ethernet", "0", "1"));
+    ASSERT_TRUE(WaitForCalls("pcap_dispatch", 1));
+    ASSERT_TRUE(WaitForLamp(ICON_IDLE));
+    int scans = Calls("pcap_findalldevs");
+    // A failed run's stop request names its run; this one names none alive.
+    SendMessageA(ng.window, WM_COMMAND, CMD_MONITOR_STOP, 12345);
+    // The adapter table is not rebuilt under the running capture.
+    ASSERT_TRUE(ng.Command(CMD_MONITOR_START));
+    EXPECT_EQ(0, Calls("pcap_breakloop"));
+    EXPECT_EQ(scans, Calls("pcap_findalldevs"));
+    EXPECT_EQ(1, Calls("pcap_create"));
+    EXPECT_TRUE(WaitForLamp(ICON_IDLE));
     Quit();
 }

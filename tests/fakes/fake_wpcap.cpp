@@ -13,6 +13,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#include <shellapi.h>
+#include "support/import_patch.h"
 #include "tests/fakes/pcap_file.h"
 
 struct pcap {
@@ -29,6 +31,7 @@ struct pcap {
     long failAfter; // -1: never
     int batch;      // frames per read at most
     bool ignoreBreak;
+    bool logHandover;
     std::string callsPath;
     // Replay position.
     int round;
@@ -51,6 +54,8 @@ struct Control {
     long loopFailAfter = -1;
     int dispatchBatch = 1000;
     bool ignoreBreak = false;
+    bool countShellCalls = false;
+    bool logHandover = false;
     std::string callsPath;
 };
 
@@ -104,6 +109,10 @@ Control ReadControl()
             control.loopFailAfter = std::atol(value);
         } else if (key == "dispatch_batch") {
             control.dispatchBatch = std::atoi(value) > 0 ? std::atoi(value) : 1;
+        } else if (key == "count_shell_calls") {
+            control.countShellCalls = std::atoi(value) != 0;
+        } else if (key == "log_handover") {
+            control.logHandover = std::atoi(value) != 0;
         } else if (key == "ignore_break") {
             control.ignoreBreak = std::atoi(value) != 0;
         } else if (key == "calls") {
@@ -169,6 +178,30 @@ int EndWithBreak(pcap_t* p)
     return PCAP_ERROR_BREAK;
 }
 
+// For the benchmarks: how often the program that loaded us calls the shell.
+typedef BOOL(WINAPI* NotifyFn)(DWORD, PNOTIFYICONDATAA);
+NotifyFn realNotify = nullptr;
+std::atomic<long> shellCalls{ 0 };
+BOOL WINAPI CountingNotify(DWORD message, PNOTIFYICONDATAA data)
+{
+    ++shellCalls;
+    return realNotify(message, data);
+}
+void CountShellCalls()
+{
+    if (realNotify == nullptr)
+        realNotify = reinterpret_cast<NotifyFn>(PatchImport("Shell_NotifyIconA", reinterpret_cast<void*>(CountingNotify)));
+}
+
+// Milliseconds of the performance counter, which all processes share.
+double CounterMs()
+{
+    LARGE_INTEGER frequency, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&now);
+    return now.QuadPart * 1000.0 / frequency.QuadPart;
+}
+
 pcap_t* NewHandle(const Control& control, const char* device, int snaplen, int promisc, int to_ms)
 {
     pcap_t* p = new pcap;
@@ -186,6 +219,9 @@ pcap_t* NewHandle(const Control& control, const char* device, int snaplen, int p
     p->failAfter = control.loopFailAfter;
     p->batch = control.dispatchBatch;
     p->ignoreBreak = control.ignoreBreak;
+    p->logHandover = control.logHandover;
+    if (control.countShellCalls)
+        CountShellCalls();
     p->callsPath = control.callsPath;
     p->round = 0;
     p->next = 0;
@@ -317,6 +353,11 @@ int pcap_dispatch(pcap_t* p, int cnt, pcap_handler callback, u_char* user)
             captured = static_cast<size_t>(p->snaplen);
         header.caplen = static_cast<bpf_u_int32>(captured);
         header.len = frame.originalLength;
+        if (p->logHandover) {
+            char text[64];
+            std::snprintf(text, sizeof text, "handover %.3f", CounterMs());
+            LogHandleCall(p, text);
+        }
         callback(user, &header, frame.bytes.data());
         ++handed;
         ++p->delivered;
@@ -353,6 +394,8 @@ void pcap_close(pcap_t* p)
 {
     if (p == nullptr)
         return;
+    if (realNotify != nullptr)
+        LogHandleCall(p, "shell_notify_calls " + std::to_string(shellCalls.exchange(0)));
     LogHandleCall(p, "pcap_close");
     CloseHandle(p->wake);
     delete p;
