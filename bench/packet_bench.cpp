@@ -1,7 +1,8 @@
 // The per-packet path (its portable part) over a recorded frame mix:
 // time text, source text, direction and icon for every frame (logging off),
-// and in addition the protocol, port and destination texts and the log line
-// appended to a real file, opened and closed for every line (logging on).
+// and in addition the protocol, port and destination texts and the log line,
+// gathered per capture read of 1000 frames and appended to a real file with
+// one open, write and close per read (logging on).
 // Beside it, tcpdump -n -tttt -r on the same file, writing to a file.
 //
 //   packet_bench FRAMES.pcap LOG_PATH [TCPDUMP_OUTPUT]
@@ -25,6 +26,7 @@ using Clock = std::chrono::steady_clock;
 
 const char* const kAdapter = "192.168.1.10";
 const size_t kEthernetHeader = 14;
+const size_t kFramesPerRead = 1000;
 
 double NsPer(Clock::duration elapsed, size_t count)
 {
@@ -34,7 +36,7 @@ double NsPer(Clock::duration elapsed, size_t count)
 // What OnPacket and ClassifyPacket compute for one frame, less the icon call
 // and the timer (Win32). Returns something of the result so that nothing is
 // optimised away.
-inline unsigned PacketPath(const PcapRecord& frame, bool logging, const char* logPath)
+inline unsigned PacketPath(const PcapRecord& frame, LogBatch* log)
 {
     time_t seconds = static_cast<time_t>(frame.seconds);
     struct tm local;
@@ -52,12 +54,13 @@ inline unsigned PacketPath(const PcapRecord& frame, bool logging, const char* lo
     SummarizePacket(ipView, ipLength, kAdapter, 1, 2, &summary);
     unsigned result = summary.iconId + static_cast<unsigned char>(summary.sourceText[0])
                       + static_cast<unsigned char>(timeText[18]);
-    if (logging) {
+    if (log != nullptr) {
         PacketDetail detail;
         DescribePacket(ipView, ipLength, &detail);
         char line[PACKET_LINE_SIZE];
         size_t length = FormatLogLine(timeText, summary, detail, line, sizeof line);
-        result += AppendConnectionLog(logPath, line, length) ? 1u : 0u;
+        log->AddLine(line, length);
+        result += static_cast<unsigned>(length);
     }
     return result;
 }
@@ -68,7 +71,7 @@ double RunOff(const std::vector<PcapRecord>& frames, int passes, unsigned* sink)
     for (int pass = 0; pass < passes; ++pass) {
         auto start = Clock::now();
         for (const PcapRecord& frame : frames)
-            *sink += PacketPath(frame, false, nullptr);
+            *sink += PacketPath(frame, nullptr);
         double ns = NsPer(Clock::now() - start, frames.size());
         if (ns < best)
             best = ns;
@@ -81,9 +84,15 @@ double RunOn(const std::vector<PcapRecord>& frames, const char* logPath, int pas
     double best = 1e30;
     for (int pass = 0; pass < passes; ++pass) {
         std::remove(logPath);
+        static char storage[64 * 1024];
         auto start = Clock::now();
-        for (const PcapRecord& frame : frames)
-            *sink += PacketPath(frame, true, logPath);
+        LogBatch log(storage, sizeof storage, AppendConnectionLogTo, const_cast<char*>(logPath));
+        for (size_t i = 0; i < frames.size(); ++i) {
+            *sink += PacketPath(frames[i], &log);
+            if ((i + 1) % kFramesPerRead == 0)
+                log.Flush();
+        }
+        log.Flush();
         double ns = NsPer(Clock::now() - start, frames.size());
         if (ns < best)
             best = ns;
@@ -192,13 +201,13 @@ int main(int argc, char** argv)
     std::printf("logging on:  %8.1f ns/packet   (%zu lines in %s)\n", on, logged, logPath);
     if (tcpdump > 0) {
         std::printf("tcpdump:     %8.1f ns/packet   (tcpdump -n -tttt -r, output to a file, whole process)\n", tcpdump);
-        std::printf("ratio logging on / tcpdump:  %.2f   (target <= 2.5)\n", on / tcpdump);
+        std::printf("ratio logging on / tcpdump:  %.2f   (target <= 0.5)\n", on / tcpdump);
         std::printf("ratio logging off / tcpdump: %.3f\n", off / tcpdump);
     }
     std::printf("ratio logging on / logging off: %.1f\n", on / off);
     std::printf("floor: open(O_APPEND)+write+close of one line: %.1f ns; logging on is %.2f of it\n", floor, on / floor);
     bool offOk = off <= 300.0;
-    bool onOk = tcpdump > 0 && on <= 2.5 * tcpdump;
+    bool onOk = tcpdump > 0 && on <= 0.5 * tcpdump;
     std::printf("targets: logging off %s, logging on %s\n", offOk ? "met" : "MISSED", onOk ? "met" : "MISSED");
     std::fflush(stdout);
     std::fprintf(stderr, "(checksum %u)\n", sink);

@@ -18,8 +18,5 @@ cmake --build build/win -j "$jobs"
 status=0
 ctest --test-dir build/native -j "$jobs" --output-on-failure || status=1
 ctest --test-dir build/fuzz -L fuzz -j "$jobs" --output-on-failure || status=1
-# Under Wine a test program races the shell's repaints and the X server's
-# events; one that fails is run once more, and its first failure stays in
-# the output above.
-ctest --test-dir build/win -j "$jobs" --output-on-failure --repeat until-pass:2 || status=1
+ctest --test-dir build/win -j "$jobs" --output-on-failure || status=1
 exit $status
