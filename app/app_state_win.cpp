@@ -14,6 +14,8 @@ void ResetAppState()
     app.trayIconAdded = 0;
     app.cardMissing = 0;
     app.captureStopping = 0;
+    app.startingUp = 0;
+    app.closeRequested = 0;
 
     app.selectedIndex = -1;
     app.WaitTime = 100;
