@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+#include "support/test_files.h"
 
 // A hidden top-level window on the calling thread. After each OnLampTimer it
 // calls afterLampTimer (when set) with the timer id and the tray image that
@@ -25,8 +26,3 @@ Frame Ipv4Frame(unsigned char protocol, const char* source, const char* destinat
 void DeliverFrame(const Frame& frame, uint32_t seconds);
 void DeliverFrame(const unsigned char* bytes, uint32_t captured, uint32_t seconds);
 
-// A fresh empty folder under the temporary directory; its path ends in "\".
-std::string MakeTempFolder(const char* tag);
-// The whole file, or "<missing>" when it cannot be opened.
-std::string ReadFileBytes(const std::string& path);
-bool PathExists(const std::string& path);
