@@ -32,10 +32,10 @@ int ReadClassList(const char* networkKeyPath, ClassList* classes)
     char name[ADAPTER_TEXT_SIZE];
     for (DWORD index = 0;; ++index) {
         LONG status = RegEnumKeyA(networkKey, index, name, NAME_OFFER);
-        if (status == ERROR_NO_MORE_ITEMS)
-            break;
+        if (status == ERROR_MORE_DATA)
+            continue; // a name too long for the buffer: no usable name at this index
         if (status != ERROR_SUCCESS)
-            continue; // no usable name at this index
+            break; // the end, or a status (a deleted key, a refusal) that would repeat forever
         if (classes->count == ADAPTER_MAX) {
             RegCloseKey(networkKey);
             return Fail(MSG_TOO_MANY_CARDS, RESULT_LIMIT);
@@ -83,10 +83,10 @@ int ReadClass(const char* classKeyPath)
     char guid[ADAPTER_TEXT_SIZE];
     for (DWORD index = 0;; ++index) {
         LONG status = RegEnumKeyA(classKey, index, guid, NAME_OFFER);
-        if (status == ERROR_NO_MORE_ITEMS)
-            break;
-        if (status != ERROR_SUCCESS)
+        if (status == ERROR_MORE_DATA)
             continue;
+        if (status != ERROR_SUCCESS)
+            break;
         guid[ADAPTER_TEXT_MAX] = '\0';
         int entry = FindAdapterByGuid(&app.adapters, guid);
         if (entry < 0)

@@ -20,10 +20,17 @@ struct AppState {
     std::atomic<int32_t> monitoring;
     std::atomic<int32_t> logging;
     std::atomic<int32_t> dialogOpen;
+    // How many of the program's message boxes are open: the GUI thread and
+    // the capture thread may each have one open at the same time.
     std::atomic<int32_t> messageBoxOpen;
     std::atomic<int32_t> registryWarned;
     std::atomic<int32_t> trayIconAdded;
     std::atomic<int32_t> cardMissing;
+    // 1 from the start of WinMain until the message loop: commands and the
+    // tray menu wait for it to end. closeRequested records a close asked
+    // for meanwhile, which ends the program once start-up returns.
+    std::atomic<int32_t> startingUp;
+    std::atomic<int32_t> closeRequested;
 
     // Settings (keys of the same names; "CardIndex" is selectedIndex).
     std::atomic<int32_t> selectedIndex;

@@ -12,6 +12,8 @@ void ResetAppState()
     app.registryWarned = 0;
     app.trayIconAdded = 0;
     app.cardMissing = 0;
+    app.startingUp = 0;
+    app.closeRequested = 0;
 
     app.selectedIndex = -1;
     app.WaitTime = 100;

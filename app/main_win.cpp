@@ -40,6 +40,7 @@ bool SetUpPaths()
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
     ResetAppState();
+    app.startingUp = 1;
     app.instance = instance;
 
     if (!SetUpPaths()) {
@@ -62,6 +63,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
         return 0;
     }
     if (InitializeApp() != 0) {
+        RequestQuit();
+        return 0;
+    }
+    app.startingUp = 0;
+    // Closed during start-up: end now, the first run not marked as done.
+    if (app.closeRequested) {
         RequestQuit();
         return 0;
     }

@@ -39,6 +39,7 @@ void RegisterTrayIcon(HWND window)
             break;
         if (attempt == app.WaitCount - 1) {
             TrayIconDelete(window, TRAY_ICON_ID);
+            app.startingUp = 0; // giving up ends start-up: this close must go through
             SendMessageA(window, WM_CLOSE, 0, 0);
         }
         Sleep(static_cast<DWORD>(app.WaitTime));
@@ -68,6 +69,11 @@ LRESULT OnDestroy(HWND window)
 
 LRESULT OnClose(HWND window)
 {
+    // Start-up carries on inside its own calls and must not lose its window.
+    if (app.startingUp) {
+        app.closeRequested = 1;
+        return 0;
+    }
     DestroyWindow(window);
     return 0;
 }
@@ -146,6 +152,7 @@ void RequestQuit()
 {
     if (!app.trayIconAdded)
         return;
+    app.startingUp = 0; // the program's own close ends start-up
     TrayIconDelete(app.mainWindow, TRAY_ICON_ID);
     SendMessageA(app.mainWindow, WM_CLOSE, 0, 0);
 }

@@ -3,8 +3,8 @@
 
 int ShowAppMessage(HWND owner, const char* text, UINT style)
 {
-    app.messageBoxOpen = 1;
+    ++app.messageBoxOpen;
     int answer = MessageBoxA(owner, text, app.caption, style);
-    app.messageBoxOpen = 0;
+    --app.messageBoxOpen;
     return answer;
 }

@@ -42,6 +42,9 @@ void OnQuit()
 
 LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
 {
+    // Start-up is still building the adapter table and may yet show Setup.
+    if (app.startingUp)
+        return 0;
     switch (wParam) {
     case CMD_MONITOR_START:
         OnMonitorStart();

@@ -46,7 +46,7 @@ BOOL CALLBACK NotifyAreaEnumProc(HWND child, LPARAM rectAddress)
 
 int ShowTrayMenu(HWND window, int cursorX, HMENU menu)
 {
-    if (app.dialogOpen == 1 || app.messageBoxOpen == 1)
+    if (app.startingUp || app.dialogOpen == 1 || app.messageBoxOpen > 0)
         return 0;
 
     NotifyAreaSearch search = { { 0, 0, 0, 0 }, false };

@@ -1,5 +1,6 @@
 // NetGlow.exe start-up and shutdown paths.
 #include "e2e_common.h"
+#include "support/tray_user.h"
 
 namespace {
 
@@ -127,4 +128,29 @@ TEST_F(E2E, ProgramFolderOf500CharactersIsAcceptedAnd501IsNot)
         CloseHandle(ng.process);
         ng.process = nullptr;
     }
+}
+
+// Start-up runs its own calls (here the first-run Setup) before the message
+// loop; commands and a close sent meanwhile must not act on its half-built
+// state, and the close ends the program without marking the first run done.
+TEST_F(E2E, CommandsDuringStartUpAreIgnoredAndACloseWaitsForItsEnd)
+{
+    const Keys keys = WithKey(StandardKeys("Ethernet", "0", "0"), "InitOpt", "-2");
+    ASSERT_TRUE(WriteWholeFile(ng.settingsPath, SettingsFile(keys)));
+    ASSERT_TRUE(ng.Start());
+    HWND setup = WaitForWindow(ng.processId, "#32770", "Setup");
+    ASSERT_NE(nullptr, setup);
+    ng.window = FindProcessWindow(ng.processId, "NetGlow", nullptr, false);
+    ASSERT_NE(nullptr, ng.window);
+    for (int id : { CMD_MONITOR_START, CMD_LOG_START, CMD_QUIT })
+        EXPECT_TRUE(ng.Command(id)) << id;
+    DWORD_PTR result = 0;
+    EXPECT_NE(0, SendMessageTimeoutA(ng.window, WM_CLOSE, 0, 0, SMTO_NORMAL, 30000, &result));
+    EXPECT_TRUE(IsWindow(setup));
+    EXPECT_TRUE(IsWindow(ng.window));
+    ClickButton(setup, IDC_SETUP_CANCEL); // nothing changed: no question
+    EXPECT_EQ(0, ng.WaitForExit());
+    EXPECT_EQ(0, Calls("pcap_open_live"));
+    EXPECT_EQ(SettingsFile(keys), ReadWholeFile(ng.settingsPath));
+    EXPECT_TRUE(WaitForLamp(0));
 }

@@ -6,6 +6,7 @@
 #include "adapters/adapter_build_win.h"
 #include "app/app_state.h"
 #include "support/adapter_doubles.h"
+#include "support/import_patch.h"
 
 namespace {
 
@@ -15,6 +16,7 @@ const std::string CONTROL_SET = "SYSTEM\\ControlSet201";
 const std::string NETWORK = CONTROL_SET + "\\Control\\Network";
 const std::string CLASS_A = NETWORK + "\\{4D36E972-E325-11CE-BFC1-08002BE10318}";
 const std::string CLASS_B = NETWORK + "\\{4D36E973-E325-11CE-BFC1-08002BE10318}";
+const std::string CLASS_C = NETWORK + "\\{4D36E974-E325-11CE-BFC1-08002BE10318}";
 const char* const CARD_NOT_FOUND =
     "error: A network card was not found.\n"
     " (administrator authority or XP compatibility mode may be necessity at NetGlow.)";
@@ -210,6 +212,49 @@ TEST_F(RegistryNames, NetworkKeyPathTooLong)
     std::string text = "201" + std::string(966 - 3, '1'); // 999 characters with the fixed parts
     EXPECT_EQ(Lines{ "question: Data was unacquirable from registry." }, Names(&call, text));
     EXPECT_EQ(-9, call.result);
+}
+
+// The registry as the enumeration may meet it: index 1 holds a name too long
+// for the buffer, index 3 on a status that repeats (a key deleted meanwhile,
+// a refused enumeration). Subkeys are listed in name order.
+using EnumKeyCall = LONG(WINAPI*)(HKEY, DWORD, LPSTR, DWORD);
+EnumKeyCall realEnumKey;
+LONG repeatedStatus;
+LONG WINAPI EnumKeyMeetingStatuses(HKEY key, DWORD index, LPSTR name, DWORD size)
+{
+    if (index == 1)
+        return ERROR_MORE_DATA;
+    if (index >= 3)
+        return repeatedStatus;
+    return realEnumKey(key, index, name, size);
+}
+
+TEST_F(RegistryNames, EnumerationSkipsOnlyTooLongNamesAndStopsAtOtherStatuses)
+{
+    for (LONG status : { ERROR_KEY_DELETED, ERROR_ACCESS_DENIED }) {
+        SCOPED_TRACE(status);
+        RemoveTree(CONTROL_SET);
+        Devices({ "{AAAA}", "{BBBB}", "{CCCC}", "{DDDD}", "{EEEE}" });
+        Report({ { "Ethernet", "10.0.0.1" } });
+        for (const char* guid : { "{AAAA}", "{BBBB}", "{CCCC}", "{DDDD}" })
+            ASSERT_TRUE(SeedConnection(CLASS_A, guid, "Ethernet"));
+        ASSERT_TRUE(SeedConnection(CLASS_B, "{DDDD}", "Ethernet")); // the network key's index 1
+        ASSERT_TRUE(SeedConnection(CLASS_C, "{EEEE}", "Ethernet"));
+        repeatedStatus = status;
+        realEnumKey = reinterpret_cast<EnumKeyCall>(
+            PatchImport("RegEnumKeyA", reinterpret_cast<void*>(EnumKeyMeetingStatuses)));
+        ASSERT_NE(nullptr, realEnumKey);
+        static Call call; // outlives a call that never returns
+        call.controlSet = "201";
+        Lines events = Describe(RunRecording(ReadNames, &call, 10000));
+        PatchImport("RegEnumKeyA", reinterpret_cast<void*>(realEnumKey));
+        ASSERT_EQ(Lines{}, events);
+        EXPECT_EQ(0, call.result);
+        EXPECT_EQ((std::vector<Entry>{ { "{AAAA}", "Ethernet", "10.0.0.1" }, { "{BBBB}", "", "" },
+                                       { "{CCCC}", "Ethernet", "10.0.0.1" }, { "{DDDD}", "", "" },
+                                       { "{EEEE}", "Ethernet", "10.0.0.1" } }),
+                  Entries());
+    }
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 #include "adapters/adapter_build_win.h"
 #include "app/app_state.h"
+#include "app/message_box_win.h"
 #include "help_fake.h"
 #include "monitor/capture_win.h"
 #include "res/resource.h"
@@ -238,15 +239,33 @@ TEST_F(TrayMenu, OtherMouseMessagesAndIconsShowNothing)
     EXPECT_FALSE(Click(window, WM_RBUTTONDOWN, TRAY_ICON_ID + 1).shown);
 }
 
-TEST_F(TrayMenu, NothingWhileADialogOrAMessageBoxIsOpen)
+TEST_F(TrayMenu, NothingWhileStartingUpOrADialogOrAMessageBoxIsOpen)
 {
-    app.dialogOpen = 1;
-    EXPECT_FALSE(Click(window, WM_RBUTTONDOWN).shown);
-    app.dialogOpen = 0;
-    app.messageBoxOpen = 1;
-    EXPECT_FALSE(Click(window, WM_LBUTTONDOWN).shown);
-    app.messageBoxOpen = 0;
+    for (std::atomic<int32_t>* flag : { &app.startingUp, &app.dialogOpen, &app.messageBoxOpen }) {
+        *flag = 1;
+        EXPECT_FALSE(Click(window, WM_RBUTTONDOWN).shown);
+        *flag = 0;
+    }
     EXPECT_TRUE(Click(window, WM_LBUTTONDOWN).shown);
+}
+
+// The GUI thread and the capture thread may each have a box open; the first
+// to close must not let the menu open over the other.
+TEST_F(TrayMenu, NothingUntilTheLastOfTwoThreadsBoxesCloses)
+{
+    auto show = [](void* text) { ShowAppMessage(nullptr, static_cast<const char*>(text), MB_OK); };
+    char first[] = "First.", second[] = "Second.";
+    HANDLE threads[] = { StartCallThread(show, first), StartCallThread(show, second) };
+    SeenMessageBox boxes[2];
+    ASSERT_TRUE(WaitForMessageBox(&boxes[0]));
+    ASSERT_TRUE(WaitForMessageBox(&boxes[1], 10000, "NetGlow", boxes[0].window));
+    ASSERT_TRUE(AnswerMessageBox(boxes[0], IDOK));
+    EXPECT_FALSE(Click(window, WM_RBUTTONDOWN).shown);
+    ASSERT_TRUE(AnswerMessageBox(boxes[1], IDOK));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, threads, TRUE, 10000));
+    for (HANDLE thread : threads)
+        CloseHandle(thread);
+    EXPECT_TRUE(Click(window, WM_RBUTTONDOWN).shown);
 }
 
 TEST_F(TrayMenu, PostsANullMessageAfterTheMenu)

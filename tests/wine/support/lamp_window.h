@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+#include "support/test_files.h"
 
 // A hidden top-level window on the calling thread. After each OnLampTimer it
 // calls afterLampTimer (when set) with the timer id and the tray image that
@@ -33,8 +34,3 @@ void DeliverFrame(const unsigned char* bytes, uint32_t captured, uint32_t second
 // The stop flag of the reads above.
 extern std::atomic<int32_t> readsStopping;
 
-// A fresh empty folder under the temporary directory; its path ends in "\".
-std::string MakeTempFolder(const char* tag);
-// The whole file, or "<missing>" when it cannot be opened.
-std::string ReadFileBytes(const std::string& path);
-bool PathExists(const std::string& path);

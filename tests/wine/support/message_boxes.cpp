@@ -4,6 +4,7 @@ namespace {
 
 struct FindState {
     const char* caption;
+    HWND besides;
     HWND found;
 };
 
@@ -12,7 +13,7 @@ BOOL CALLBACK FindBox(HWND window, LPARAM param)
     FindState* state = reinterpret_cast<FindState*>(param);
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
-    if (pid != GetCurrentProcessId() || !IsWindowVisible(window))
+    if (pid != GetCurrentProcessId() || !IsWindowVisible(window) || window == state->besides)
         return TRUE;
     char className[64];
     char title[256];
@@ -26,9 +27,9 @@ BOOL CALLBACK FindBox(HWND window, LPARAM param)
     return TRUE;
 }
 
-HWND FindMessageBox(const char* caption)
+HWND FindMessageBox(const char* caption, HWND besides)
 {
-    FindState state = { caption, nullptr };
+    FindState state = { caption, besides, nullptr };
     EnumWindows(FindBox, reinterpret_cast<LPARAM>(&state));
     return state.found;
 }
@@ -65,11 +66,11 @@ UINT IconStyleOf(HWND box)
 
 } // namespace
 
-bool WaitForMessageBox(SeenMessageBox* box, DWORD timeoutMs, const char* caption)
+bool WaitForMessageBox(SeenMessageBox* box, DWORD timeoutMs, const char* caption, HWND besides)
 {
     DWORD start = GetTickCount();
     for (;;) {
-        HWND window = FindMessageBox(caption);
+        HWND window = FindMessageBox(caption, besides);
         if (window != nullptr) {
             char text[2048] = "";
             GetDlgItemTextA(window, 0xFFFF, text, sizeof text);

@@ -15,8 +15,10 @@ struct SeenMessageBox {
 };
 
 // Waits up to timeoutMs for a visible dialog-class window of this process with
-// the caption; fills *box. Keeps the calling thread's messages flowing.
-bool WaitForMessageBox(SeenMessageBox* box, DWORD timeoutMs = 10000, const char* caption = "NetGlow");
+// the caption, other than `besides`; fills *box. Keeps the calling thread's
+// messages flowing.
+bool WaitForMessageBox(SeenMessageBox* box, DWORD timeoutMs = 10000, const char* caption = "NetGlow",
+                       HWND besides = nullptr);
 // Presses the button with that id (IDOK, IDYES, IDNO, ...) and waits for the
 // box to close.
 bool AnswerMessageBox(const SeenMessageBox& box, int buttonId, DWORD timeoutMs = 10000);
