@@ -101,6 +101,23 @@ void Ipv6Text(const unsigned char* bytes, const unsigned char* tail, char* out)
     *p = '\0';
 }
 
+// The IPv6 source address: bytes 8 to 23 of the header.
+const size_t IPV6_SOURCE_END = 24;
+
+bool IsOwnIpv6(const unsigned char* source, const OwnIpv6Addresses* own)
+{
+    static const unsigned char kLoopback[16] = { 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1 };
+    if (std::memcmp(source, kLoopback, 16) == 0)
+        return true;
+    if (own == nullptr)
+        return false;
+    unsigned count = own->count < OWN_IPV6_MAX ? own->count : OWN_IPV6_MAX;
+    for (unsigned i = 0; i < count; ++i)
+        if (std::memcmp(source, own->address[i], 16) == 0)
+            return true;
+    return false;
+}
+
 struct ServiceName {
     unsigned port;
     const char* protocol;
@@ -157,19 +174,22 @@ unsigned LampIconOfColour(int32_t colour)
 }
 
 void SummarizePacket(const unsigned char* ipView, size_t ipLength, const char* adapterAddress,
-                     int32_t colorSend, int32_t colorRecv, PacketSummary* out)
+                     int32_t colorSend, int32_t colorRecv, PacketSummary* out,
+                     const OwnIpv6Addresses* ownIpv6)
 {
     View view;
     LoadView(ipView, ipLength, &view);
+    bool send;
     if (IsIpv6(view)) {
         out->ipVersion = 6;
         Ipv6Text(view.b + 8, view.b, out->sourceText);
+        send = ipLength >= IPV6_SOURCE_END && IsOwnIpv6(view.b + 8, ownIpv6);
     } else {
         out->ipVersion = 4;
         DottedText(view.b + 12, out->sourceText);
+        send = (adapterAddress != nullptr && std::strcmp(out->sourceText, adapterAddress) == 0)
+               || std::strcmp(out->sourceText, "127.0.0.1") == 0;
     }
-    bool send = (adapterAddress != nullptr && std::strcmp(out->sourceText, adapterAddress) == 0)
-                || std::strcmp(out->sourceText, "127.0.0.1") == 0;
     out->direction = send ? "SEND" : "RECV";
     out->iconId = LampIconOfColour(send ? colorSend : colorRecv);
 }

@@ -19,6 +19,14 @@ enum {
     PACKET_LINE_SIZE = 256     // one connection-log line, "\n" and terminator included
 };
 
+// The adapter's own IPv6 unicast addresses (every scope), gathered when a
+// run starts. More than OWN_IPV6_MAX are not kept.
+enum { OWN_IPV6_MAX = 32 };
+struct OwnIpv6Addresses {
+    unsigned count;
+    unsigned char address[OWN_IPV6_MAX][16];
+};
+
 // The parts that every packet needs, logged or not.
 struct PacketSummary {
     int ipVersion;                       // 6 or 4
@@ -44,9 +52,12 @@ unsigned LampIconOfColour(int32_t colour);
 
 // Path, source text, direction and icon. adapterAddress is the selected
 // adapter's ipv4Address, or null when no adapter is selected: then only
-// "127.0.0.1" gives "SEND".
+// "127.0.0.1" gives "SEND". An IPv6 frame is "SEND" when its 16-byte source
+// is ::1 or one of ownIpv6 (may be null); one captured too short to hold its
+// source is "RECV".
 void SummarizePacket(const unsigned char* ipView, size_t ipLength, const char* adapterAddress,
-                     int32_t colorSend, int32_t colorRecv, PacketSummary* out);
+                     int32_t colorSend, int32_t colorRecv, PacketSummary* out,
+                     const OwnIpv6Addresses* ownIpv6 = nullptr);
 
 // Protocol text, port text (with the ServiceNameTable) and destination text.
 void DescribePacket(const unsigned char* ipView, size_t ipLength, PacketDetail* out);

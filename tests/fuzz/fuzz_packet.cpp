@@ -3,7 +3,11 @@
 // Checks that no byte beyond the captured length is read (the frame sits in
 // a heap block of exactly its length) and that every log line is well formed.
 //
-// Input: 1 byte of options, 8 bytes of capture seconds, then the frame.
+// Input: 1 byte of options, 8 bytes of capture seconds, the adapter's own
+// IPv6 addresses (a count byte, its value as the table's count, then
+// count % 34 addresses of 16 bytes, as many as the input holds), then the
+// frame.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -94,7 +98,7 @@ void CheckLine(const char* line, size_t length, const char* timeText, const Pack
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size < 9)
+    if (size < 10)
         return 0;
     const uint8_t options = data[0];
     int64_t rawSeconds;
@@ -104,11 +108,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int32_t colorSend = (options >> 3) & 3;
     const int32_t colorRecv = (options >> 5) & 3;
 
+    // The table's count may claim more than it holds: never read past it.
+    OwnIpv6Addresses own;
+    std::memset(&own, 0, sizeof own);
+    own.count = data[9];
+    size_t given = std::min<size_t>(data[9] % 34, (size - 10) / 16);
+    for (size_t i = 0; i < given && i < OWN_IPV6_MAX; ++i)
+        std::memcpy(own.address[i], data + 10 + 16 * i, 16);
+    size_t start = 10 + 16 * given;
+
     // The frame in a block of exactly its captured length.
-    size_t captured = size - 9;
+    size_t captured = size - start;
     unsigned char* frame = static_cast<unsigned char*>(std::malloc(captured ? captured : 1));
     if (captured)
-        std::memcpy(frame, data + 9, captured);
+        std::memcpy(frame, data + start, captured);
 
     // Capture time: real captures hold 32-bit seconds; any 64-bit value
     // must still give a terminated text.
@@ -131,13 +144,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     size_t ipLength = captured - skipped;
 
     PacketSummary summary;
-    SummarizePacket(ipView, ipLength, adapter, colorSend, colorRecv, &summary);
+    SummarizePacket(ipView, ipLength, adapter, colorSend, colorRecv, &summary, &own);
     if (summary.ipVersion != 4 && summary.ipVersion != 6)
         Fail("version", "");
     if (!IsAddress(summary.sourceText, summary.ipVersion, true))
         Fail("source", summary.sourceText);
-    bool send = (adapter != nullptr && std::strcmp(summary.sourceText, adapter) == 0)
-                || std::strcmp(summary.sourceText, "127.0.0.1") == 0;
+    bool send;
+    if (summary.ipVersion == 6) {
+        // The whole 16-byte source captured, and ::1 or one of the table.
+        static const unsigned char loopback[16] = { 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1 };
+        send = false;
+        if (ipLength >= 24) {
+            send = std::memcmp(ipView + 8, loopback, 16) == 0;
+            for (size_t i = 0; i < OWN_IPV6_MAX && i < own.count; ++i)
+                send = send || std::memcmp(ipView + 8, own.address[i], 16) == 0;
+        }
+    } else {
+        send = (adapter != nullptr && std::strcmp(summary.sourceText, adapter) == 0)
+               || std::strcmp(summary.sourceText, "127.0.0.1") == 0;
+    }
     if (std::strcmp(summary.direction, send ? "SEND" : "RECV") != 0)
         Fail("direction", summary.direction);
     if (summary.iconId != ((send ? colorSend : colorRecv) == 1 ? ICON_RED : ICON_YELLOW))

@@ -35,7 +35,9 @@ def main():
     fixtures = os.path.join(source, "tests", "fixtures")
 
     # Packet: options byte (logging on, adapter 192.168.1.10, colours 1 and 2),
-    # the capture seconds, the frame.
+    # the capture seconds, the own IPv6 address table (a count byte, then 16
+    # bytes each: an IPv6 frame's own source, so that both directions are
+    # seeded), the frame.
     options = 1 | 2 | (1 << 3) | (2 << 5)
     n = 0
     for capture in sorted(glob.glob(os.path.join(fixtures, "**", "*.pcap"), recursive=True)):
@@ -45,12 +47,14 @@ def main():
             if frame in seen:
                 continue
             seen.add(frame)
+            ipv6 = len(frame) >= 14 + 24 and frame[14] >> 4 == 6
+            table = bytes([1]) + frame[22:38] if ipv6 and n % 2 == 0 else bytes([0])
             write(os.path.join(out, "packet"), "frame_%04d" % n,
-                  bytes([options]) + struct.pack("<q", seconds) + frame)
+                  bytes([options]) + struct.pack("<q", seconds) + table + frame)
             n += 1
     # Short frames and a bare header, logging off.
-    write(os.path.join(out, "packet"), "empty", bytes([2]) + bytes(8))
-    write(os.path.join(out, "packet"), "ethernet_only", bytes([3]) + bytes(8) + bytes(14))
+    write(os.path.join(out, "packet"), "empty", bytes([2]) + bytes(9))
+    write(os.path.join(out, "packet"), "ethernet_only", bytes([3]) + bytes(9) + bytes(14))
 
     # Report parser: every report fixture as it is.
     for report in sorted(glob.glob(os.path.join(fixtures, "**", "*.txt"), recursive=True)):

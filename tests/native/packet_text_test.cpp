@@ -2,6 +2,7 @@
 // Every frame lives in a heap block of exactly its captured size, so that
 // AddressSanitizer catches any read beyond the captured length.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 #include <memory>
@@ -318,4 +319,47 @@ TEST(PacketText, LogLineThatDoesNotFitIsEmpty)
     std::vector<char> shortBy1(full);
     EXPECT_EQ(0u, FormatLogLine(kTime, summary, detail, shortBy1.data(), shortBy1.size()));
     EXPECT_EQ('\0', shortBy1[0]);
+}
+
+TEST(PacketText, Ipv6DirectionByTheAdaptersOwnAddresses)
+{
+    const Bytes global = { 0x20, 0x01, 0x0d, 0xb8, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x10 };
+    const Bytes temporary = { 0x20, 0x01, 0x0d, 0xb8, 0, 1, 0, 0, 0x5c, 0x3a, 0x91, 0x07, 0x44, 0xe2, 0x10, 0x0b };
+    const Bytes foreign = { 0x26, 0x06, 0x47, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x11 };
+    const Bytes loopback = { 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1 };
+    OwnIpv6Addresses own = {};
+    for (const Bytes* address : { &global, &temporary, &kLinkLocal })
+        std::memcpy(own.address[own.count++], address->data(), 16);
+    const struct {
+        const char* what;
+        Bytes source;
+        size_t captured; // of the frame, Ethernet header included
+        const OwnIpv6Addresses* table;
+        const char* direction;
+    } cases[] = {
+        { "own global", global, 64, &own, "SEND" },
+        { "own temporary", temporary, 64, &own, "SEND" },
+        { "own link-local", kLinkLocal, 64, &own, "SEND" },
+        { "loopback", loopback, 64, nullptr, "SEND" },
+        { "foreign", foreign, 64, &own, "RECV" },
+        { "own, no table", global, 64, nullptr, "RECV" },
+        { "own, captured up to the source's last byte", global, 14 + 24, &own, "SEND" },
+        { "own, cut inside the source", global, 14 + 23, &own, "RECV" },
+        { "loopback cut inside the source", loopback, 14 + 23, nullptr, "RECV" },
+    };
+    for (const auto& c : cases) {
+        Bytes whole = Ipv6(0x60, 0, 6, c.source, foreign, Ports(443, 51000));
+        HeapFrame frame(whole, std::min(c.captured, whole.size()));
+        PacketSummary summary;
+        SummarizePacket(frame.ipView(), frame.ipLength(), "192.168.1.10", 1, 2, &summary, c.table);
+        EXPECT_STREQ(c.direction, summary.direction) << c.what;
+        EXPECT_EQ(std::strcmp(c.direction, "SEND") == 0 ? ICON_RED : ICON_YELLOW, summary.iconId) << c.what;
+    }
+    // Addresses beyond the table's size are not read.
+    own.count = 1000;
+    Bytes whole = Ipv6(0x60, 0, 6, foreign, global, Ports(443, 51000));
+    HeapFrame frame(whole, whole.size());
+    PacketSummary summary;
+    SummarizePacket(frame.ipView(), frame.ipLength(), nullptr, 1, 2, &summary, &own);
+    EXPECT_STREQ("RECV", summary.direction);
 }
