@@ -6,6 +6,7 @@
 #include "dialogs/dialogs_win.h"
 #include "monitor/capture_win.h"
 #include "monitor/lamp_win.h"
+#include "monitor/rates_win.h"
 #include "res/resource.h"
 #include "tray/tray_icon_win.h"
 #include "tray/tray_menu_win.h"
@@ -67,6 +68,14 @@ LRESULT OnDestroy(HWND window)
     return 0;
 }
 
+// Two timers: the lamp's, and the rates' once a second while monitoring.
+LRESULT OnTimer(HWND window, WPARAM timerId, LPARAM lParam)
+{
+    if (timerId == RATE_TIMER_ID)
+        return OnRateTimer(window);
+    return OnLampTimer(window, timerId, lParam);
+}
+
 LRESULT OnClose(HWND window)
 {
     // Start-up carries on inside its own calls and must not lose its window.
@@ -96,7 +105,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_COMMAND:
         return OnCommand(window, wParam, lParam);
     case WM_TIMER:
-        return OnLampTimer(window, wParam, lParam);
+        return OnTimer(window, wParam, lParam);
     case WM_LAMP_ACTIVITY:
         return OnLampActivity(window, wParam, lParam);
     case TRAY_CALLBACK_MESSAGE:

@@ -10,7 +10,9 @@
 #include "monitor/connection_log.h"
 #include "monitor/lamp_win.h"
 #include "monitor/log_file_win.h"
+#include "monitor/own_ipv6_win.h"
 #include "monitor/packet_win.h"
+#include "monitor/rates_win.h"
 #include "res/resource.h"
 
 const char MSG_CAPTURE_STILL_RUNNING[] =
@@ -40,6 +42,7 @@ struct CaptureRun {
     pcap_t* handle;
     char deviceName[ADAPTER_TEXT_SIZE];
     char logPath[PATH_FIELD_SIZE];
+    OwnIpv6Addresses ownIpv6;  // read afresh at every start: they change
     char logBuffer[LOG_BUFFER_SIZE];
 };
 
@@ -102,7 +105,7 @@ void ReportCaptureFailure(CaptureRun* run, const char* text)
 void ReadUntilStopped(CaptureRun* run, const CaptureLibrary* library, pcap_t* handle)
 {
     LogBatch log(run->logBuffer, sizeof run->logBuffer, AppendLogFile, run->logPath);
-    PacketBatch batch = { &log, &run->stopping, 0, 0 };
+    PacketBatch batch = { &log, &run->stopping, &run->ownIpv6, 0, 0, 0, 0 };
     for (;;) {
         int result = library->dispatch(handle, FRAMES_PER_READ, OnPacket,
                                        reinterpret_cast<u_char*>(&batch));
@@ -182,6 +185,7 @@ int StartMonitoring()
     // Copied once: the run never reads the table or the settings' paths again.
     lstrcpynA(run->deviceName, app.adapters.deviceName[index], sizeof run->deviceName);
     lstrcpynA(run->logPath, app.logPath, sizeof run->logPath);
+    CollectOwnIpv6Addresses(run->deviceName, &run->ownIpv6);
     // Suspended until the lamp is ready for its first report.
     DWORD threadId = 0;
     run->thread = CreateThread(nullptr, 0, CaptureThreadProc, run, CREATE_SUSPENDED, &threadId);
@@ -192,6 +196,7 @@ int StartMonitoring()
     currentRun = run;
     app.captureThreadId = threadId;
     LampStart();
+    RatesStart(app.mainWindow);
     app.monitoring = 1;
     ResumeThread(run->thread);
     return 0;
@@ -213,6 +218,7 @@ int StopMonitoring()
     }
     app.captureThreadId = 0;
     LampStop(app.mainWindow);
+    RatesStop(app.mainWindow);
     app.monitoring = 0;
     app.logging = 0;
     return 0;

@@ -9,6 +9,7 @@
 #include "monitor/connection_log.h"
 #include "monitor/lamp_win.h"
 #include "monitor/packet_text.h"
+#include "monitor/rates_win.h"
 
 namespace {
 
@@ -47,15 +48,17 @@ void OnPacket(unsigned char* user, const struct pcap_pkthdr* header, const unsig
 
     size_t captured = bytes != nullptr ? header->caplen : 0;
     size_t skipped = captured < ETHERNET_HEADER ? captured : ETHERNET_HEADER;
-    ClassifyPacket(batch, bytes != nullptr ? bytes + skipped : nullptr, captured - skipped, timeText);
+    bool sent = ClassifyPacket(batch, bytes != nullptr ? bytes + skipped : nullptr, captured - skipped,
+                               timeText);
+    (sent ? batch->sentBytes : batch->receivedBytes) += header->len;
 }
 
-void ClassifyPacket(PacketBatch* batch, const unsigned char* ipView, size_t ipLength,
+bool ClassifyPacket(PacketBatch* batch, const unsigned char* ipView, size_t ipLength,
                     const char* timeText)
 {
     PacketSummary summary;
     SummarizePacket(ipView, ipLength, SelectedAdapterAddress(), app.ColorSend.load(),
-                    app.ColorRecv.load(), &summary);
+                    app.ColorRecv.load(), &summary, batch->ownIpv6);
 
     if (app.logging.load() == 1 && batch->log != nullptr) {
         PacketDetail detail;
@@ -68,13 +71,17 @@ void ClassifyPacket(PacketBatch* batch, const unsigned char* ipView, size_t ipLe
 
     batch->lastIcon = summary.iconId;
     ++batch->frames;
+    return summary.direction[0] == 'S';
 }
 
 void EndPacketBatch(PacketBatch* batch, HWND window)
 {
-    if (batch->frames > 0 && batch->stopping->load() == 0)
+    if (batch->frames > 0 && batch->stopping->load() == 0) {
         ReportLampActivity(window, batch->lastIcon);
+        ReportTraffic(batch->sentBytes, batch->receivedBytes);
+    }
     batch->frames = 0;
+    batch->sentBytes = batch->receivedBytes = 0;
     if (batch->log != nullptr)
         batch->log->Flush();
 }

@@ -6,21 +6,26 @@
 
 struct pcap_pkthdr;
 class LogBatch;
+struct OwnIpv6Addresses;
 
 // What the packet path gathers during one capture read: the log lines (in
 // the run's buffer) and the lamp colour of the read's last frame.
 struct PacketBatch {
     LogBatch* log;
     const std::atomic<int32_t>* stopping; // the run's stop flag
+    const OwnIpv6Addresses* ownIpv6;      // the adapter's, or null
     unsigned frames;
     unsigned lastIcon;
+    uint64_t sentBytes;                   // original lengths, this read
+    uint64_t receivedBytes;
 };
 
 // libpcap packet callback; runs on the capture thread. user: the PacketBatch.
 void OnPacket(unsigned char* user, const struct pcap_pkthdr* header, const unsigned char* bytes);
 // ipView: the frame from offset 14 on, ipLength bytes of it captured.
-void ClassifyPacket(PacketBatch* batch, const unsigned char* ipView, size_t ipLength,
+// Returns whether the frame was sent by this machine.
+bool ClassifyPacket(PacketBatch* batch, const unsigned char* ipView, size_t ipLength,
                     const char* timeText);
-// After each read: the lamp hears of the read's last frame, then its lines
+// After each read: the lamp and the rates hear of the read, then its lines
 // are written out together.
 void EndPacketBatch(PacketBatch* batch, HWND window);

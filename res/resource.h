@@ -38,6 +38,7 @@
 #define TRAY_ICON_ID            128
 #define TRAY_CALLBACK_MESSAGE   0x1400
 #define LAMP_TIMER_ID           89
+#define RATE_TIMER_ID           90
 // WM_APP + 1: the capture thread's word that the lamp has something to show.
 #define WM_LAMP_ACTIVITY        0x8001
 

@@ -6,11 +6,13 @@
 #include "monitor/connection_log.h"
 #include "monitor/lamp_win.h"
 #include "monitor/log_file_win.h"
+#include "monitor/packet_text.h"
 #include "monitor/packet_win.h"
 #include "res/resource.h"
 
 void (*afterLampTimer)(WPARAM timerId, HICON before) = nullptr;
 std::atomic<int32_t> readsStopping{ 0 };
+const OwnIpv6Addresses* readsOwnIpv6 = nullptr;
 
 namespace {
 
@@ -89,7 +91,7 @@ void DeliverRead(const std::vector<Frame>& frames, uint32_t seconds, size_t capt
     // The log buffer of a run: one per thread, as each run has its own.
     thread_local char storage[64 * 1024];
     thread_local LogBatch log(storage, sizeof storage, AppendLogFile, app.logPath);
-    PacketBatch batch = { &log, &readsStopping, 0, 0 };
+    PacketBatch batch = { &log, &readsStopping, readsOwnIpv6, 0, 0, 0, 0 };
     for (const Frame& frame : frames) {
         struct pcap_pkthdr header;
         std::memset(&header, 0, sizeof header);

@@ -1,0 +1,16 @@
+// The send and receive rates in the tip while monitoring. The capture thread
+// adds each read's bytes to two counters; once a second the GUI thread turns
+// their growth into the tip's second line.
+#pragma once
+#include <windows.h>
+#include <cstdint>
+
+// Capture thread, once per read: the frames' original lengths, summed.
+void ReportTraffic(uint64_t sentBytes, uint64_t receivedBytes);
+
+// GUI thread.
+void RatesStart(HWND window);   // a run begins: counters from zero, the timer
+void RatesStop(HWND window);    // the run ends: no timer, the name alone
+LRESULT OnRateTimer(HWND window);
+// The tip without rates: the connection name, or "NetGlow" with none chosen.
+const char* PlainTip();
