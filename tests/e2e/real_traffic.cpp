@@ -10,7 +10,7 @@
 #include <icmpapi.h>
 #include <gtest/gtest.h>
 #include <pcap/pcap.h>
-#include <ctime>
+#include <cstdio>
 #include "monitor/packet_text.h"
 #include "res/resource.h"
 #include "support/host_shell.h"
@@ -139,6 +139,19 @@ bool IcmpEcho()
     return replies == 1;
 }
 
+// The system's own conversion to local time, apart from the C runtime's
+// that NetGlow uses.
+void LocalTimeText(uint32_t unixSeconds, char* out, size_t size)
+{
+    ULONGLONG ticks = (static_cast<ULONGLONG>(unixSeconds) + 11644473600ULL) * 10000000ULL;
+    FILETIME utc = { static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32) };
+    SYSTEMTIME universal, local;
+    FileTimeToSystemTime(&utc, &universal);
+    SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local);
+    snprintf(out, size, "%04u/%02u/%02u %02u:%02u:%02u", local.wYear, local.wMonth, local.wDay,
+             local.wHour, local.wMinute, local.wSecond);
+}
+
 struct Frame {
     std::string line;    // as NetGlow logs it
     unsigned udpSource;  // IPv4 UDP only, else 0
@@ -162,11 +175,8 @@ std::vector<Frame> ExpectedFrames(const std::string& pcapPath, uint32_t* linkTyp
         size_t skipped = captured < ETHERNET_HEADER ? captured : ETHERNET_HEADER;
         const unsigned char* ip = record.bytes.data() + skipped;
         size_t ipLength = captured - skipped;
-        time_t seconds = record.seconds;
-        struct tm local;
-        char time[PACKET_TIME_SIZE] = "0000/00/00 00:00:00";
-        if (localtime_s(&local, &seconds) == 0)
-            FormatPacketTime(local, time, sizeof time);
+        char time[PACKET_TIME_SIZE];
+        LocalTimeText(record.seconds, time, sizeof time);
         PacketSummary summary;
         SummarizePacket(ip, ipLength, "127.0.0.1", 1, 2, &summary);
         PacketDetail detail;
@@ -243,7 +253,12 @@ protected:
     int StopTcpdump()
     {
         tcpdumpStarted = false;
-        return RunHostScript("pid=$(cat '" + folder + "pid') && kill -INT $pid && timeout 10 tail --pid=$pid -s 0.02 -f /dev/null");
+        // It reports its counts when it has closed its file.
+        return RunHostScript("kill -INT $(cat '" + folder + "pid') || exit 1\n"
+                             "end=$(($(date +%s) + 10))\n"
+                             "until grep -q 'packets captured' '" + folder + "tcpdump.txt'; do\n"
+                             "  [ $(date +%s) -lt $end ] || exit 1; sleep 0.02\n"
+                             "done");
     }
     // Bounded: the lines of a read reach the log when the read ends.
     bool WaitForLogLine(const std::string& part, DWORD timeoutMs = 10000)
