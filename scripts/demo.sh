@@ -4,8 +4,10 @@
 # connection names and an ipconfig that reports this machine's adapters the
 # way Windows 10 does, NetGlow installed under C:\Program Files\NetGlow.
 #   demo.sh BUILD_DIR
-# Without a display it runs on Xvfb, saves a screenshot of the desktop after
-# start-up (BUILD_DIR/screenshot.png) and ends.
+# NetGlow monitors the loopback adapter (127.0.0.1) through Wine's own
+# capture library, behind the demo forwarder installed as Npcap's wpcap.dll.
+# Without a display it runs on Xvfb, sends loopback datagrams, saves a
+# screenshot of the desktop with the lit lamp (BUILD_DIR/screenshot.png) and ends.
 set -eu
 BUILD=$(cd "$1" && pwd)
 SOURCE=$(cd "$(dirname "$0")/.." && pwd)
@@ -27,7 +29,10 @@ if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
   rm -f "$displayfile"
 fi
 
-if [ ! -f "$WINEPREFIX/.netglow-ready" ]; then
+# A prefix of an earlier layout is prepared again (the loopback adapter got
+# its address and name later).
+LAYOUT=2
+if [ "$(cat "$WINEPREFIX/.netglow-ready" 2>/dev/null)" != "$LAYOUT" ]; then
   echo "Preparing the Wine desktop (first run only)..."
   rm -rf "$WINEPREFIX"
   wineboot -i </dev/null >/dev/null 2>&1
@@ -36,7 +41,7 @@ if [ ! -f "$WINEPREFIX/.netglow-ready" ]; then
     "$SOURCE/scripts/winelike-env.sh" "$WINEPREFIX" "$BUILD"
   fi
   wineserver -w
-  touch "$WINEPREFIX/.netglow-ready"
+  echo "$LAYOUT" >"$WINEPREFIX/.netglow-ready"
 fi
 
 # Where Npcap would put its library, the demo's forwarder to Wine's own.
@@ -46,8 +51,15 @@ program="$WINEPREFIX/drive_c/Program Files/NetGlow"
 mkdir -p "$program"
 cp "$BUILD/NetGlow.exe" "$program/"
 [ -f "$BUILD/NetGlow.chm" ] && cp "$BUILD/NetGlow.chm" "$program/"
+# Unless the user has saved settings of their own: monitor the loopback
+# adapter from the start, with a lamp time long enough to see each blink.
+if [ ! -f "$program/NetGlow.ini" ]; then
+  printf '[Option]\r\nWaitTime=100\r\nWaitCount=50\r\nWaitFlag=1\r\nCardName=Loopback\r\nInitOpt=-1\r\nStartOpt=1\r\nNowOpt=0\r\nColorSend=1\r\nColorRecv=2\r\nTimeoutP=300\r\n' \
+    >"$program/NetGlow.ini"
+fi
 
 echo "Starting NetGlow in the Wine desktop (DISPLAY=$DISPLAY)."
+echo "It monitors the loopback adapter: run 'ping 127.0.0.1' in another terminal to make the lamp blink."
 if [ "$headless" = 0 ]; then
   exec wine explorer /desktop=shell,1024x768 'C:\Program Files\NetGlow\NetGlow.exe'
 fi
@@ -56,7 +68,12 @@ wine explorer /desktop=shell,1024x768 'C:\Program Files\NetGlow\NetGlow.exe' </d
 for _ in $(seq 60); do pgrep -f 'NetGlow.exe' >/dev/null && break; sleep 0.5; done
 # Start-up builds the adapter table (it runs ipconfig) before the icon settles.
 sleep 8
+# Real loopback traffic while the screenshot is taken, so that it shows the lit lamp.
+( while :; do printf x >/dev/udp/127.0.0.1/9; sleep 0.05; done ) 2>/dev/null &
+traffic=$!
+sleep 1
 import -window root "$BUILD/screenshot.png"
+kill "$traffic"
 echo "Screenshot of the desktop: $BUILD/screenshot.png"
 wineserver -k || true
 kill "$xvfb" 2>/dev/null || true

@@ -5,7 +5,8 @@
 #    and ...\Control\Network\{class}\{GUID}\Connection "Name"),
 #  - an "ipconfig" first on the PATH (C:\netglow-env) that prints the
 #    Windows 10 English report of those adapters with this machine's IPv4
-#    addresses, since Wine's own ipconfig prints another format.
+#    addresses (the loopback adapter "Loopback" with 127.0.0.1), since
+#    Wine's own ipconfig prints another format.
 # This is test and demo environment only; the program knows nothing of it.
 #   scripts/winelike-env.sh PREFIXDIR [BUILDDIR]
 set -eu
@@ -59,10 +60,12 @@ while IFS=$'\t' read -r device unix wineAddress; do
   guid="{${device#*\{}"
   number=$((number + 1))
   name=Ethernet; [ $number -eq 1 ] || name="Ethernet $number"
-  # The address from the Linux side; loopback and pseudo devices get none.
+  # The address from the Linux side; pseudo devices get none. The loopback
+  # adapter gets its own (127.0.0.1) and the name "Loopback": its traffic is
+  # the one a user can make on any machine (ping 127.0.0.1).
   address="" bits=""
-  if [ -n "$unix" ] && [ -e "/sys/class/net/$unix" ] \
-     && ! ip -o link show dev "$unix" 2>/dev/null | grep -q LOOPBACK; then
+  if [ -n "$unix" ] && [ -e "/sys/class/net/$unix" ]; then
+    ip -o link show dev "$unix" 2>/dev/null | grep -q LOOPBACK && name=Loopback
     read -r address bits < <(ip -4 -o addr show dev "$unix" 2>/dev/null \
       | awk '{ split($4, a, "/"); print a[1], a[2]; exit }') || true
   fi

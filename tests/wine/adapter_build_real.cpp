@@ -26,7 +26,8 @@ std::ostream& operator<<(std::ostream& out, const Entry& e)
     return out << "{" << e.device << ", " << e.name << ", " << e.address << "}";
 }
 
-// The adapter's IPv4 address as the system reports it; loopback excluded.
+// The adapter's IPv4 address as the system reports it (the environment gives
+// the loopback adapter its 127.0.0.1 too).
 std::string AddressOf(const std::string& guid)
 {
     ULONG bytes = 64 * 1024;
@@ -39,8 +40,6 @@ std::string AddressOf(const std::string& guid)
             continue;
         auto* address = reinterpret_cast<sockaddr_in*>(adapter->FirstUnicastAddress->Address.lpSockaddr);
         const unsigned char* b = reinterpret_cast<const unsigned char*>(&address->sin_addr);
-        if (b[0] == 127)
-            return "";
         return std::to_string(b[0]) + "." + std::to_string(b[1]) + "." + std::to_string(b[2]) + "."
             + std::to_string(b[3]);
     }
