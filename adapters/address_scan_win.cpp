@@ -34,7 +34,7 @@ bool WriteBatchFile(const char* batchPath, const char* systemDir, const char* re
     // The command interpreter reads a batch file in the console (OEM) code
     // page; our paths are in the ANSI one.
     char oemLine[sizeof line];
-    if (!AnsiToOem(line, oemLine, sizeof oemLine))
+    if (!AnsiTextToOemCodePage(line, oemLine, sizeof oemLine))
         return false;
     std::FILE* batch = std::fopen(batchPath, "wt");
     if (batch == nullptr)

@@ -40,7 +40,7 @@ const CodePageConverters& SystemCodePages()
     return converters;
 }
 
-bool AnsiToOem(const char* ansi, char* oem, size_t oemSize)
+bool AnsiTextToOemCodePage(const char* ansi, char* oem, size_t oemSize)
 {
     wchar_t wide[3 * 512];
     int count = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi, -1, wide, sizeof wide / sizeof wide[0]);

@@ -6,4 +6,4 @@
 const CodePageConverters& SystemCodePages();
 
 // ANSI text in the OEM code page; false when a character has no OEM form.
-bool AnsiToOem(const char* ansi, char* oem, size_t oemSize);
+bool AnsiTextToOemCodePage(const char* ansi, char* oem, size_t oemSize);
