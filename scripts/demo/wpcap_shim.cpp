@@ -1,7 +1,10 @@
-// Demo environment only: Wine's own wpcap.dll lists and opens real adapters
-// but fails pcap_lookupnet for every device, which a Windows capture driver
-// does not. This shim, installed where Npcap would be, forwards every call to
-// Wine's library and answers pcap_lookupnet itself. NetGlow knows nothing of it.
+// Demo and test environment only: Wine's own wpcap.dll lists and opens real
+// adapters but fails pcap_lookupnet for every device and has no working
+// pcap_loop, which a Windows capture driver does. This shim, installed where
+// Npcap would be, forwards every call to Wine's library, answers
+// pcap_lookupnet itself and runs pcap_loop as repeated pcap_dispatch calls
+// for one frame each (the form that delivers frames under Wine). NetGlow
+// knows nothing of it.
 #include <winsock2.h>
 #include <windows.h>
 #include <pcap/pcap.h>
@@ -9,6 +12,7 @@
 namespace {
 
 HMODULE wine = nullptr;
+void* volatile breaking = nullptr; // the handle whose loop is to end
 
 FARPROC Real(const char* name)
 {
@@ -62,14 +66,30 @@ int pcap_lookupnet(const char*, bpf_u_int32* network, bpf_u_int32* mask, char*)
     return 0;
 }
 
+int pcap_dispatch(pcap_t* handle, int count, pcap_handler callback, u_char* user)
+{
+    auto* real = Lookup<decltype(pcap_dispatch)>("pcap_dispatch");
+    return real ? real(handle, count, callback, user) : -1;
+}
+
 int pcap_loop(pcap_t* handle, int count, pcap_handler callback, u_char* user)
 {
-    auto* real = Lookup<decltype(pcap_loop)>("pcap_loop");
-    return real ? real(handle, count, callback, user) : -1;
+    InterlockedExchangePointer(&breaking, nullptr);
+    int delivered = 0;
+    while (count <= 0 || delivered < count) {
+        int got = pcap_dispatch(handle, 1, callback, user);
+        if (InterlockedCompareExchangePointer(&breaking, nullptr, nullptr) == handle)
+            return -2;
+        if (got < 0)
+            return got;
+        delivered += got;
+    }
+    return 0;
 }
 
 void pcap_breakloop(pcap_t* handle)
 {
+    InterlockedExchangePointer(&breaking, handle);
     if (auto* real = Lookup<decltype(pcap_breakloop)>("pcap_breakloop"))
         real(handle);
 }
