@@ -3,6 +3,7 @@
 # Windows program and the fakes (Release), then bench/wine_bench.exe, and
 # runs it in the test prefix.
 #   scripts/bench-wine.sh [FRAMES]      default 5000 frames per throughput run
+#   scripts/bench-wine.sh startup       the anchors and start-up figures only
 set -eu
 cd "$(dirname "$0")/.."
 frames=${1:-5000}
