@@ -138,10 +138,12 @@ TEST_F(AddressScan, FailuresShowTheirMessageAfterRemovingTheFiles)
     }
 }
 
-// The batch line and the command line quote their paths.
-TEST_F(AddressScan, TemporaryDirectoryWithSpaces)
+// The batch line and the command line quote their paths, and the batch file
+// is written in the console's code page, in which the command interpreter
+// reads it (u-umlaut: 0xFC in 1252, 0x81 in 850 and 437).
+TEST_F(AddressScan, TemporaryDirectoryWithSpacesAndAccents)
 {
-    std::string spaced = MakeScratchDir("temp dir with spaces");
+    std::string spaced = MakeScratchDir("temp dir with spaces \xFC");
     struct RestoreTemp {
         char tmp[MAX_PATH] = "", temp[MAX_PATH] = "";
         RestoreTemp()
