@@ -18,6 +18,7 @@ int BuildAdapterTable()
         return RESULT_STEP_FAILED;
     if (ReadConnectionNames(controlSet) != RESULT_OK)
         return RESULT_STEP_FAILED;
+    FillMissingAddresses();
     CompactAdapterTable(&app.adapters);
     return RESULT_OK;
 }

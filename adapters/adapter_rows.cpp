@@ -1,5 +1,6 @@
 #include "adapters/adapter_rows.h"
 #include "adapters/adapter_messages.h"
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -42,6 +43,31 @@ int FindAdapterByGuid(const AdapterTable* table, const char* guid)
             return i;
     }
     return -1;
+}
+
+int FillFromSystemAdapter(AdapterTable* table, const char* guid, const char* name, const char* address)
+{
+    size_t nameLength = strnlen(name, ADAPTER_TEXT_SIZE);
+    size_t addressLength = strnlen(address, ADAPTER_TEXT_SIZE);
+    if (nameLength == 0 || nameLength >= ADAPTER_TEXT_SIZE || addressLength == 0
+        || addressLength >= ADAPTER_TEXT_SIZE)
+        return 0;
+    int filled = 0;
+    for (int i = 0; i < table->count; ++i) {
+        const char* device = table->deviceName[i];
+        if (table->ipv4Address[i][0] != '\0' || strnlen(device, ADAPTER_TEXT_SIZE) <= DEVICE_PREFIX_LENGTH
+            || std::strcmp(device + DEVICE_PREFIX_LENGTH, guid) != 0)
+            continue;
+        std::memcpy(table->connectionName[i], name, nameLength + 1);
+        std::memcpy(table->ipv4Address[i], address, addressLength + 1);
+        ++filled;
+    }
+    return filled;
+}
+
+void FormatIpv4Address(const unsigned char bytes[4], char* text)
+{
+    std::snprintf(text, 16, "%u.%u.%u.%u", bytes[0], bytes[1], bytes[2], bytes[3]);
 }
 
 int FindIpconfigRow(const IpconfigTable* table, const char* name)

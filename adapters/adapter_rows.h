@@ -13,6 +13,15 @@ void CompactAdapterTable(AdapterTable* table);
 // equals guid exactly, or -1. Names of 12 characters or fewer have no GUID part.
 int FindAdapterByGuid(const AdapterTable* table, const char* guid);
 
+// Gives name and address to every entry whose GUID part equals guid and that
+// has no address yet (the report and the registry found none for it); the
+// entries already filled stay exactly as they are. Returns how many it filled.
+int FillFromSystemAdapter(AdapterTable* table, const char* guid, const char* name, const char* address);
+
+// Dotted decimal text of an IPv4 address in network byte order; text holds
+// at least 16 bytes.
+void FormatIpv4Address(const unsigned char bytes[4], char* text);
+
 // Index of the first complete row whose connection name equals name, or -1.
 int FindIpconfigRow(const IpconfigTable* table, const char* name);
 

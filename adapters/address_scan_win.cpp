@@ -1,4 +1,5 @@
 #include "adapters/adapter_build_win.h"
+#include "adapters/code_pages_win.h"
 #include "adapters/ipconfig_parser.h"
 #include "app/app_state.h"
 #include "app/message_box_win.h"
@@ -20,17 +21,29 @@ bool FormScanPaths(char* batchPath, char* reportPath)
         && report > 0 && static_cast<size_t>(report) < SCAN_PATH_SIZE;
 }
 
-// The report path is quoted: a temporary directory may contain spaces.
-bool WriteBatchFile(const char* batchPath, const char* reportPath)
+// The system's ipconfig by its full path, and the system folder as the
+// command's working folder: the command interpreter looks in the current
+// folder before the PATH, so a bare name would run any ipconfig.exe, .com or
+// .bat lying there. Both paths are quoted (a folder may contain spaces).
+bool WriteBatchFile(const char* batchPath, const char* systemDir, const char* reportPath)
 {
+    char line[3 * SCAN_PATH_SIZE];
+    int length = std::snprintf(line, sizeof line, "\"%s\\ipconfig.exe\" /all > \"%s\"", systemDir, reportPath);
+    if (length <= 0 || static_cast<size_t>(length) >= sizeof line)
+        return false;
+    // The command interpreter reads a batch file in the console (OEM) code
+    // page; our paths are in the ANSI one.
+    char oemLine[sizeof line];
+    if (!AnsiTextToOemCodePage(line, oemLine, sizeof oemLine))
+        return false;
     std::FILE* batch = std::fopen(batchPath, "wt");
     if (batch == nullptr)
         return false;
-    bool written = std::fprintf(batch, "ipconfig /all > \"%s\"", reportPath) > 0;
+    bool written = std::fputs(oemLine, batch) >= 0;
     return std::fclose(batch) == 0 && written;
 }
 
-void RunHidden(const char* batchPath)
+void RunHidden(const char* batchPath, const char* systemDir)
 {
     char commandLine[SCAN_PATH_SIZE + 3];
     int length = std::snprintf(commandLine, sizeof commandLine, "\"%s\"", batchPath);
@@ -42,7 +55,7 @@ void RunHidden(const char* batchPath)
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION process;
     if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE,
-                        nullptr, nullptr, &startup, &process))
+                        nullptr, systemDir, &startup, &process))
         return;
     while (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT)
         Sleep(300);
@@ -57,6 +70,9 @@ int ParseReportFile(const char* reportPath)
         return IPCONFIG_OK;
     int failure = ParseIpconfigReport(&app.ipconfig, report);
     std::fclose(report);
+    // Registry names are in the ANSI code page, the report's in the OEM one.
+    if (GetOEMCP() != GetACP())
+        ReportNamesToAnsi(&app.ipconfig, SystemCodePages());
     return failure;
 }
 
@@ -70,10 +86,14 @@ int RunAddressScan()
     if (!FormScanPaths(batchPath, reportPath))
         return RESULT_OK;
 
+    char systemDir[SCAN_PATH_SIZE];
+    UINT systemLength = GetSystemDirectoryA(systemDir, sizeof systemDir);
+    bool haveSystemDir = systemLength > 0 && systemLength < sizeof systemDir;
+
     // A report left by an interrupted scan must not pass for this one.
     DeleteFileA(reportPath);
-    if (WriteBatchFile(batchPath, reportPath))
-        RunHidden(batchPath);
+    if (haveSystemDir && WriteBatchFile(batchPath, systemDir, reportPath))
+        RunHidden(batchPath, systemDir);
     int failure = ParseReportFile(reportPath);
     DeleteFileA(batchPath);
     DeleteFileA(reportPath);

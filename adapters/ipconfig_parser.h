@@ -1,5 +1,7 @@
-// Reads the report of "ipconfig /all" (English, or Japanese in code page 932)
-// into connection name and IPv4 address pairs. Bytes are kept as they are.
+// Reads the report of "ipconfig /all" into connection name and IPv4 address
+// pairs. The report is in the console (OEM) code page: English, Japanese
+// (932), German, French, Spanish, Portuguese, Italian (850) and Chinese (936)
+// headings and labels are known. Bytes are kept as they are.
 #pragma once
 #include <cstdio>
 #include "adapters/adapter_table.h"

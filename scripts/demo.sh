@@ -12,8 +12,10 @@ set -eu
 BUILD=$(cd "$1" && pwd)
 SOURCE=$(cd "$(dirname "$0")/.." && pwd)
 ROOT="$BUILD/wine"
-# Wine prefers its builtin wpcap.dll over the file in the Npcap folder.
-export WINEPREFIX="$ROOT/demo" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;wpcap=n,b"
+# Wine prefers its builtin wpcap.dll over the file in the Npcap folder, and
+# its builtin ipconfig over the system folder's ipconfig.exe that
+# winelike-env.sh put there.
+export WINEPREFIX="$ROOT/demo" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;wpcap=n,b;ipconfig.exe=n"
 mkdir -p "$ROOT"
 
 cmake --build "$BUILD" --target NetGlow netglow_help demo_wpcap_shim >/dev/null

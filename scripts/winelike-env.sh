@@ -3,10 +3,11 @@
 # discovery, for the devices that the prefix's own wpcap.dll lists:
 #  - the registry keys Windows keeps for each adapter (SYSTEM\Select "Current"
 #    and ...\Control\Network\{class}\{GUID}\Connection "Name"),
-#  - an "ipconfig" first on the PATH (C:\netglow-env) that prints the
+#  - in place of the system folder's ipconfig.exe, one that prints the
 #    Windows 10 English report of those adapters with this machine's IPv4
 #    addresses (the loopback adapter "Loopback" with 127.0.0.1), since
-#    Wine's own ipconfig prints another format.
+#    Wine's own ipconfig prints another format; Wine runs it only with
+#    WINEDLLOVERRIDES "ipconfig.exe=n".
 # This is test and demo environment only; the program knows nothing of it.
 #   scripts/winelike-env.sh PREFIXDIR [BUILDDIR]
 set -eu
@@ -98,19 +99,8 @@ done <"$work/devices.txt"
 
 wine regedit /S "$(winepath -w "$regfile")" </dev/null >/dev/null 2>&1
 
-env_dir="$WINEPREFIX/drive_c/netglow-env"
-mkdir -p "$env_dir"
-cp "$BUILD/tests/fakes/winelike/ipconfig.exe" "$env_dir/ipconfig.exe"
-cp "$report" "$env_dir/ipconfig-all.txt"
-
-# C:\netglow-env first on the system PATH, once.
-key='HKLM\System\CurrentControlSet\Control\Session Manager\Environment'
-path=$(wine reg query "$key" /v PATH </dev/null 2>/dev/null | tr -d '\r' \
-  | sed -n 's/^ *PATH *REG_[A-Z_]* *//p')
-case ";$path;" in
-  *';C:\netglow-env;'*) ;;
-  *) wine reg add "$key" /v PATH /t REG_EXPAND_SZ /d "C:\\netglow-env;$path" /f \
-       </dev/null >/dev/null 2>&1 ;;
-esac
+system32="$WINEPREFIX/drive_c/windows/system32"
+cp "$BUILD/tests/fakes/winelike/ipconfig.exe" "$system32/ipconfig.exe"
+cp "$report" "$system32/ipconfig-all.txt"
 
 echo "Windows-like environment in $WINEPREFIX: $number adapters"

@@ -334,34 +334,63 @@ TEST_F(ReportFaults, ReportPrintingNothingStartsQuietlyWithoutAdapters)
     CheckQuietStart();
 }
 
+std::string SystemIpconfig()
+{
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, MAX_PATH);
+    return std::string(system) + "\\ipconfig.exe";
+}
+
+std::string Lower(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
 TEST_F(ReportFaults, ReportCommandMissingStartsQuietlyWithoutAdapters)
 {
-    // No folder on the search path holds an ipconfig, and the program's
-    // current folder (inherited) is an empty one.
-    const char* names[] = { "PATH", "WINEPATH", "COMSPEC" };
-    std::vector<std::string> saved;
-    std::vector<bool> had;
-    for (const char* name : names) {
-        char value[32768];
-        DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
-        had.push_back(length > 0 && length < sizeof value);
-        saved.push_back(had.back() ? value : "");
-    }
+    // The system's ipconfig.exe (the double) is taken away for this run; an
+    // ipconfig lying in the current folder is no stand-in for it.
+    std::string system = SystemIpconfig();
+    std::string moved = system + ".away";
+    ASSERT_TRUE(MoveFileExA(system.c_str(), moved.c_str(), MOVEFILE_REPLACE_EXISTING));
+    struct PutBack {
+        std::string from, to;
+        ~PutBack() { MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING); }
+    } putBack{ moved, system };
     char oldDir[MAX_PATH];
     GetCurrentDirectoryA(MAX_PATH, oldDir);
-    std::string empty = MakeTempFolder("noipconfig");
-    char windows[MAX_PATH];
-    GetSystemDirectoryA(windows, MAX_PATH);
-    // cmd.exe itself is found by its full path (COMSPEC); ipconfig is not.
-    std::string comspec = std::string(windows) + "\\cmd.exe";
-    SetEnvironmentVariableA("PATH", empty.c_str());
-    SetEnvironmentVariableA("WINEPATH", empty.c_str());
-    SetEnvironmentVariableA("COMSPEC", comspec.c_str());
-    SetCurrentDirectoryA(empty.c_str());
+    std::string current = MakeTempFolder("noipconfig");
+    ASSERT_TRUE(CopyFileA(moved.c_str(), (current + "ipconfig.exe").c_str(), FALSE));
+    SetCurrentDirectoryA(current.c_str());
     CheckQuietStart();
     SetCurrentDirectoryA(oldDir);
-    for (size_t i = 0; i < saved.size(); ++i)
-        SetEnvironmentVariableA(names[i], had[i] ? saved[i].c_str() : nullptr);
+}
+
+// Only the system folder's ipconfig runs: copies lying in the program's folder
+// and in its current folder (a downloads folder) never do, whatever their kind.
+TEST_F(ReportFaults, IpconfigInProgramOrCurrentFolderIsNeverRun)
+{
+    std::string calls = ng.folder + "ipconfig-calls.txt";
+    SetEnvironmentVariableA("NETGLOW_FAKE_IPCONFIG_CALLS", calls.c_str());
+    std::string double_ = SystemIpconfig();
+    std::string current = MakeTempFolder("downloads");
+    ASSERT_TRUE(CopyFileA(double_.c_str(), (ng.folder + "ipconfig.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(double_.c_str(), (current + "ipconfig.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(double_.c_str(), (current + "ipconfig.com").c_str(), FALSE));
+    ASSERT_TRUE(WriteWholeFile(current + "ipconfig.bat", "@echo " + current + "ipconfig.bat>>\"" + calls + "\"\r\n"));
+    ASSERT_TRUE(WriteWholeFile(ng.folder + "ipconfig.bat", "@echo " + ng.folder + "ipconfig.bat>>\"" + calls + "\"\r\n"));
+    char oldDir[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, oldDir);
+    SetCurrentDirectoryA(current.c_str());
+    StartWith(StandardKeys("Ethernet", "0", "1"));
+    SetCurrentDirectoryA(oldDir);
+    SetEnvironmentVariableA("NETGLOW_FAKE_IPCONFIG_CALLS", nullptr);
+    EXPECT_TRUE(WaitForCalls("pcap_loop", 1)) << "the system's ipconfig gave no report";
+    EXPECT_EQ(Lower(double_ + "\r\n"), Lower(ReadWholeFile(calls)));
+    Quit();
 }
 
 const char kClassKey[] =

@@ -1,7 +1,9 @@
 // Test double of "ipconfig /all": writes a prepared report byte for byte.
 // Built twice: as the test double, which prints the file named by
 // NETGLOW_FAKE_IPCONFIG (nothing when unset), and for the Windows-like Wine
-// environment, which prints ipconfig-all.txt from its own folder.
+// environment, which prints ipconfig-all.txt from its own folder. Either
+// appends its own path to the file named by NETGLOW_FAKE_IPCONFIG_CALLS, so
+// that a test sees which copy ran.
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
@@ -31,10 +33,28 @@ bool ReportPath(char* path, DWORD size)
 #endif
 }
 
+void LogCall()
+{
+    char log[1024];
+    DWORD length = GetEnvironmentVariableA("NETGLOW_FAKE_IPCONFIG_CALLS", log, sizeof log);
+    if (length == 0 || length >= sizeof log)
+        return;
+    char self[1024];
+    length = GetModuleFileNameA(nullptr, self, sizeof self);
+    if (length == 0 || length >= sizeof self)
+        return;
+    std::FILE* calls = std::fopen(log, "ab");
+    if (calls == nullptr)
+        return;
+    std::fprintf(calls, "%s\r\n", self);
+    std::fclose(calls);
+}
+
 } // namespace
 
 int main()
 {
+    LogCall();
     char delay[32];
     DWORD length = GetEnvironmentVariableA("NETGLOW_FAKE_IPCONFIG_DELAY_MS", delay, sizeof delay);
     if (length > 0 && length < sizeof delay)

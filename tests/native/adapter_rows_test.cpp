@@ -1,5 +1,6 @@
 // Table logic of adapter discovery: selection by name, compaction, GUID
-// matching, taking capture devices and the listing-failure text.
+// matching, the IP Helper fill, taking capture devices and the listing-failure
+// text.
 #include <gtest/gtest.h>
 #include <cstdio>
 #include <cstring>
@@ -110,6 +111,54 @@ TEST(FindAdapterByGuid, ComparesFromThe13thCharacter)
     EXPECT_EQ(-1, FindAdapterByGuid(table.get(), "{CCCC}"));
     table->count = 1;
     EXPECT_EQ(-1, FindAdapterByGuid(table.get(), "{BBBB}"));
+}
+
+// The IP Helper's adapter fills only the devices of its GUID that the report
+// and the registry left without an address; filled rows keep every byte.
+TEST(FillFromSystemAdapter, FillsOnlyUnaddressedDevicesOfItsGuid)
+{
+    const std::string g1 = "{00000001-0000-0000-0000-4E6574446576}";
+    const std::string g2 = "{00000002-0000-0000-0000-4E6574446576}";
+    auto table = MakeTable({ { "\\Device\\NPF_" + g1, "", "" },
+                             { "\\Device\\NPF_" + g2, "Ethernet", "192.168.1.10" },
+                             { "\\Device\\NPF_" + g1, "", "" },
+                             { "\\Device\\NPF_{00000001-0000-0000-0000-4e6574446576}", "", "" },
+                             { "short", "", "" } });
+    struct Case {
+        std::string guid, name, address;
+        int filled;
+    } cases[] = {
+        { g2, "eth1", "10.0.0.2", 0 },   // already filled by the report
+        { g1, "", "10.0.0.1", 0 },       // no name: nothing
+        { g1, "eth0", "", 0 },           // no address: nothing
+        { g1, std::string(500, 'n'), "10.0.0.1", 0 },
+        { g1, "eth0", "10.0.0.1", 2 },
+        { g1, "again", "10.0.0.3", 0 },  // now filled
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.filled, FillFromSystemAdapter(table.get(), c.guid.c_str(), c.name.c_str(), c.address.c_str()))
+            << c.guid << " " << c.name;
+    EXPECT_EQ((std::vector<Entry>{ { "\\Device\\NPF_" + g1, "eth0", "10.0.0.1" },
+                                   { "\\Device\\NPF_" + g2, "Ethernet", "192.168.1.10" },
+                                   { "\\Device\\NPF_" + g1, "eth0", "10.0.0.1" },
+                                   { "\\Device\\NPF_{00000001-0000-0000-0000-4e6574446576}", "", "" },
+                                   { "short", "", "" } }),
+              EntriesOf(*table));
+    // The longest name fits whole.
+    auto longest = MakeTable({ { "\\Device\\NPF_" + g2, "", "" } });
+    EXPECT_EQ(1, FillFromSystemAdapter(longest.get(), g2.c_str(), std::string(499, 'n').c_str(), "1.2.3.4"));
+    EXPECT_EQ(std::string(499, 'n'), longest->connectionName[0]);
+}
+
+TEST(FormatIpv4Address, DottedDecimal)
+{
+    const unsigned char addresses[][4] = { { 192, 168, 0, 1 }, { 0, 0, 0, 0 }, { 255, 255, 255, 255 } };
+    const char* texts[] = { "192.168.0.1", "0.0.0.0", "255.255.255.255" };
+    for (int i = 0; i < 3; ++i) {
+        char text[16];
+        FormatIpv4Address(addresses[i], text);
+        EXPECT_STREQ(texts[i], text);
+    }
 }
 
 TEST(FindIpconfigRow, FirstCompleteRowWithTheName)

@@ -117,6 +117,31 @@ std::vector<FixtureCase> FixtureCases()
         { "addresses_101.txt", IPCONFIG_TOO_MANY, Numbered(100), "" },
         { "short_values.txt", IPCONFIG_OK, { { "Kept name", "10.9.9.9" }, { "Second", "10.6.6.6" } }, "Last" },
         { "long_lines.txt", IPCONFIG_OK, { { "Piece", "10.2.2.2" } }, "stale name 1" },
+        // Other languages and adapter kinds; names stay in the report's code
+        // page (850: \x81 is u-umlaut, \x82 e-acute, \xA4 n-tilde; 936).
+        // The automatic-address lines of German are not address lines.
+        { "german_win10.txt", IPCONFIG_OK,
+          { { "Ethernet", "192.168.178.31" }, { "WLAN B\x81ro", "192.168.178.32" },
+            { "VirtualBox Host-Only Network", "192.168.56.1" }, { "Firmen-VPN", "10.8.0.6" } },
+          "Teredo Tunneling Pseudo-Interface" },
+        { "german_xp.txt", IPCONFIG_OK, { { "LAN-Verbindung", "192.168.0.5" } }, "stale name 1" },
+        // French puts a space before the heading's colon: it is not part of the name.
+        { "french_win10.txt", IPCONFIG_OK,
+          { { "Ethernet", "192.168.1.20" }, { "Connexion r\x82seau sans fil", "192.168.1.21" } },
+          "isatap.home" },
+        { "spanish_win10.txt", IPCONFIG_OK,
+          { { "Ethernet", "192.168.0.12" }, { "Wi-Fi Oficina Peque\xA4" "a", "192.168.0.13" },
+            { "VPN Sucursal", "10.10.0.4" } },
+          "Teredo Tunneling Pseudo-Interface" },
+        { "chinese_win10.txt", IPCONFIG_OK,
+          { { "\xD2\xD4\xCC\xAB\xCD\xF8", "192.168.1.5" }, { "\xB1\xBE\xB5\xD8\xC1\xAC\xBD\xD3 2", "10.0.0.8" },
+            { "\xCA\xD6\xBB\xFA\xCD\xF8\xC2\xE7", "100.64.3.2" } },
+          "isatap.{8C2A7D1E-3B4F-4A5C-9D6E-7F8091A2B3C4}" },
+        { "english_ppp_mobile.txt", IPCONFIG_OK,
+          { { "Office VPN", "10.8.0.6" }, { "Cellular", "100.64.12.9" }, { "Local Area Connection", "10.200.0.2" } },
+          "stale name 3" },
+        { "renamed_accented.txt", IPCONFIG_OK, { { "Caf\x82 Wi-Fi \x81" "ber Br\x81" "cke", "192.168.5.20" } },
+          "stale name 1" },
     };
 }
 
@@ -241,6 +266,58 @@ TEST(IpconfigLines, AddressLines)
             EXPECT_EQ(c.address, table->ipv4Address[2]) << c.line;
             EXPECT_STREQ("stale name 2", table->connectionName[2]) << c.line;
         }
+    }
+}
+
+// Labels of the later languages take dots and spaces only before their ": ";
+// English and Japanese labels keep taking any text there.
+TEST(IpconfigLines, LaterLanguageLabelsAreWholeLabels)
+{
+    struct Case {
+        std::string line;
+        std::string address; // "" when no row is completed
+    } cases[] = {
+        { "   IPv4-Adresse  . . . . : 10.1.1.1(Bevorzugt) \r\n", "10.1.1.1" },
+        { "   IPv4-Adresse: 10.1.1.2\n", "10.1.1.2" },
+        { "   IPv4-Adresse (automatisch). : 10.1.1.3\n", "" },
+        { "   IPv4-Adressen . . . : 10.1.1.4\n", "" },
+        { "        Adresse IPv6. . . . . : fe80::1\n", "" },
+        { "        Adresse IP. . . . . . : 10.1.1.5\n", "10.1.1.5" },
+        { "   Adresse IPv4. . . . . . . .: 10.1.1.6(pr\x82" "f\x82r\x82)\n", "10.1.1.6" },
+        { "   Direcci\xA2n IPv4 de configuraci\xA2n autom\xA0tica: 169.254.1.1\n", "" },
+        { "   IPv4 \xB5\xD8\xD6\xB7 . . . . : 10.1.1.7(\xCA\xD7\xD1\xA1) \r\n", "10.1.1.7" },
+        { "   IPv4 Address of any text: 10.1.1.8\n", "10.1.1.8" },
+    };
+    for (const Case& c : cases) {
+        auto table = StaleTable();
+        table->count = 2;
+        EXPECT_EQ(IPCONFIG_OK, Feed(table.get(), { c.line })) << c.line;
+        EXPECT_EQ(c.address.empty() ? 2 : 3, table->count) << c.line;
+        if (!c.address.empty()) {
+            EXPECT_EQ(c.address, table->ipv4Address[2]) << c.line;
+        }
+    }
+}
+
+TEST(IpconfigLines, LaterLanguageHeadingsDropTheSpacesBeforeTheColon)
+{
+    struct Case {
+        std::string line;
+        std::string name; // of the open row afterwards
+    } cases[] = {
+        { "Carte Ethernet Ethernet :\r\n", "Ethernet" },
+        { "Carte Ethernet Ethernet   :\r\n", "Ethernet" },
+        { "Carte PPP X :\r\n", "before" },     // one byte left: not taken
+        { "Carte PPP  :\r\n", "before" },
+        { "PPP adapter Dial-up:\r\n", "Dial-up" },
+        { "Ethernet adapter Spaced :\r\n", "Spaced " }, // English keeps its bytes
+    };
+    for (const Case& c : cases) {
+        auto table = StaleTable();
+        table->count = 3;
+        std::strcpy(table->connectionName[3], "before");
+        EXPECT_EQ(IPCONFIG_OK, Feed(table.get(), { c.line })) << c.line;
+        EXPECT_EQ(c.name, table->connectionName[3]) << c.line;
     }
 }
 

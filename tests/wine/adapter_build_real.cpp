@@ -1,7 +1,8 @@
 // The adapter table of this machine, built with Wine's own wpcap.dll in the
 // Windows-like environment of prefix "real" (scripts/winelike-env.sh): every
-// adapter with an IPv4 address, with its connection name, in the library's
-// order.
+// adapter with an IPv4 address, in the library's order; those the report
+// names (all but loopback) with their registry connection name, the rest with
+// the IP Helper's name and address.
 #include <gtest/gtest.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -24,26 +25,6 @@ struct Entry {
 std::ostream& operator<<(std::ostream& out, const Entry& e)
 {
     return out << "{" << e.device << ", " << e.name << ", " << e.address << "}";
-}
-
-// The adapter's IPv4 address as the system reports it (the environment gives
-// the loopback adapter its 127.0.0.1 too).
-std::string AddressOf(const std::string& guid)
-{
-    ULONG bytes = 64 * 1024;
-    std::vector<unsigned char> buffer(bytes);
-    auto* adapters = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data());
-    if (GetAdaptersAddresses(AF_INET, 0, nullptr, adapters, &bytes) != NO_ERROR)
-        return "";
-    for (auto* adapter = adapters; adapter != nullptr; adapter = adapter->Next) {
-        if (guid != adapter->AdapterName || adapter->FirstUnicastAddress == nullptr)
-            continue;
-        auto* address = reinterpret_cast<sockaddr_in*>(adapter->FirstUnicastAddress->Address.lpSockaddr);
-        const unsigned char* b = reinterpret_cast<const unsigned char*>(&address->sin_addr);
-        return std::to_string(b[0]) + "." + std::to_string(b[1]) + "." + std::to_string(b[2]) + "."
-            + std::to_string(b[3]);
-    }
-    return "";
 }
 
 std::string ConnectionNameOf(const std::string& guid)
@@ -69,18 +50,23 @@ TEST(RealAdapters, TableListsThisMachinesAddressedAdapters)
     char errorText[PCAP_ERRBUF_SIZE] = "";
     if (library->findalldevs(&devices, errorText) != 0 || devices == nullptr)
         GTEST_SKIP() << "the capture library lists no device here: " << errorText;
+    std::vector<SystemAdapter> system = SystemAdaptersWithIpv4();
     std::vector<Entry> expected;
     std::string openable;
     for (pcap_if_t* device = devices; device != nullptr; device = device->next) {
         const char* brace = std::strchr(device->name, '{');
         std::string guid = brace ? brace : "";
-        std::string address = AddressOf(guid);
-        if (address.empty())
+        const SystemAdapter* known = nullptr;
+        for (const SystemAdapter& adapter : system)
+            if (adapter.guid == guid)
+                known = &adapter;
+        if (known == nullptr)
             continue;
         std::string name = ConnectionNameOf(guid);
         ASSERT_FALSE(name.empty()) << device->name
                                    << " has no connection name: the prefix lacks scripts/winelike-env.sh";
-        expected.push_back({ device->name, name, address });
+        // The environment names every adapter, the loopback one "Loopback".
+        expected.push_back({ device->name, name, known->address });
         if (openable.empty())
             openable = device->name;
     }

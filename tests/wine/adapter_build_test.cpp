@@ -1,5 +1,7 @@
 // The whole adapter table build against the doubles: fake capture devices,
-// the fake ipconfig's report and registry keys seeded for control set 201.
+// the fake ipconfig's report and registry keys seeded for control set 201;
+// and the IP Helper's answer for this machine's own adapters, whose GUIDs
+// the fake capture library then lists.
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -95,6 +97,75 @@ TEST_F(AdapterBuild, NoAddressAtAllIsAnEmptyTable)
     EXPECT_EQ(Lines{}, Built(&outcome));
     EXPECT_EQ(0, outcome.result);
     EXPECT_EQ(0, app.adapters.count);
+}
+
+// The report prints names in the OEM code page, the registry holds them in
+// the ANSI one: a renamed connection with accented letters still matches.
+TEST_F(AdapterBuild, AccentedConnectionNameMatchesAcrossCodePages)
+{
+    if (GetOEMCP() == GetACP())
+        GTEST_SKIP() << "this system has one code page for both (" << GetACP() << ")";
+    const std::string registryName = "Caf\xE9 Wi-Fi \xFC" "ber Br\xFC" "cke"; // 1252
+    char converted[64] = "";
+    WCHAR wide[64];
+    MultiByteToWideChar(CP_ACP, 0, registryName.c_str(), -1, wide, 64);
+    WideCharToMultiByte(CP_OEMCP, 0, wide, -1, converted, sizeof converted, nullptr, nullptr);
+    if (std::string(converted) != "Caf\x82 Wi-Fi \x81" "ber Br\x81" "cke")
+        GTEST_SKIP() << "the OEM code page " << GetOEMCP() << " is not a Western one";
+    ASSERT_TRUE(SeedConnection(CLASS_KEY, GUID1, registryName));
+    SetFakeIpconfigReport(FixturePath("ipconfig/renamed_accented.txt"));
+    Outcome outcome;
+    EXPECT_EQ(Lines{}, Built(&outcome));
+    EXPECT_EQ(0, outcome.result);
+    EXPECT_EQ((std::vector<Entry>{ { Device(GUID1), registryName, "192.168.5.20" } }), Entries());
+}
+
+// Devices that the report and the registry leave without an address get the
+// IP Helper's name and first IPv4 address, matched by GUID; a device they did
+// fill keeps its row even where the IP Helper knows another address.
+TEST_F(AdapterBuild, IpHelperFillsWhatReportAndRegistryLeft)
+{
+    std::vector<SystemAdapter> system = SystemAdaptersWithIpv4();
+    if (system.empty())
+        GTEST_SKIP() << "the IP Helper reports no adapter with an IPv4 address here";
+    std::vector<std::string> devices = { "device=" + Device(GUID0) };
+    for (const SystemAdapter& adapter : system)
+        devices.push_back("device=" + Device(adapter.guid));
+    SetFakeCaptureDevices(devices);
+    SetFakeIpconfigReport(FixturePath("ipconfig/german_win10.txt"));
+    ASSERT_TRUE(SeedConnection(CLASS_KEY, GUID0, "Ethernet"));
+    ASSERT_TRUE(SeedConnection(CLASS_KEY, system[0].guid, "VirtualBox Host-Only Network"));
+
+    Outcome outcome;
+    EXPECT_EQ(Lines{}, Built(&outcome));
+    EXPECT_EQ(0, outcome.result);
+    std::vector<Entry> expected = { { Device(GUID0), "Ethernet", "192.168.178.31" },
+                                    { Device(system[0].guid), "VirtualBox Host-Only Network", "192.168.56.1" } };
+    for (size_t i = 1; i < system.size(); ++i)
+        expected.push_back({ Device(system[i].guid), system[i].name, system[i].address });
+    EXPECT_EQ(expected, Entries());
+}
+
+// Where the report names no adapter at all (a language it does not know),
+// the IP Helper alone fills the table.
+TEST_F(AdapterBuild, IpHelperAloneWithoutReportOrRegistry)
+{
+    std::vector<SystemAdapter> system = SystemAdaptersWithIpv4();
+    if (system.empty())
+        GTEST_SKIP() << "the IP Helper reports no adapter with an IPv4 address here";
+    std::vector<std::string> devices;
+    std::vector<Entry> expected;
+    for (const SystemAdapter& adapter : system) {
+        devices.push_back("device=" + Device(adapter.guid));
+        expected.push_back({ Device(adapter.guid), adapter.name, adapter.address });
+    }
+    SetFakeCaptureDevices(devices);
+    SetFakeIpconfigReport("");
+    ASSERT_TRUE(SeedKey(CLASS_KEY));
+    Outcome outcome;
+    EXPECT_EQ(Lines{}, Built(&outcome));
+    EXPECT_EQ(0, outcome.result);
+    EXPECT_EQ(expected, Entries());
 }
 
 TEST_F(AdapterBuild, FailingStepsAndTheirResults)

@@ -1,6 +1,6 @@
-// The "ipconfig /all" scan through its batch file, with the fake ipconfig
-// found first on the PATH: the table it yields, its messages, and the two
-// temporary files, which never outlive a scan.
+// The "ipconfig /all" scan through its batch file, with the fake ipconfig in
+// place of the system folder's: the table it yields, its messages, and the
+// two temporary files, which never outlive a scan.
 #include <gtest/gtest.h>
 #include <string>
 #include <utility>
@@ -69,8 +69,13 @@ TEST_F(AddressScan, ReadsTheReportOfTheCommand)
     ExpectNoTemporaryFiles();
 }
 
+// A Japanese system has one code page (932) for the report and the registry:
+// the names are taken without any conversion.
 TEST_F(AddressScan, JapaneseBytesPassUnchanged)
 {
+    if (GetACP() != 932 || GetOEMCP() != 932)
+        GTEST_SKIP() << "needs a Japanese system (code pages " << GetACP() << "/" << GetOEMCP()
+                     << "): run as wine.ipconfig_scan_japanese";
     SetFakeIpconfigReport(FixturePath("ipconfig/japanese_win7.txt"));
     Outcome outcome;
     EXPECT_EQ(Lines{}, Scanned(&outcome));
@@ -133,10 +138,12 @@ TEST_F(AddressScan, FailuresShowTheirMessageAfterRemovingTheFiles)
     }
 }
 
-// The batch line and the command line quote their paths.
-TEST_F(AddressScan, TemporaryDirectoryWithSpaces)
+// The batch line and the command line quote their paths, and the batch file
+// is written in the console's code page, in which the command interpreter
+// reads it (u-umlaut: 0xFC in 1252, 0x81 in 850 and 437).
+TEST_F(AddressScan, TemporaryDirectoryWithSpacesAndAccents)
 {
-    std::string spaced = MakeScratchDir("temp dir with spaces");
+    std::string spaced = MakeScratchDir("temp dir with spaces \xFC");
     struct RestoreTemp {
         char tmp[MAX_PATH] = "", temp[MAX_PATH] = "";
         RestoreTemp()

@@ -21,6 +21,13 @@ void SetFakeCaptureDevices(const std::vector<std::string>& controlLines);
 std::string CallsPath();
 std::vector<std::string> ReadCalls();
 
+// The adapters the system's IP Helper reports with an IPv4 address (under
+// Wine: this machine's interfaces), with the name in the ANSI code page.
+struct SystemAdapter {
+    std::string guid, name, address;
+};
+std::vector<SystemAdapter> SystemAdaptersWithIpv4();
+
 // The report the fake ipconfig prints: a fixture file, or nothing ("").
 void SetFakeIpconfigReport(const std::string& fixture);
 

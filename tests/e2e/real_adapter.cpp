@@ -1,0 +1,110 @@
+// NetGlow.exe on this machine's own adapters (prefix "bare"): Wine's
+// wpcap.dll lists them, the registry names none of them and ipconfig prints
+// a German report of other adapters, so the IP Helper alone gives them their
+// names and addresses. The saved adapter is found and monitored.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+#include <iphlpapi.h>
+#include "e2e_common.h"
+
+namespace {
+
+// The first fields of libpcap's device record.
+struct DeviceRecord {
+    DeviceRecord* next;
+    char* name;
+};
+using FindAllDevs = int(DeviceRecord**, char*);
+using FreeAllDevs = void(DeviceRecord*);
+using OpenLive = void*(const char*, int, int, int, char*);
+using Close = void(void*);
+
+struct Adapter {
+    std::string device, name, address;
+};
+
+// This machine's adapters in the capture library's order, each with the IP
+// Helper's name and first IPv4 address; empty with the reason when none.
+std::vector<Adapter> ListedAdapters(std::string* reason)
+{
+    char path[MAX_PATH];
+    GetSystemDirectoryA(path, MAX_PATH);
+    HMODULE wpcap = LoadLibraryA((std::string(path) + "\\Npcap\\wpcap.dll").c_str());
+    auto findAll = wpcap ? reinterpret_cast<FindAllDevs*>(GetProcAddress(wpcap, "pcap_findalldevs")) : nullptr;
+    auto freeAll = wpcap ? reinterpret_cast<FreeAllDevs*>(GetProcAddress(wpcap, "pcap_freealldevs")) : nullptr;
+    auto openLive = wpcap ? reinterpret_cast<OpenLive*>(GetProcAddress(wpcap, "pcap_open_live")) : nullptr;
+    auto close = wpcap ? reinterpret_cast<Close*>(GetProcAddress(wpcap, "pcap_close")) : nullptr;
+    std::vector<Adapter> adapters;
+    if (!findAll || !freeAll || !openLive || !close) {
+        *reason = "no capture library in the system folder";
+        return adapters;
+    }
+    ULONG size = 64 * 1024;
+    std::vector<unsigned char> buffer(size);
+    auto* system = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data());
+    if (GetAdaptersAddresses(AF_INET, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER,
+                             nullptr, system, &size) != NO_ERROR)
+        system = nullptr;
+    char errorText[256] = "";
+    DeviceRecord* devices = nullptr;
+    if (findAll(&devices, errorText) != 0 || devices == nullptr) {
+        *reason = std::string("Wine's wpcap.dll lists no device here (it needs root and libpcap): ") + errorText;
+        return adapters;
+    }
+    for (DeviceRecord* device = devices; device != nullptr; device = device->next) {
+        const char* brace = strchr(device->name, '{');
+        for (auto* adapter = system; brace && adapter != nullptr; adapter = adapter->Next) {
+            if (strcmp(adapter->AdapterName, brace) != 0 || adapter->FirstUnicastAddress == nullptr)
+                continue;
+            auto* address = reinterpret_cast<sockaddr_in*>(adapter->FirstUnicastAddress->Address.lpSockaddr);
+            const unsigned char* b = reinterpret_cast<const unsigned char*>(&address->sin_addr);
+            char name[500] = "";
+            WideCharToMultiByte(CP_ACP, 0, adapter->FriendlyName, -1, name, sizeof name, nullptr, nullptr);
+            adapters.push_back({ device->name, name,
+                                 std::to_string(b[0]) + "." + std::to_string(b[1]) + "." + std::to_string(b[2])
+                                     + "." + std::to_string(b[3]) });
+        }
+    }
+    freeAll(devices);
+    void* capture = adapters.empty() ? nullptr : openLive(adapters.back().device.c_str(), 64, 1, 1000, errorText);
+    if (adapters.empty())
+        *reason = "no listed device has an IPv4 address";
+    else if (capture == nullptr)
+        *reason = std::string("capture is not permitted here (run as root): ") + errorText;
+    else
+        close(capture);
+    return capture ? adapters : std::vector<Adapter>{};
+}
+
+TEST(RealAdapter, ListedAndMonitoredWithoutRegistryNamesFromAGermanReport)
+{
+    std::string reason;
+    std::vector<Adapter> adapters = ListedAdapters(&reason);
+    if (adapters.empty())
+        GTEST_SKIP() << reason;
+    // The last one: under Wine the loopback device comes first.
+    int index = static_cast<int>(adapters.size()) - 1;
+    const Adapter& chosen = adapters[index];
+
+    NetGlowProcess ng;
+    const Keys keys = StandardKeys(chosen.name, "0", "1");
+    ASSERT_TRUE(WriteWholeFile(ng.settingsPath, SettingsFile(keys)));
+    ASSERT_TRUE(ng.Start());
+    ASSERT_NE(nullptr, ng.WaitForMainWindow());
+    EXPECT_TRUE(WaitForLamp(ICON_IDLE)) << "monitoring did not start on " << chosen.device;
+    ForeignMessageBox box;
+    if (WaitForForeignMessageBox(ng.processId, &box, 1000)) {
+        ADD_FAILURE() << "message: " << box.text;
+        AnswerForeignMessageBox(box, IDOK);
+    }
+    ng.Command(CMD_QUIT);
+    EXPECT_EQ(0, ng.WaitForExit());
+    Keys saved = keys;
+    for (auto& key : saved)
+        if (key.first == "CardIndex")
+            key.second = std::to_string(index);
+    EXPECT_EQ(SettingsFile(saved), ReadWholeFile(ng.settingsPath));
+}
+
+} // namespace
