@@ -32,16 +32,18 @@ void CompactAdapterTable(AdapterTable* table)
     table->count = kept + 1;
 }
 
+bool DeviceHasGuid(const char* deviceName, const char* guid)
+{
+    // Never look past the terminator into an earlier build's bytes.
+    return strnlen(deviceName, ADAPTER_TEXT_SIZE) > DEVICE_PREFIX_LENGTH
+        && std::strcmp(deviceName + DEVICE_PREFIX_LENGTH, guid) == 0;
+}
+
 int FindAdapterByGuid(const AdapterTable* table, const char* guid)
 {
-    for (int i = 0; i < table->count; ++i) {
-        const char* name = table->deviceName[i];
-        // Never look past the terminator into an earlier build's bytes.
-        if (strnlen(name, ADAPTER_TEXT_SIZE) <= DEVICE_PREFIX_LENGTH)
-            continue;
-        if (std::strcmp(name + DEVICE_PREFIX_LENGTH, guid) == 0)
+    for (int i = 0; i < table->count; ++i)
+        if (DeviceHasGuid(table->deviceName[i], guid))
             return i;
-    }
     return -1;
 }
 
@@ -55,8 +57,7 @@ int FillFromSystemAdapter(AdapterTable* table, const char* guid, const char* nam
     int filled = 0;
     for (int i = 0; i < table->count; ++i) {
         const char* device = table->deviceName[i];
-        if (table->ipv4Address[i][0] != '\0' || strnlen(device, ADAPTER_TEXT_SIZE) <= DEVICE_PREFIX_LENGTH
-            || std::strcmp(device + DEVICE_PREFIX_LENGTH, guid) != 0)
+        if (table->ipv4Address[i][0] != '\0' || !DeviceHasGuid(device, guid))
             continue;
         std::memcpy(table->connectionName[i], name, nameLength + 1);
         std::memcpy(table->ipv4Address[i], address, addressLength + 1);

@@ -9,8 +9,11 @@ int FindAdapterIndex(const AdapterTable* table, const char* name);
 // Drops the entries without an IPv4 address, keeping the order of the rest.
 void CompactAdapterTable(AdapterTable* table);
 
-// Index of the first entry whose device name, from its 13th character on,
-// equals guid exactly, or -1. Names of 12 characters or fewer have no GUID part.
+// Whether the device name, from its 13th character on (after
+// "\Device\NPF_"), equals guid exactly. Names of 12 characters or fewer
+// have no GUID part.
+bool DeviceHasGuid(const char* deviceName, const char* guid);
+// Index of the first entry whose device name has that GUID, or -1.
 int FindAdapterByGuid(const AdapterTable* table, const char* guid);
 
 // Gives name and address to every entry whose GUID part equals guid and that

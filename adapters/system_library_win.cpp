@@ -14,6 +14,10 @@ HMODULE LoadSystemLibrary(const char* fileName)
     return LoadLibraryExA(path, nullptr, 0);
 }
 
+namespace {
+
+using GetAdaptersAddressesFn = ULONG WINAPI(ULONG, ULONG, PVOID, PIP_ADAPTER_ADDRESSES, PULONG);
+
 GetAdaptersAddressesFn* LoadGetAdaptersAddresses()
 {
     static GetAdaptersAddressesFn* function = nullptr;
@@ -25,4 +29,25 @@ GetAdaptersAddressesFn* LoadGetAdaptersAddresses()
                 reinterpret_cast<void*>(GetProcAddress(module, "GetAdaptersAddresses")));
     });
     return function;
+}
+
+} // namespace
+
+bool QueryAdapterAddresses(ULONG family, std::vector<unsigned char>* buffer)
+{
+    GetAdaptersAddressesFn* getAdaptersAddresses = LoadGetAdaptersAddresses();
+    if (getAdaptersAddresses == nullptr)
+        return false;
+    const ULONG flags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
+    buffer->resize(16 * 1024);
+    ULONG status = ERROR_BUFFER_OVERFLOW;
+    // The list may grow between two calls; a few tries are enough.
+    for (int attempt = 0; attempt < 3 && status == ERROR_BUFFER_OVERFLOW; ++attempt) {
+        ULONG size = static_cast<ULONG>(buffer->size());
+        status = getAdaptersAddresses(family, flags, nullptr,
+                                      reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer->data()), &size);
+        if (status == ERROR_BUFFER_OVERFLOW)
+            buffer->resize(size);
+    }
+    return status == NO_ERROR;
 }

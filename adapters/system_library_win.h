@@ -8,6 +8,10 @@
 // LoadLibraryEx of the system folder's file of that name, or null.
 HMODULE LoadSystemLibrary(const char* fileName);
 
-using GetAdaptersAddressesFn = ULONG WINAPI(ULONG, ULONG, PVOID, PIP_ADAPTER_ADDRESSES, PULONG);
-// iphlpapi.dll's GetAdaptersAddresses, looked up once; null when missing.
-GetAdaptersAddressesFn* LoadGetAdaptersAddresses();
+#include <vector>
+
+// The IP Helper's adapters with their unicast addresses of one family
+// (AF_INET, AF_INET6), anycast, multicast and DNS servers left out, as an
+// IP_ADAPTER_ADDRESSES list at the buffer's start. False when iphlpapi.dll
+// or the answer is missing.
+bool QueryAdapterAddresses(ULONG family, std::vector<unsigned char>* buffer);
