@@ -349,13 +349,14 @@ TEST_F(RealTraffic, EveryFrameTcpdumpSawHasItsLineInOrder)
     EXPECT_EQ(PortOf(probeAddress), frames[first].udpSource) << "NetGlow's first line is not a probe";
 
     std::vector<std::string> expected;
-    int icmp = 0, tcp = 0, udp = 0, ipv6 = 0;
+    int icmp = 0, tcp = 0, udp = 0, ipv6 = 0, sentIpv6 = 0;
     for (size_t i = first; i <= end; ++i) {
         expected.push_back(frames[i].line);
         icmp += frames[i].ipVersion == 4 && frames[i].protocol == IPPROTO_ICMP;
         tcp += frames[i].ipVersion == 4 && frames[i].protocol == IPPROTO_TCP;
         udp += frames[i].ipVersion == 4 && frames[i].protocol == IPPROTO_UDP;
         ipv6 += frames[i].ipVersion == 6;
+        sentIpv6 += frames[i].ipVersion == 6 && frames[i].line.find("\tSEND\tIPv6\t") != std::string::npos;
     }
     EXPECT_EQ(expected, std::vector<std::string>(logged.begin(), logged.begin() + last + 1));
     // Echo and reply; at least the handshake, both bytes and both closes;
@@ -364,6 +365,8 @@ TEST_F(RealTraffic, EveryFrameTcpdumpSawHasItsLineInOrder)
     EXPECT_GE(tcp, 8);
     EXPECT_GE(udp, 3);
     EXPECT_GE(ipv6, 9);
+    // Every IPv6 frame on the loopback adapter comes from ::1: this machine sent it.
+    EXPECT_EQ(ipv6, sentIpv6);
 }
 
 } // namespace

@@ -150,7 +150,7 @@ TEST_F(E2E, CommandsDuringStartUpAreIgnoredAndACloseWaitsForItsEnd)
     EXPECT_TRUE(IsWindow(ng.window));
     ClickButton(setup, IDC_SETUP_CANCEL); // nothing changed: no question
     EXPECT_EQ(0, ng.WaitForExit());
-    EXPECT_EQ(0, Calls("pcap_open_live"));
+    EXPECT_EQ(0, Calls("pcap_create"));
     EXPECT_EQ(SettingsFile(keys), ReadWholeFile(ng.settingsPath));
     EXPECT_TRUE(WaitForLamp(0));
 }

@@ -9,23 +9,6 @@
 
 namespace {
 
-// A classic pcap file (microseconds) with frames of the given lengths.
-std::string WriteCapture(const std::vector<unsigned>& lengths)
-{
-    std::string path = MakeScratchDir("fake-library") + "frames.pcap";
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    const unsigned header[6] = { 0xa1b2c3d4u, 0x00040002u, 0, 0, 65535, 1 };
-    std::fwrite(header, 4, 6, file);
-    for (unsigned i = 0; i < lengths.size(); ++i) {
-        const unsigned record[4] = { 1000 + i, 500 * i, lengths[i], lengths[i] };
-        std::fwrite(record, 4, 4, file);
-        std::vector<unsigned char> bytes(lengths[i], static_cast<unsigned char>(i));
-        std::fwrite(bytes.data(), 1, bytes.size(), file);
-    }
-    std::fclose(file);
-    return path;
-}
-
 struct Seen {
     std::vector<std::string> frames;
     HANDLE third = CreateEventA(nullptr, TRUE, FALSE, nullptr);

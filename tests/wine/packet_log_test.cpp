@@ -1,10 +1,12 @@
 // The packet path under Wine: each read's lines reach the real connection log
 // in one write, and the lamp lights whatever happens to the log.
 #include <gtest/gtest.h>
+#include <cstring>
 #include <ctime>
 #include <string>
 #include "app/app_state.h"
 #include "monitor/lamp_win.h"
+#include "monitor/packet_text.h"
 #include "monitor/packet_win.h"
 #include "res/resource.h"
 #include "support/import_patch.h"
@@ -275,5 +277,33 @@ TEST_F(PacketLog, ShortFramesAreLoggedWithZeros)
     const std::string zeros = "Time=2015/01/01 00:00:05\tRECV\tIPv4\tProtocol=0\tPort=0\tSend Address=0.0.0.0\tRecv Address=0.0.0.0\r\n";
     EXPECT_EQ(zeros + zeros
                   + "Time=2015/01/01 00:00:05\tRECV\tIPv4\tProtocol=TCP\tPort=0\tSend Address=203.0.113.7\tRecv Address=192.168.1.10\r\n",
+              ReadFileBytes(logPath));
+}
+
+TEST_F(PacketLog, Ipv6FromTheAdaptersOwnAddressesOrLoopbackIsSent)
+{
+    const unsigned char own[16] = { 0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x10 };
+    const unsigned char peer[16] = { 0x26, 0x06, 0x47, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x11 };
+    const unsigned char loopback[16] = { 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1 };
+    OwnIpv6Addresses table = {};
+    std::memcpy(table.address[table.count++], own, 16);
+    readsOwnIpv6 = &table;
+    app.logging = 1;
+    DeliverFrame(Ipv6Frame(6, own, peer, 51000, 443), kFirstSecond);
+    EXPECT_EQ(LampIcon(ICON_RED), app.trayData.hIcon);
+    DeliverFrame(Ipv6Frame(6, peer, own, 443, 51000), kFirstSecond);
+    EXPECT_EQ(LampIcon(ICON_YELLOW), app.trayData.hIcon);
+    DeliverFrame(Ipv6Frame(17, loopback, loopback, 5353, 53), kFirstSecond);
+    EXPECT_EQ(LampIcon(ICON_RED), app.trayData.hIcon);
+    readsOwnIpv6 = nullptr;
+    EXPECT_EQ(std::string("Time=2015/01/01 00:00:05\tSEND\tIPv6\tProtocol=TCP\tPort=51000\t"
+                          "Send Address=2001:0db8:0000:0000:0000:0000:0000:0010 % 6000\t"
+                          "Recv Address=2606:4700:0000:0000:0000:0000:0000:0011 % xx\r\n"
+                          "Time=2015/01/01 00:00:05\tRECV\tIPv6\tProtocol=TCP\tPort=HTTPS\t"
+                          "Send Address=2606:4700:0000:0000:0000:0000:0000:0011 % 6000\t"
+                          "Recv Address=2001:0db8:0000:0000:0000:0000:0000:0010 % xx\r\n"
+                          "Time=2015/01/01 00:00:05\tSEND\tIPv6\tProtocol=UDP\tPort=5353\t"
+                          "Send Address=0000:0000:0000:0000:0000:0000:0000:0001 % 6000\t"
+                          "Recv Address=0000:0000:0000:0000:0000:0000:0000:0001 % xx\r\n"),
               ReadFileBytes(logPath));
 }

@@ -20,6 +20,9 @@ std::string ReadWholeFile(const std::string& path);
 void SetFakeCaptureDevices(const std::vector<std::string>& controlLines);
 std::string CallsPath();
 std::vector<std::string> ReadCalls();
+// A classic pcap file (microseconds) with frames of the given captured
+// lengths, frame i filled with the byte i; originalLength 0: as captured.
+std::string WriteCapture(const std::vector<unsigned>& lengths, unsigned originalLength = 0);
 
 // The adapters the system's IP Helper reports with an IPv4 address (under
 // Wine: this machine's interfaces), with the name in the ANSI code page.

@@ -8,6 +8,7 @@
 #include "monitor/log_file_win.h"
 #include "monitor/packet_text.h"
 #include "monitor/packet_win.h"
+#include "monitor/rates_win.h"
 #include "res/resource.h"
 
 void (*afterLampTimer)(WPARAM timerId, HICON before) = nullptr;
@@ -22,6 +23,8 @@ LRESULT CALLBACK LampWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 {
     if (message == WM_LAMP_ACTIVITY)
         return OnLampActivity(window, wParam, lParam);
+    if (message == WM_TIMER && wParam == RATE_TIMER_ID)
+        return OnRateTimer(window);
     if (message == WM_TIMER) {
         HICON before = app.trayData.hIcon;
         LRESULT result = OnLampTimer(window, wParam, lParam);
@@ -79,6 +82,20 @@ Frame Ipv4Frame(unsigned char protocol, const char* source, const char* destinat
     frame.insert(frame.end(), address, address + 4);
     ParseDotted(destination, address);
     frame.insert(frame.end(), address, address + 4);
+    const unsigned char ports[8] = { static_cast<unsigned char>(sourcePort >> 8), static_cast<unsigned char>(sourcePort),
+                                     static_cast<unsigned char>(destinationPort >> 8), static_cast<unsigned char>(destinationPort),
+                                     0, 0, 0, 0 };
+    frame.insert(frame.end(), ports, ports + 8);
+    return frame;
+}
+
+Frame Ipv6Frame(unsigned char nextHeader, const unsigned char source[16], const unsigned char destination[16],
+                uint16_t sourcePort, uint16_t destinationPort)
+{
+    Frame frame = { 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xaa, 0xbb, 0x86, 0xdd,
+                    0x60, 0x00, 0x00, 0x00, 0x00, 0x08, nextHeader, 0x40 };
+    frame.insert(frame.end(), source, source + 16);
+    frame.insert(frame.end(), destination, destination + 16);
     const unsigned char ports[8] = { static_cast<unsigned char>(sourcePort >> 8), static_cast<unsigned char>(sourcePort),
                                      static_cast<unsigned char>(destinationPort >> 8), static_cast<unsigned char>(destinationPort),
                                      0, 0, 0, 0 };

@@ -24,6 +24,9 @@ using Frame = std::vector<unsigned char>;
 // Ethernet + IPv4 header (20 bytes) + 8 bytes: source port, destination port.
 Frame Ipv4Frame(unsigned char protocol, const char* source, const char* destination,
                 uint16_t sourcePort, uint16_t destinationPort);
+// Ethernet + IPv6 header (40 bytes) + 8 bytes: source port, destination port.
+Frame Ipv6Frame(unsigned char nextHeader, const unsigned char source[16], const unsigned char destination[16],
+                uint16_t sourcePort, uint16_t destinationPort);
 // Hands the frames to OnPacket as one capture read (each captured at that
 // second, at most `captured` bytes of it), then ends the read. Called on
 // app.mainWindow's thread, the lamp's wake-up is handled before it returns.

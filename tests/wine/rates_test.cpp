@@ -1,0 +1,96 @@
+// The rates in the tip while monitoring, with the real capture thread and the
+// fake library replaying frames of a known size at a known pace.
+#include <gtest/gtest.h>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+#include "app/app_state.h"
+#include "monitor/capture_win.h"
+#include "monitor/lamp_win.h"
+#include "support/adapter_doubles.h"
+#include "support/import_patch.h"
+#include "support/lamp_window.h"
+#include "support/message_boxes.h"
+
+namespace {
+
+typedef BOOL(WINAPI* NotifyFn)(DWORD, PNOTIFYICONDATAA);
+NotifyFn realNotify = nullptr;
+struct Tip {
+    double atMs;
+    std::string text;
+};
+std::vector<Tip> tips;
+BOOL WINAPI RecordingNotify(DWORD message, PNOTIFYICONDATAA data)
+{
+    if (message == NIM_MODIFY && (data->uFlags & NIF_TIP))
+        if (tips.empty() || tips.back().text != data->szTip)
+            tips.push_back({ static_cast<double>(LampClockMs()), data->szTip });
+    return realNotify(message, data);
+}
+
+bool RatesShownTwice(void*)
+{
+    int shown = 0;
+    for (const Tip& tip : tips)
+        shown += tip.text.find("Received") != std::string::npos;
+    return shown >= 2;
+}
+
+// Bytes per second of a rate text such as "97.7 KB/s".
+double BytesPerSecond(const std::string& text)
+{
+    double value = std::atof(text.c_str());
+    if (text.find(" KB/s") != std::string::npos)
+        value *= 1024;
+    else if (text.find(" MB/s") != std::string::npos)
+        value *= 1024 * 1024;
+    return value;
+}
+
+} // namespace
+
+TEST(Rates, TipShowsTheNameAndTheRatesOfTheLastSecondThenTheNameAlone)
+{
+    realNotify = reinterpret_cast<NotifyFn>(PatchImport("Shell_NotifyIconA", reinterpret_cast<void*>(RecordingNotify)));
+    ASSERT_NE(nullptr, realNotify);
+    ResetAppState();
+    HWND window = CreateLampWindow();
+    app.mainWindow = window;
+    app.adapters.count = 1;
+    lstrcpynA(app.adapters.deviceName[0], "\\Device\\NPF_{X}", ADAPTER_TEXT_SIZE);
+    lstrcpynA(app.adapters.ipv4Address[0], "192.168.1.10", ADAPTER_TEXT_SIZE);
+    app.selectedIndex = 0;
+    lstrcpynA(app.CardName, "Ethernet", sizeof app.CardName);
+    app.trayData.uFlags = NIF_TIP;
+    // Received frames of 1000 bytes (64 captured), one every 10 ms.
+    SetFakeCaptureDevices({ "device=\\Device\\NPF_{X}", "replay=" + WriteCapture({ 64 }, 1000),
+                            "replay_repeat=100000", "replay_gap_us=10000", "log_handover=1" });
+    StartMonitoring();
+    bool shown = PumpUntil(RatesShownTwice, nullptr, 10000);
+    StopMonitoring();
+    ASSERT_TRUE(shown) << "the rates never reached the tip";
+
+    // The second tip with rates covers a full second of steady replay; what
+    // the fake library really handed over in that second is the measure.
+    const Tip* tip = nullptr;
+    int seen = 0;
+    for (const Tip& t : tips)
+        if (t.text.find("Received") != std::string::npos && ++seen == 2)
+            tip = &t;
+    std::vector<double> handed;
+    for (const std::string& call : ReadCalls())
+        if (call.rfind("handover ", 0) == 0)
+            handed.push_back(std::atof(call.c_str() + 9));
+    int inWindow = 0;
+    for (double at : handed)
+        inWindow += at > tip->atMs - 1000 && at <= tip->atMs;
+    double expected = inWindow * 1000.0;
+    std::string received = tip->text.substr(tip->text.find("Received ") + 9);
+    EXPECT_EQ(0u, tip->text.find("Ethernet\nSent 0 B/s  Received ")) << tip->text;
+    EXPECT_NEAR(expected, BytesPerSecond(received), expected * 0.10) << tip->text;
+    EXPECT_GT(inWindow, 50) << "the replay was far slower than its pace";
+    EXPECT_EQ("Ethernet", tips.back().text);
+    DestroyLampWindow(window);
+}
