@@ -29,7 +29,7 @@ std::vector<std::string> Lines(const std::string& text)
 std::string Traffic() { return SourcePath("tests\\fixtures\\e2e\\traffic.pcap"); }
 std::vector<std::string> Cycle()
 {
-    return Lines(ReadWholeFile(SourcePath("tests\\fixtures\\e2e\\traffic_expected.log")));
+    return Lines(TrafficLog());
 }
 
 // The replayed traffic without end, one frame every few milliseconds.
@@ -58,19 +58,10 @@ std::string EndlessTraffic(unsigned gapUs = 3000)
     return ::testing::AssertionSuccess();
 }
 
-size_t LineCount(const std::string& path)
-{
-    std::string text = ReadWholeFile(path);
-    size_t n = 0;
-    for (char c : text)
-        n += c == '\n';
-    return n;
-}
-
 bool WaitForLogLines(const std::string& path, size_t lines, DWORD timeoutMs = 15000)
 {
     DWORD start = GetTickCount();
-    while (LineCount(path) < lines) {
+    while (CountLines(ReadWholeFile(path)) < lines) {
         if (GetTickCount() - start > timeoutMs)
             return false;
         Sleep(10);

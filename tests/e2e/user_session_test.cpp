@@ -68,7 +68,7 @@ void ExpectLinesFrom(const std::string& log, const std::string& expected)
 TEST_F(E2E, FirstSessionThroughTheTrayIcon)
 {
     const std::string traffic = SourcePath("tests\\fixtures\\e2e\\traffic.pcap");
-    const std::string expectedLines = ReadWholeFile(SourcePath("tests\\fixtures\\e2e\\traffic_expected.log"));
+    const std::string expectedLines = TrafficLog();
     SetControl("replay=" + traffic + "\r\nreplay_repeat=100000\r\nreplay_gap_us=30000\r\n");
 
     // First run: no settings file. The Setup dialog opens before the loop.

@@ -31,6 +31,14 @@ static std::string EnvPath(const char* name, const std::string& relative)
 std::string SourcePath(const std::string& relative) { return EnvPath("NETGLOW_SOURCE_DIR", relative); }
 std::string BuildPath(const std::string& relative) { return EnvPath("NETGLOW_BUILD_DIR", relative); }
 
+size_t CountLines(const std::string& text)
+{
+    size_t lines = 0;
+    for (char c : text)
+        lines += (c == '\n');
+    return lines;
+}
+
 std::string ReadWholeFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);

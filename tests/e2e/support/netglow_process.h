@@ -12,6 +12,8 @@ std::string SourcePath(const std::string& relative);
 std::string BuildPath(const std::string& relative);
 
 std::string ReadWholeFile(const std::string& path);
+// Lines ended by "\n" in a text.
+size_t CountLines(const std::string& text);
 bool WriteWholeFile(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 
