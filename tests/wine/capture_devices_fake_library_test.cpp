@@ -12,7 +12,7 @@ namespace {
 // A classic pcap file (microseconds) with frames of the given lengths.
 std::string WriteCapture(const std::vector<unsigned>& lengths)
 {
-    std::string path = MakeScratchDir("fake-library") + "frames.pcap";
+    std::string path = MakeTempFolder("fake-library") + "frames.pcap";
     std::FILE* file = std::fopen(path.c_str(), "wb");
     const unsigned header[6] = { 0xa1b2c3d4u, 0x00040002u, 0, 0, 65535, 1 };
     std::fwrite(header, 4, 6, file);

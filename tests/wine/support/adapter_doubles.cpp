@@ -58,32 +58,6 @@ std::string FixturePath(const std::string& relative)
     return path;
 }
 
-std::string MakeScratchDir(const std::string& name)
-{
-    std::string path = ScratchRoot() + name + "\\";
-    CreateDirectoryA(path.c_str(), nullptr);
-    return path;
-}
-
-bool FileExists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-std::string ReadWholeFile(const std::string& path)
-{
-    std::string text;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr)
-        return text;
-    char buffer[4096];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        text.append(buffer, got);
-    std::fclose(file);
-    return text;
-}
-
 std::string CallsPath()
 {
     return ScratchRoot() + "wpcap-calls.txt";
@@ -104,7 +78,9 @@ void SetFakeCaptureDevices(const std::vector<std::string>& controlLines)
 std::vector<std::string> ReadCalls()
 {
     std::vector<std::string> calls;
-    std::string text = ReadWholeFile(CallsPath());
+    if (!PathExists(CallsPath()))
+        return calls;
+    std::string text = ReadFileBytes(CallsPath());
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find("\r\n", start);

@@ -7,13 +7,10 @@
 #include <string>
 #include <vector>
 #include "support/message_boxes.h"
+#include "support/test_files.h"
 
 // A Windows path for a file of the source tree's fixtures ("ipconfig/x.txt").
 std::string FixturePath(const std::string& relative);
-// A fresh empty directory under the test's temporary directory.
-std::string MakeScratchDir(const std::string& name);
-bool FileExists(const std::string& path);
-std::string ReadWholeFile(const std::string& path);
 
 // Writes the fake wpcap.dll's control file and points NETGLOW_FAKE_WPCAP at it.
 // A "calls" line naming CallsPath() is added so the calls can be checked.
