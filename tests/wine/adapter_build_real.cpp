@@ -17,15 +17,6 @@
 
 namespace {
 
-struct Entry {
-    std::string device, name, address;
-    bool operator==(const Entry& o) const { return device == o.device && name == o.name && address == o.address; }
-};
-std::ostream& operator<<(std::ostream& out, const Entry& e)
-{
-    return out << "{" << e.device << ", " << e.name << ", " << e.address << "}";
-}
-
 // The adapter's IPv4 address as the system reports it; loopback excluded.
 std::string AddressOf(const std::string& guid)
 {
@@ -70,7 +61,7 @@ TEST(RealAdapters, TableListsThisMachinesAddressedAdapters)
     char errorText[PCAP_ERRBUF_SIZE] = "";
     if (library->findalldevs(&devices, errorText) != 0 || devices == nullptr)
         GTEST_SKIP() << "the capture library lists no device here: " << errorText;
-    std::vector<Entry> expected;
+    std::vector<AdapterRow> expected;
     std::string openable;
     for (pcap_if_t* device = devices; device != nullptr; device = device->next) {
         const char* brace = std::strchr(device->name, '{');
@@ -97,10 +88,7 @@ TEST(RealAdapters, TableListsThisMachinesAddressedAdapters)
     int result = -100;
     EXPECT_EQ(std::vector<std::string>{}, Describe(RunRecording(Build, &result)));
     EXPECT_EQ(0, result);
-    std::vector<Entry> built;
-    for (int i = 0; i < app.adapters.count; ++i)
-        built.push_back({ app.adapters.deviceName[i], app.adapters.connectionName[i], app.adapters.ipv4Address[i] });
-    EXPECT_EQ(expected, built);
+    EXPECT_EQ(expected, AdapterRows());
     DestroyWindow(app.mainWindow);
 }
 

@@ -22,23 +22,6 @@ struct Outcome {
 };
 void Build(void* outcome) { static_cast<Outcome*>(outcome)->result = BuildAdapterTable(); }
 
-struct Entry {
-    std::string device, name, address;
-    bool operator==(const Entry& o) const { return device == o.device && name == o.name && address == o.address; }
-};
-std::ostream& operator<<(std::ostream& out, const Entry& e)
-{
-    return out << "{" << e.device << ", " << e.name << ", " << e.address << "}";
-}
-
-std::vector<Entry> Entries()
-{
-    std::vector<Entry> entries;
-    for (int i = 0; i < app.adapters.count; ++i)
-        entries.push_back({ app.adapters.deviceName[i], app.adapters.connectionName[i], app.adapters.ipv4Address[i] });
-    return entries;
-}
-
 std::string Device(const std::string& guid) { return "\\Device\\NPF_" + guid; }
 
 class AdapterBuild : public ::testing::Test {
@@ -72,7 +55,7 @@ TEST_F(AdapterBuild, OnlyTheSecondDeviceHasAnAddress)
     Outcome outcome;
     EXPECT_EQ(Lines{}, Built(&outcome));
     EXPECT_EQ(0, outcome.result);
-    EXPECT_EQ((std::vector<Entry>{ { Device(GUID1), "Ethernet", "192.168.178.24" } }), Entries());
+    EXPECT_EQ((std::vector<AdapterRow>{ { Device(GUID1), "Ethernet", "192.168.178.24" } }), AdapterRows());
 }
 
 TEST_F(AdapterBuild, FirstAndThirdKeepTheirOrder)
@@ -83,9 +66,9 @@ TEST_F(AdapterBuild, FirstAndThirdKeepTheirOrder)
     Outcome outcome;
     EXPECT_EQ(Lines{}, Built(&outcome));
     EXPECT_EQ(0, outcome.result);
-    EXPECT_EQ((std::vector<Entry>{ { Device(GUID0), "vEthernet (Default Switch)", "172.21.240.1" },
+    EXPECT_EQ((std::vector<AdapterRow>{ { Device(GUID0), "vEthernet (Default Switch)", "172.21.240.1" },
                                    { Device(GUID2), "Ethernet", "192.168.178.24" } }),
-              Entries());
+              AdapterRows());
 }
 
 TEST_F(AdapterBuild, NoAddressAtAllIsAnEmptyTable)
@@ -126,7 +109,7 @@ TEST_F(AdapterBuild, FailingStepsAndTheirResults)
     SetFakeCaptureDevices({ "device=" + Device(GUID0), "device=" + Device(GUID1) });
     EXPECT_EQ(Lines{ "question: Registry was not able to be opened." }, Built(&outcome));
     EXPECT_EQ(-8, outcome.result);
-    EXPECT_EQ((std::vector<Entry>{ { Device(GUID0), "", "" }, { Device(GUID1), "", "" } }), Entries());
+    EXPECT_EQ((std::vector<AdapterRow>{ { Device(GUID0), "", "" }, { Device(GUID1), "", "" } }), AdapterRows());
 }
 
 TEST(FindAdapterByName, ExactCaseSensitiveFirstMatch)

@@ -249,3 +249,16 @@ std::vector<std::string> Describe(const std::vector<DiscoveryEvent>& events)
     }
     return lines;
 }
+
+std::ostream& operator<<(std::ostream& out, const AdapterRow& row)
+{
+    return out << "{" << row.device << ", " << row.name << ", " << row.address << "}";
+}
+
+std::vector<AdapterRow> AdapterRows(size_t skip)
+{
+    std::vector<AdapterRow> rows;
+    for (int i = 0; i < app.adapters.count; ++i)
+        rows.push_back({ app.adapters.deviceName[i] + skip, app.adapters.connectionName[i], app.adapters.ipv4Address[i] });
+    return rows;
+}

@@ -4,6 +4,7 @@
 // receives in order with the message boxes shown meanwhile.
 #pragma once
 #include <windows.h>
+#include <ostream>
 #include <string>
 #include <vector>
 #include "support/message_boxes.h"
@@ -51,3 +52,12 @@ std::vector<DiscoveryEvent> RunRecording(void (*fn)(void*), void* arg, DWORD tim
 // app.mainWindow (" (other owner)" appended otherwise), "command 1016" for a
 // command, with " while a box is open" when messageBoxOpen was 1 then.
 std::vector<std::string> Describe(const std::vector<DiscoveryEvent>& events);
+
+// One row of the adapter table, for comparisons.
+struct AdapterRow {
+    std::string device, name, address;
+    bool operator==(const AdapterRow& o) const { return device == o.device && name == o.name && address == o.address; }
+};
+std::ostream& operator<<(std::ostream& out, const AdapterRow& row);
+// The table's rows, each device name without its first `skip` characters.
+std::vector<AdapterRow> AdapterRows(size_t skip = 0);
