@@ -170,6 +170,7 @@ struct WindowSearch {
     const char* caption;   // null: any; otherwise a part of the caption
     bool visibleOnly;
     HWND found;
+    bool messageBox; // the caption whole, and a message box's text control
 };
 
 BOOL CALLBACK FindWindowOf(HWND window, LPARAM param)
@@ -183,8 +184,10 @@ BOOL CALLBACK FindWindowOf(HWND window, LPARAM param)
     char caption[256];
     GetClassNameA(window, className, sizeof className);
     GetWindowTextA(window, caption, sizeof caption);
-    if ((search->className == nullptr || lstrcmpA(className, search->className) == 0)
-        && (search->caption == nullptr || strstr(caption, search->caption) != nullptr)) {
+    bool captionFits = search->caption == nullptr
+        || (search->messageBox ? lstrcmpA(caption, search->caption) == 0 && GetDlgItem(window, 0xFFFF) != nullptr
+                               : strstr(caption, search->caption) != nullptr);
+    if ((search->className == nullptr || lstrcmpA(className, search->className) == 0) && captionFits) {
         search->found = window;
         return FALSE;
     }
@@ -194,7 +197,7 @@ BOOL CALLBACK FindWindowOf(HWND window, LPARAM param)
 
 HWND FindProcessWindow(DWORD processId, const char* className, const char* caption, bool visibleOnly)
 {
-    WindowSearch search = { processId, className, caption, visibleOnly, nullptr };
+    WindowSearch search = { processId, className, caption, visibleOnly, nullptr, false };
     EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
@@ -369,27 +372,6 @@ bool WaitUntil(bool (*pred)(void*), void* arg, DWORD timeoutMs)
 }
 
 namespace {
-struct BoxSearch {
-    DWORD processId;
-    HWND found;
-};
-BOOL CALLBACK FindForeignBox(HWND window, LPARAM param)
-{
-    BoxSearch* search = reinterpret_cast<BoxSearch*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    char className[64];
-    char title[64];
-    GetClassNameA(window, className, sizeof className);
-    GetWindowTextA(window, title, sizeof title);
-    if (pid == search->processId && IsWindowVisible(window) && lstrcmpA(className, "#32770") == 0
-        && lstrcmpA(title, "NetGlow") == 0 && GetDlgItem(window, 0xFFFF) != nullptr) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // Icon handles are not comparable across processes, so compare what the
 // box shows on screen with each system icon drawn on the same background.
 UINT ForeignIconStyle(HWND box)
@@ -446,8 +428,8 @@ bool WaitForForeignMessageBox(DWORD processId, ForeignMessageBox* box, DWORD tim
 {
     DWORD start = GetTickCount();
     for (;;) {
-        BoxSearch search = { processId, nullptr };
-        EnumWindows(FindForeignBox, reinterpret_cast<LPARAM>(&search));
+        WindowSearch search = { processId, "#32770", "NetGlow", true, nullptr, true };
+        EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&search));
         if (search.found != nullptr) {
             char text[2048] = "";
             GetDlgItemTextA(search.found, 0xFFFF, text, sizeof text);
