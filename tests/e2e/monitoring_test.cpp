@@ -1,20 +1,6 @@
 // NetGlow.exe monitoring and logging, driven through its main window.
 #include "e2e_common.h"
 
-namespace {
-
-struct LogWait {
-    const std::string* path;
-    size_t lines;
-};
-bool LogHasLines(void* arg)
-{
-    LogWait* wait = static_cast<LogWait*>(arg);
-    return CountLines(ReadWholeFile(*wait->path)) >= wait->lines;
-}
-
-} // namespace
-
 TEST_F(E2E, StartsMonitoringAtStartLogsEveryFrameAndQuitsCleanly)
 {
     StartWith(StandardKeys("Ethernet", "0", "1"));
@@ -29,8 +15,7 @@ TEST_F(E2E, StartsMonitoringAtStartLogsEveryFrameAndQuitsCleanly)
     ASSERT_TRUE(ng.Command(CMD_LOG_START));
     ASSERT_TRUE(ng.Command(CMD_MONITOR_START));
     const std::string expected = TrafficLog();
-    LogWait wait = { &ng.logPath, CountLines(expected) };
-    ASSERT_TRUE(WaitUntil(LogHasLines, &wait, 15000));
+    ASSERT_TRUE(WaitForLogLines(ng.logPath, CountLines(expected)));
     EXPECT_EQ(expected, ReadWholeFile(ng.logPath));
     EXPECT_TRUE(WaitForLamp(ICON_IDLE)); // the lamp goes out after the last frame
 

@@ -39,6 +39,33 @@ size_t CountLines(const std::string& text)
     return lines;
 }
 
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(at)); // a cut line: never a whole one
+            break;
+        }
+        lines.push_back(text.substr(at, end + 1 - at));
+        at = end + 1;
+    }
+    return lines;
+}
+
+bool WaitForLogLines(const std::string& path, size_t lines, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    while (CountLines(ReadWholeFile(path)) < lines) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(10);
+    }
+    return true;
+}
+
 std::string ReadWholeFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
