@@ -109,26 +109,14 @@ bool SeedKey(const std::string& path)
 
 bool SeedString(const std::string& keyPath, const char* valueName, const std::string& value)
 {
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
-        return false;
-    LONG status = RegSetValueExA(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                                 static_cast<DWORD>(value.size() + 1));
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS;
+    return RegSetKeyValueA(HKEY_LOCAL_MACHINE, keyPath.c_str(), valueName, REG_SZ, value.c_str(),
+                           static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
 }
 
 bool SeedDword(const std::string& keyPath, const char* valueName, DWORD value)
 {
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
-        return false;
-    LONG status = RegSetValueExA(key, valueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                                 sizeof value);
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS;
+    return RegSetKeyValueA(HKEY_LOCAL_MACHINE, keyPath.c_str(), valueName, REG_DWORD, &value, sizeof value)
+        == ERROR_SUCCESS;
 }
 
 bool SeedConnection(const std::string& classKeyPath, const std::string& guid, const std::string& name)
