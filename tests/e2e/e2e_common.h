@@ -4,9 +4,16 @@
 #include <gtest/gtest.h>
 #include "res/resource.h"
 #include "support/netglow_process.h"
+#include "tests/wine/support/log_time.h"
 
 inline const char* const ETHERNET_DEVICE = "\\Device\\NPF_{6E0B1A52-1C3D-4C8B-9A11-0F2E3D4C5B6A}";
 inline const char* const LAB_DEVICE = "\\Device\\NPF_{9F8E7D6C-5B4A-4392-8170-A1B2C3D4E5F6}";
+
+// The log of tests/fixtures/e2e/traffic.pcap in the zone the test runs in.
+inline std::string TrafficLog()
+{
+    return InLocalTime(ReadWholeFile(SourcePath("tests\\fixtures\\e2e\\traffic_expected.log")));
+}
 
 using Keys = std::vector<std::pair<std::string, std::string>>;
 

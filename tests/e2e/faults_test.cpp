@@ -10,26 +10,10 @@
 
 namespace {
 
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t end = text.find('\n', at);
-        if (end == std::string::npos) {
-            lines.push_back(text.substr(at)); // a cut line: never a whole one
-            break;
-        }
-        lines.push_back(text.substr(at, end + 1 - at));
-        at = end + 1;
-    }
-    return lines;
-}
-
 std::string Traffic() { return SourcePath("tests\\fixtures\\e2e\\traffic.pcap"); }
 std::vector<std::string> Cycle()
 {
-    return Lines(ReadWholeFile(SourcePath("tests\\fixtures\\e2e\\traffic_expected.log")));
+    return Lines(TrafficLog());
 }
 
 // The replayed traffic without end, one frame every few milliseconds.
@@ -56,26 +40,6 @@ std::string EndlessTraffic(unsigned gapUs = 3000)
         if (lines[i] != cycle[(start + i) % cycle.size()])
             return ::testing::AssertionFailure() << "line " << i << " out of order or cut: [" << lines[i] << "]";
     return ::testing::AssertionSuccess();
-}
-
-size_t LineCount(const std::string& path)
-{
-    std::string text = ReadWholeFile(path);
-    size_t n = 0;
-    for (char c : text)
-        n += c == '\n';
-    return n;
-}
-
-bool WaitForLogLines(const std::string& path, size_t lines, DWORD timeoutMs = 15000)
-{
-    DWORD start = GetTickCount();
-    while (LineCount(path) < lines) {
-        if (GetTickCount() - start > timeoutMs)
-            return false;
-        Sleep(10);
-    }
-    return true;
 }
 
 // The whole file through a handle that is already open (the only way into a

@@ -1,28 +1,6 @@
 // NetGlow.exe monitoring and logging, driven through its main window.
 #include "e2e_common.h"
 
-namespace {
-
-size_t LineCount(const std::string& text)
-{
-    size_t lines = 0;
-    for (char c : text)
-        lines += (c == '\n');
-    return lines;
-}
-
-struct LogWait {
-    const std::string* path;
-    size_t lines;
-};
-bool LogHasLines(void* arg)
-{
-    LogWait* wait = static_cast<LogWait*>(arg);
-    return LineCount(ReadWholeFile(*wait->path)) >= wait->lines;
-}
-
-} // namespace
-
 TEST_F(E2E, StartsMonitoringAtStartLogsEveryFrameAndQuitsCleanly)
 {
     StartWith(StandardKeys("Ethernet", "0", "1"));
@@ -36,9 +14,8 @@ TEST_F(E2E, StartsMonitoringAtStartLogsEveryFrameAndQuitsCleanly)
     SetControl("replay=" + SourcePath("tests\\fixtures\\e2e\\traffic.pcap") + "\r\n");
     ASSERT_TRUE(ng.Command(CMD_LOG_START));
     ASSERT_TRUE(ng.Command(CMD_MONITOR_START));
-    const std::string expected = ReadWholeFile(SourcePath("tests\\fixtures\\e2e\\traffic_expected.log"));
-    LogWait wait = { &ng.logPath, LineCount(expected) };
-    ASSERT_TRUE(WaitUntil(LogHasLines, &wait, 15000));
+    const std::string expected = TrafficLog();
+    ASSERT_TRUE(WaitForLogLines(ng.logPath, CountLines(expected)));
     EXPECT_EQ(expected, ReadWholeFile(ng.logPath));
     EXPECT_TRUE(WaitForLamp(ICON_IDLE)); // the lamp goes out after the last frame
 

@@ -67,7 +67,7 @@ TEST_F(E2E, SoakLogsEveryFrameInOrderWithoutGrowth)
 {
     const char* setting = std::getenv("NETGLOW_SOAK_FRAMES");
     const unsigned long frames = setting ? std::strtoul(setting, nullptr, 10) : 200000;
-    const std::string cycle = ReadWholeFile(SourcePath("tests\\fixtures\\e2e\\traffic_expected.log"));
+    const std::string cycle = TrafficLog();
     size_t cycleLines = 0;
     for (char c : cycle)
         cycleLines += c == '\n';

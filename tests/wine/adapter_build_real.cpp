@@ -18,15 +18,6 @@
 
 namespace {
 
-struct Entry {
-    std::string device, name, address;
-    bool operator==(const Entry& o) const { return device == o.device && name == o.name && address == o.address; }
-};
-std::ostream& operator<<(std::ostream& out, const Entry& e)
-{
-    return out << "{" << e.device << ", " << e.name << ", " << e.address << "}";
-}
-
 std::string ConnectionNameOf(const std::string& guid)
 {
     std::string path = "SYSTEM\\ControlSet001\\Control\\Network\\{4D36E972-E325-11CE-BFC1-08002BE10318}\\" + guid
@@ -51,7 +42,7 @@ TEST(RealAdapters, TableListsThisMachinesAddressedAdapters)
     if (library->findalldevs(&devices, errorText) != 0 || devices == nullptr)
         GTEST_SKIP() << "the capture library lists no device here: " << errorText;
     std::vector<SystemAdapter> system = SystemAdaptersWithIpv4();
-    std::vector<Entry> expected;
+    std::vector<AdapterRow> expected;
     std::string openable;
     for (pcap_if_t* device = devices; device != nullptr; device = device->next) {
         const char* brace = std::strchr(device->name, '{');
@@ -82,10 +73,7 @@ TEST(RealAdapters, TableListsThisMachinesAddressedAdapters)
     int result = -100;
     EXPECT_EQ(std::vector<std::string>{}, Describe(RunRecording(Build, &result)));
     EXPECT_EQ(0, result);
-    std::vector<Entry> built;
-    for (int i = 0; i < app.adapters.count; ++i)
-        built.push_back({ app.adapters.deviceName[i], app.adapters.connectionName[i], app.adapters.ipv4Address[i] });
-    EXPECT_EQ(expected, built);
+    EXPECT_EQ(expected, AdapterRows());
     DestroyWindow(app.mainWindow);
 }
 

@@ -24,23 +24,6 @@ struct Outcome {
 };
 void Build(void* outcome) { static_cast<Outcome*>(outcome)->result = BuildAdapterTable(); }
 
-struct Entry {
-    std::string device, name, address;
-    bool operator==(const Entry& o) const { return device == o.device && name == o.name && address == o.address; }
-};
-std::ostream& operator<<(std::ostream& out, const Entry& e)
-{
-    return out << "{" << e.device << ", " << e.name << ", " << e.address << "}";
-}
-
-std::vector<Entry> Entries()
-{
-    std::vector<Entry> entries;
-    for (int i = 0; i < app.adapters.count; ++i)
-        entries.push_back({ app.adapters.deviceName[i], app.adapters.connectionName[i], app.adapters.ipv4Address[i] });
-    return entries;
-}
-
 std::string Device(const std::string& guid) { return "\\Device\\NPF_" + guid; }
 
 class AdapterBuild : public ::testing::Test {
@@ -74,7 +57,7 @@ TEST_F(AdapterBuild, OnlyTheSecondDeviceHasAnAddress)
     Outcome outcome;
     EXPECT_EQ(Lines{}, Built(&outcome));
     EXPECT_EQ(0, outcome.result);
-    EXPECT_EQ((std::vector<Entry>{ { Device(GUID1), "Ethernet", "192.168.178.24" } }), Entries());
+    EXPECT_EQ((std::vector<AdapterRow>{ { Device(GUID1), "Ethernet", "192.168.178.24" } }), AdapterRows());
 }
 
 TEST_F(AdapterBuild, FirstAndThirdKeepTheirOrder)
@@ -85,9 +68,9 @@ TEST_F(AdapterBuild, FirstAndThirdKeepTheirOrder)
     Outcome outcome;
     EXPECT_EQ(Lines{}, Built(&outcome));
     EXPECT_EQ(0, outcome.result);
-    EXPECT_EQ((std::vector<Entry>{ { Device(GUID0), "vEthernet (Default Switch)", "172.21.240.1" },
+    EXPECT_EQ((std::vector<AdapterRow>{ { Device(GUID0), "vEthernet (Default Switch)", "172.21.240.1" },
                                    { Device(GUID2), "Ethernet", "192.168.178.24" } }),
-              Entries());
+              AdapterRows());
 }
 
 TEST_F(AdapterBuild, NoAddressAtAllIsAnEmptyTable)
@@ -117,7 +100,7 @@ TEST_F(AdapterBuild, AccentedConnectionNameMatchesAcrossCodePages)
     Outcome outcome;
     EXPECT_EQ(Lines{}, Built(&outcome));
     EXPECT_EQ(0, outcome.result);
-    EXPECT_EQ((std::vector<Entry>{ { Device(GUID1), registryName, "192.168.5.20" } }), Entries());
+    EXPECT_EQ((std::vector<AdapterRow>{ { Device(GUID1), registryName, "192.168.5.20" } }), AdapterRows());
 }
 
 // Devices that the report and the registry leave without an address get the
@@ -139,11 +122,11 @@ TEST_F(AdapterBuild, IpHelperFillsWhatReportAndRegistryLeft)
     Outcome outcome;
     EXPECT_EQ(Lines{}, Built(&outcome));
     EXPECT_EQ(0, outcome.result);
-    std::vector<Entry> expected = { { Device(GUID0), "Ethernet", "192.168.178.31" },
+    std::vector<AdapterRow> expected = { { Device(GUID0), "Ethernet", "192.168.178.31" },
                                     { Device(system[0].guid), "VirtualBox Host-Only Network", "192.168.56.1" } };
     for (size_t i = 1; i < system.size(); ++i)
         expected.push_back({ Device(system[i].guid), system[i].name, system[i].address });
-    EXPECT_EQ(expected, Entries());
+    EXPECT_EQ(expected, AdapterRows());
 }
 
 // Where the report names no adapter at all (a language it does not know),
@@ -154,7 +137,7 @@ TEST_F(AdapterBuild, IpHelperAloneWithoutReportOrRegistry)
     if (system.empty())
         GTEST_SKIP() << "the IP Helper reports no adapter with an IPv4 address here";
     std::vector<std::string> devices;
-    std::vector<Entry> expected;
+    std::vector<AdapterRow> expected;
     for (const SystemAdapter& adapter : system) {
         devices.push_back("device=" + Device(adapter.guid));
         expected.push_back({ Device(adapter.guid), adapter.name, adapter.address });
@@ -165,7 +148,7 @@ TEST_F(AdapterBuild, IpHelperAloneWithoutReportOrRegistry)
     Outcome outcome;
     EXPECT_EQ(Lines{}, Built(&outcome));
     EXPECT_EQ(0, outcome.result);
-    EXPECT_EQ(expected, Entries());
+    EXPECT_EQ(expected, AdapterRows());
 }
 
 TEST_F(AdapterBuild, FailingStepsAndTheirResults)
@@ -197,7 +180,7 @@ TEST_F(AdapterBuild, FailingStepsAndTheirResults)
     SetFakeCaptureDevices({ "device=" + Device(GUID0), "device=" + Device(GUID1) });
     EXPECT_EQ(Lines{ "question: Registry was not able to be opened." }, Built(&outcome));
     EXPECT_EQ(-8, outcome.result);
-    EXPECT_EQ((std::vector<Entry>{ { Device(GUID0), "", "" }, { Device(GUID1), "", "" } }), Entries());
+    EXPECT_EQ((std::vector<AdapterRow>{ { Device(GUID0), "", "" }, { Device(GUID1), "", "" } }), AdapterRows());
 }
 
 TEST(FindAdapterByName, ExactCaseSensitiveFirstMatch)

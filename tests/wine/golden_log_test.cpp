@@ -1,7 +1,9 @@
 // The packet path end to end on recorded traffic: tests/fixtures/golden.pcap replayed
-// frame by frame through OnPacket, with logging on and the time zone UTC,
-// writes exactly tests/fixtures/golden.log (made by make_golden_pcap.py from
-// the log format's rules, independently of this code).
+// frame by frame through OnPacket, with logging on, writes exactly
+// tests/fixtures/golden.log (made by make_golden_pcap.py from the log format's
+// rules, independently of this code, for UTC) in the local time of the zone
+// the test runs in; once as recorded (November and winter) and once moved
+// into the summer, so that a zone's daylight saving counts.
 #include <gtest/gtest.h>
 #include <pcap/pcap.h>
 #include <cstdlib>
@@ -15,6 +17,7 @@
 #include "monitor/packet_win.h"
 #include "res/resource.h"
 #include "support/lamp_window.h"
+#include "support/log_time.h"
 #include "support/message_boxes.h"
 #include "tests/fakes/pcap_file.h"
 
@@ -35,75 +38,80 @@ std::string Fixture(const char* name)
 
 TEST(GoldenLog, ReplayWritesTheExpectedLog)
 {
-    _putenv("TZ=UTC");
-    _tzset();
-    ResetAppState();
-    HWND window = CreateLampWindow();
-    ASSERT_NE(nullptr, window);
-    app.mainWindow = window;
-    app.adapters.count = 1;
-    lstrcpynA(app.adapters.ipv4Address[0], "192.168.1.10", ADAPTER_TEXT_SIZE);
-    app.selectedIndex = 0;
-    app.logging = 1;
-    std::string folder = MakeTempFolder("golden");
-    std::string logPath = folder + "NetGlow.txt";
-    lstrcpynA(app.logPath, logPath.c_str(), sizeof app.logPath);
+    // Back into June to October of each frame's year: summer time in both the
+    // European and the United States rules.
+    const long long INTO_SUMMER = -130LL * 24 * 3600;
+    for (long long shift : { 0LL, INTO_SUMMER }) {
+        SCOPED_TRACE(shift);
+        ResetAppState();
+        HWND window = CreateLampWindow();
+        ASSERT_NE(nullptr, window);
+        app.mainWindow = window;
+        app.adapters.count = 1;
+        lstrcpynA(app.adapters.ipv4Address[0], "192.168.1.10", ADAPTER_TEXT_SIZE);
+        app.selectedIndex = 0;
+        app.logging = 1;
+        std::string folder = MakeTempFolder("golden");
+        std::string logPath = folder + "NetGlow.txt";
+        lstrcpynA(app.logPath, logPath.c_str(), sizeof app.logPath);
 
-    std::string pcapPath = Fixture("golden.pcap");
-    PcapFile capture;
-    ASSERT_TRUE(capture.Open(pcapPath.c_str())) << pcapPath;
-    ASSERT_EQ(1u, capture.linkType()); // Ethernet
-    // Each frame a read of its own, so that the lamp shows every frame's
-    // colour (TimeoutP 0: colour changes are not held off).
-    app.TimeoutP = 0;
-    LampStart();
-    static char storage[4096];
-    LogBatch log(storage, sizeof storage, AppendLogFile, app.logPath);
-    PacketBatch batch = { &log, &readsStopping, readsOwnIpv6, 0, 0, 0, 0 };
-    PcapRecord record;
-    int frames = 0;
-    std::string icons; // R or Y per frame
-    while (capture.Next(&record)) {
-        struct pcap_pkthdr header;
-        std::memset(&header, 0, sizeof header);
-        header.ts.tv_sec = static_cast<long>(record.seconds);
-        header.ts.tv_usec = static_cast<long>(record.microseconds);
-        header.caplen = static_cast<bpf_u_int32>(record.bytes.size());
-        header.len = record.originalLength;
-        // Each frame in a block of exactly its captured size.
-        unsigned char* bytes = new unsigned char[record.bytes.empty() ? 1 : record.bytes.size()];
-        if (!record.bytes.empty())
-            std::memcpy(bytes, record.bytes.data(), record.bytes.size());
-        OnPacket(reinterpret_cast<u_char*>(&batch), &header, bytes);
-        EndPacketBatch(&batch, window);
-        PumpMessagesFor(0);
-        delete[] bytes;
-        ++frames;
-        icons += app.trayData.hIcon == LampIcon(ICON_RED) ? 'R'
-                 : app.trayData.hIcon == LampIcon(ICON_YELLOW) ? 'Y' : '?';
+        std::string pcapPath = Fixture("golden.pcap");
+        PcapFile capture;
+        ASSERT_TRUE(capture.Open(pcapPath.c_str())) << pcapPath;
+        ASSERT_EQ(1u, capture.linkType()); // Ethernet
+        // Each frame a read of its own, so that the lamp shows every frame's
+        // colour (TimeoutP 0: colour changes are not held off).
+        app.TimeoutP = 0;
+        LampStart();
+        static char storage[4096];
+        LogBatch log(storage, sizeof storage, AppendLogFile, app.logPath);
+        PacketBatch batch = { &log, &readsStopping, readsOwnIpv6, 0, 0, 0, 0 };
+        PcapRecord record;
+        int frames = 0;
+        std::string icons; // R or Y per frame
+        while (capture.Next(&record)) {
+            struct pcap_pkthdr header;
+            std::memset(&header, 0, sizeof header);
+            header.ts.tv_sec = static_cast<long>(record.seconds + shift);
+            header.ts.tv_usec = static_cast<long>(record.microseconds);
+            header.caplen = static_cast<bpf_u_int32>(record.bytes.size());
+            header.len = record.originalLength;
+            // Each frame in a block of exactly its captured size.
+            unsigned char* bytes = new unsigned char[record.bytes.empty() ? 1 : record.bytes.size()];
+            if (!record.bytes.empty())
+                std::memcpy(bytes, record.bytes.data(), record.bytes.size());
+            OnPacket(reinterpret_cast<u_char*>(&batch), &header, bytes);
+            EndPacketBatch(&batch, window);
+            PumpMessagesFor(0);
+            delete[] bytes;
+            ++frames;
+            icons += app.trayData.hIcon == LampIcon(ICON_RED) ? 'R'
+                     : app.trayData.hIcon == LampIcon(ICON_YELLOW) ? 'Y' : '?';
+        }
+        EXPECT_EQ(38, frames);
+
+        std::string expected = ReadFileBytes(Fixture("golden.log"));
+        ASSERT_NE("<missing>", expected);
+        expected = InLocalTime(expected, shift);
+        std::string written = ReadFileBytes(logPath);
+        EXPECT_EQ(expected, written);
+
+        // The lamp of each frame: red (ColorSend 1) for SEND, yellow (ColorRecv 2) for RECV.
+        std::string directions;
+        for (size_t begin = 0; begin < expected.size();) {
+            size_t end = expected.find("\r\n", begin);
+            if (end == std::string::npos)
+                end = expected.size();
+            size_t tab = expected.find('\t', begin);
+            if (tab != std::string::npos && tab < end)
+                directions += expected.compare(tab + 1, 4, "SEND") == 0 ? 'R' : 'Y';
+            begin = end + 2;
+        }
+        EXPECT_EQ(directions, icons);
+
+        LampStop(window);
+        DestroyLampWindow(window);
+        DeleteFileA(logPath.c_str());
+        RemoveDirectoryA(folder.c_str());
     }
-    EXPECT_EQ(38, frames);
-
-    std::string expected = ReadFileBytes(Fixture("golden.log"));
-    ASSERT_NE("<missing>", expected);
-    std::string written = ReadFileBytes(logPath);
-    EXPECT_EQ(expected, written);
-
-    // The lamp of each frame: red (ColorSend 1) for SEND, yellow (ColorRecv 2) for RECV.
-    std::string directions;
-    for (size_t begin = 0; begin < expected.size();) {
-        size_t end = expected.find("\r\n", begin);
-        if (end == std::string::npos)
-            end = expected.size();
-        size_t tab = expected.find('\t', begin);
-        if (tab != std::string::npos && tab < end)
-            directions += expected.compare(tab + 1, 4, "SEND") == 0 ? 'R' : 'Y';
-        begin = end + 2;
-    }
-    EXPECT_EQ(directions, icons);
-
-    LampStop(window);
-    DestroyLampWindow(window);
-    DeleteFileA(logPath.c_str());
-    RemoveDirectoryA(folder.c_str());
 }

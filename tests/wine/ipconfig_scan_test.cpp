@@ -53,8 +53,8 @@ protected:
     void ExpectNoTemporaryFiles()
     {
         std::string temp = TempPath();
-        EXPECT_FALSE(FileExists(temp + "NetGlawrun.bat")) << temp;
-        EXPECT_FALSE(FileExists(temp + "NetGlawtxt")) << temp;
+        EXPECT_FALSE(PathExists(temp + "NetGlawrun.bat")) << temp;
+        EXPECT_FALSE(PathExists(temp + "NetGlawtxt")) << temp;
     }
 };
 
@@ -143,7 +143,7 @@ TEST_F(AddressScan, FailuresShowTheirMessageAfterRemovingTheFiles)
 // reads it (u-umlaut: 0xFC in 1252, 0x81 in 850 and 437).
 TEST_F(AddressScan, TemporaryDirectoryWithSpacesAndAccents)
 {
-    std::string spaced = MakeScratchDir("temp dir with spaces \xFC");
+    std::string spaced = MakeTempFolder("temp dir with spaces \xFC");
     struct RestoreTemp {
         char tmp[MAX_PATH] = "", temp[MAX_PATH] = "";
         RestoreTemp()
@@ -182,7 +182,7 @@ TEST_F(AddressScan, UnwritableBatchFileGivesAnEmptyTable)
 {
     std::string temp = TempPath();
     ASSERT_TRUE(CreateDirectoryA((temp + "NetGlawrun.bat").c_str(), nullptr));
-    std::string stale = ReadWholeFile(FixturePath("ipconfig/win10_english.txt").c_str());
+    std::string stale = ReadFileBytes(FixturePath("ipconfig/win10_english.txt").c_str());
     FILE* report = fopen((temp + "NetGlawtxt").c_str(), "wb");
     ASSERT_NE(nullptr, report);
     fwrite(stale.data(), 1, stale.size(), report);
@@ -193,7 +193,7 @@ TEST_F(AddressScan, UnwritableBatchFileGivesAnEmptyTable)
     EXPECT_EQ(Lines{}, Scanned(&outcome));
     EXPECT_EQ(0, outcome.result);
     EXPECT_EQ(0, app.ipconfig.count);
-    EXPECT_FALSE(FileExists(temp + "NetGlawtxt"));
+    EXPECT_FALSE(PathExists(temp + "NetGlawtxt"));
     RemoveDirectoryA((temp + "NetGlawrun.bat").c_str());
 }
 

@@ -29,15 +29,6 @@ struct Call {
 void ReadControlSet(void* call) { Call* c = static_cast<Call*>(call); c->result = ReadCurrentControlSet(c->text); }
 void ReadNames(void* call) { Call* c = static_cast<Call*>(call); c->result = ReadConnectionNames(c->controlSet.c_str()); }
 
-struct Entry {
-    std::string device, name, address;
-    bool operator==(const Entry& o) const { return device == o.device && name == o.name && address == o.address; }
-};
-std::ostream& operator<<(std::ostream& out, const Entry& e)
-{
-    return out << "{" << e.device << ", " << e.name << ", " << e.address << "}";
-}
-
 class RegistryNames : public ::testing::Test {
 protected:
     void SetUp() override
@@ -70,14 +61,6 @@ protected:
             lstrcpynA(app.ipconfig.connectionName[i], row.first.c_str(), ADAPTER_TEXT_SIZE);
             lstrcpynA(app.ipconfig.ipv4Address[i], row.second.c_str(), ADAPTER_TEXT_SIZE);
         }
-    }
-    std::vector<Entry> Entries()
-    {
-        std::vector<Entry> entries;
-        for (int i = 0; i < app.adapters.count; ++i)
-            entries.push_back({ app.adapters.deviceName[i] + 12, app.adapters.connectionName[i],
-                                app.adapters.ipv4Address[i] });
-        return entries;
     }
     Lines Names(Call* call, const std::string& controlSet = "201")
     {
@@ -129,9 +112,9 @@ TEST_F(RegistryNames, MatchesGuidsToReportRows)
     Call call;
     EXPECT_EQ(Lines{}, Names(&call));
     EXPECT_EQ(0, call.result);
-    EXPECT_EQ((std::vector<Entry>{ { "{AAAA}", "Wi-Fi", "10.0.0.2" }, { "{BBBB}", "", "" }, { "{CCCC}", "", "" },
+    EXPECT_EQ((std::vector<AdapterRow>{ { "{AAAA}", "Wi-Fi", "10.0.0.2" }, { "{BBBB}", "", "" }, { "{CCCC}", "", "" },
                                    { "{DDDD}", "Ethernet", "10.0.0.1" }, { "{EEEE}", "", "" } }),
-              Entries());
+              AdapterRows(12));
 }
 
 TEST_F(RegistryNames, LaterClassWins)
@@ -145,8 +128,8 @@ TEST_F(RegistryNames, LaterClassWins)
     Call call;
     EXPECT_EQ(Lines{}, Names(&call));
     EXPECT_EQ(0, call.result);
-    EXPECT_EQ((std::vector<Entry>{ { "{AAAA}", "Wi-Fi", "10.0.0.2" }, { "{BBBB}", "Ethernet", "10.0.0.1" } }),
-              Entries());
+    EXPECT_EQ((std::vector<AdapterRow>{ { "{AAAA}", "Wi-Fi", "10.0.0.2" }, { "{BBBB}", "Ethernet", "10.0.0.1" } }),
+              AdapterRows(12));
 }
 
 TEST_F(RegistryNames, MissingNetworkKey)
@@ -168,13 +151,13 @@ TEST_F(RegistryNames, AtMost100ClassKeys)
     Call call;
     EXPECT_EQ(Lines{}, Names(&call));
     EXPECT_EQ(0, call.result);
-    EXPECT_EQ((std::vector<Entry>{ { "{AAAA}", "Ethernet", "10.0.0.1" } }), Entries());
+    EXPECT_EQ((std::vector<AdapterRow>{ { "{AAAA}", "Ethernet", "10.0.0.1" } }), AdapterRows(12));
 
     Devices({ "{AAAA}" });
     ASSERT_TRUE(SeedKey(NETWORK + "\\class1100"));
     EXPECT_EQ(Lines{ "question: There are too many network cards." }, Names(&call));
     EXPECT_EQ(-9, call.result);
-    EXPECT_EQ((std::vector<Entry>{ { "{AAAA}", "", "" } }), Entries());
+    EXPECT_EQ((std::vector<AdapterRow>{ { "{AAAA}", "", "" } }), AdapterRows(12));
 }
 
 // A class subkey that the ANSI calls list but cannot open: its name has a
@@ -195,7 +178,7 @@ TEST_F(RegistryNames, UnreadableClassKeyWarnsOncePerRun)
     EXPECT_EQ(Lines{ CARD_NOT_FOUND }, Names(&call));
     EXPECT_EQ(-1, call.result);
     EXPECT_EQ(1, app.registryWarned.load());
-    EXPECT_EQ((std::vector<Entry>{ { "{AAAA}", "Ethernet", "10.0.0.1" }, { "{CCCC}", "", "" } }), Entries());
+    EXPECT_EQ((std::vector<AdapterRow>{ { "{AAAA}", "Ethernet", "10.0.0.1" }, { "{CCCC}", "", "" } }), AdapterRows(12));
 
     EXPECT_EQ(Lines{}, Names(&call));
     EXPECT_EQ(-1, call.result);
@@ -250,10 +233,10 @@ TEST_F(RegistryNames, EnumerationSkipsOnlyTooLongNamesAndStopsAtOtherStatuses)
         PatchImport("RegEnumKeyA", reinterpret_cast<void*>(realEnumKey));
         ASSERT_EQ(Lines{}, events);
         EXPECT_EQ(0, call.result);
-        EXPECT_EQ((std::vector<Entry>{ { "{AAAA}", "Ethernet", "10.0.0.1" }, { "{BBBB}", "", "" },
+        EXPECT_EQ((std::vector<AdapterRow>{ { "{AAAA}", "Ethernet", "10.0.0.1" }, { "{BBBB}", "", "" },
                                        { "{CCCC}", "Ethernet", "10.0.0.1" }, { "{DDDD}", "", "" },
                                        { "{EEEE}", "Ethernet", "10.0.0.1" } }),
-                  Entries());
+                  AdapterRows(12));
     }
 }
 

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 #include "app/app_state.h"
@@ -13,40 +12,13 @@
 #include "res/resource.h"
 #include "setup_driver.h"
 #include "support/message_boxes.h"
+#include "support/test_files.h"
 
 namespace {
 
 const char ETHERNET_DEVICE[] = "\\Device\\NPF_{6E0B1A52-1C3D-4C8B-9A11-0F2E3D4C5B6A}";
 const char LAB_DEVICE[] = "\\Device\\NPF_{9F8E7D6C-5B4A-4392-8170-A1B2C3D4E5F6}";
 
-
-std::string TempFolder()
-{
-    char base[MAX_PATH];
-    GetTempPathA(sizeof base, base);
-    char folder[MAX_PATH];
-    snprintf(folder, sizeof folder, "%ssetup-%lu-%lu\\", base, GetCurrentProcessId(), GetTickCount());
-    CreateDirectoryA(folder, nullptr);
-    return folder;
-}
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-int Count(const std::string& text, const std::string& what)
-{
-    int n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++n;
-    return n;
-}
 
 // What the dialog showed, read from its controls.
 struct Shown {
@@ -129,7 +101,7 @@ protected:
     void SetUp() override
     {
         ResetAppState();
-        folder = TempFolder();
+        folder = MakeTempFolder("setup");
         settings = folder + "NetGlow.ini";
         calls = folder + "wpcap-calls.txt";
         lstrcpynA(app.settingsPath, settings.c_str(), sizeof app.settingsPath);
@@ -248,8 +220,8 @@ TEST_F(SetupDialog, OkWithNothingChangedStoresSavesAndStartsMonitoring)
     EXPECT_EQ(0, app.cardMissing.load());
     EXPECT_STREQ("Lab Network", app.trayData.szTip);
     EXPECT_EQ(1, app.monitoring.load());
-    EXPECT_EQ(1, Count(ReadFile(calls), std::string("pcap_create ") + LAB_DEVICE));
-    EXPECT_EQ(SettingsText("Lab Network", 1, 0, 1, 1, 2, 20), ReadFile(settings));
+    EXPECT_EQ(1, CountOf(ReadFileBytes(calls), std::string("pcap_create ") + LAB_DEVICE));
+    EXPECT_EQ(SettingsText("Lab Network", 1, 0, 1, 1, 2, 20), ReadFileBytes(settings));
 }
 
 TEST_F(SetupDialog, SaveChangesNoKeepsTheEditsYesStoresThem)
@@ -288,8 +260,8 @@ TEST_F(SetupDialog, SaveChangesNoKeepsTheEditsYesStoresThem)
     EXPECT_EQ(0, app.NowOpt);
     EXPECT_EQ(150, app.TimeoutP.load());
     EXPECT_EQ(0, app.monitoring.load());
-    EXPECT_FALSE(Exists(calls)) << "monitoring started with the option off";
-    EXPECT_EQ(SettingsText("Lab Network", 1, 1, 0, 2, 1, 150), ReadFile(settings));
+    EXPECT_FALSE(PathExists(calls)) << "monitoring started with the option off";
+    EXPECT_EQ(SettingsText("Lab Network", 1, 1, 0, 2, 1, 150), ReadFileBytes(settings));
 }
 
 TEST_F(SetupDialog, EmptyTableRefusesOkEvenWithTheEmptyItemSelected)
@@ -313,7 +285,7 @@ TEST_F(SetupDialog, EmptyTableRefusesOkEvenWithTheEmptyItemSelected)
         EXPECT_TRUE(driver::WaitGone(dialog));
     }));
     EXPECT_EQ(-1, app.selectedIndex.load());
-    EXPECT_FALSE(Exists(settings));
+    EXPECT_FALSE(PathExists(settings));
 }
 
 TEST_F(SetupDialog, EmptyTableCancelUntouchedAsksNothing)
@@ -321,7 +293,7 @@ TEST_F(SetupDialog, EmptyTableCancelUntouchedAsksNothing)
     app.adapters.count = 0;
     app.selectedIndex = -1;
     ASSERT_TRUE(Run([](HWND dialog, void*) { ClickToClose(dialog, IDC_SETUP_CANCEL); }));
-    EXPECT_FALSE(Exists(settings));
+    EXPECT_FALSE(PathExists(settings));
 }
 
 TEST_F(SetupDialog, UnmatchedCardNameCountsAsAChange)
@@ -340,7 +312,7 @@ TEST_F(SetupDialog, UnmatchedCardNameCountsAsAChange)
     }));
     EXPECT_EQ(0, app.selectedIndex.load());
     EXPECT_STREQ("Ethernet", app.CardName);
-    EXPECT_EQ(SettingsText("Ethernet", 0, 0, 0, 1, 2, 20), ReadFile(settings));
+    EXPECT_EQ(SettingsText("Ethernet", 0, 0, 0, 1, 2, 20), ReadFileBytes(settings));
 }
 
 TEST_F(SetupDialog, OddStoredValuesAndTheIpCheckBoxesAreNoChange)
@@ -362,7 +334,7 @@ TEST_F(SetupDialog, OddStoredValuesAndTheIpCheckBoxesAreNoChange)
     EXPECT_EQ(1, app.ColorSend.load());
     EXPECT_EQ(2, app.ColorRecv.load());
     EXPECT_EQ(1, app.StartOpt);
-    EXPECT_EQ(SettingsText("Ethernet", 0, 1, 0, 1, 2, 20), ReadFile(settings));
+    EXPECT_EQ(SettingsText("Ethernet", 0, 1, 0, 1, 2, 20), ReadFileBytes(settings));
 }
 
 TEST_F(SetupDialog, IpCheckBoxesAloneLetCancelCloseWithoutAQuestion)
@@ -372,7 +344,7 @@ TEST_F(SetupDialog, IpCheckBoxesAloneLetCancelCloseWithoutAQuestion)
         ASSERT_TRUE(driver::Settle(dialog));
         ClickToClose(dialog, IDC_SETUP_CANCEL);
     }));
-    EXPECT_FALSE(Exists(settings));
+    EXPECT_FALSE(PathExists(settings));
 }
 
 TEST_F(SetupDialog, ZeroIsAValidTime)
@@ -385,7 +357,7 @@ TEST_F(SetupDialog, ZeroIsAValidTime)
         EXPECT_TRUE(driver::WaitGone(dialog));
     }));
     EXPECT_EQ(0, app.TimeoutP.load());
-    EXPECT_EQ(SettingsText("Ethernet", 0, 0, 0, 1, 2, 0), ReadFile(settings));
+    EXPECT_EQ(SettingsText("Ethernet", 0, 0, 0, 1, 2, 0), ReadFileBytes(settings));
 }
 
 struct BadTime {
@@ -427,8 +399,8 @@ TEST_F(SetupDialog, UnreadableTimeKeepsTheDialogAndTheTakenValues)
             // What is held now matches the controls: Cancel asks nothing.
             ClickToClose(dialog, IDC_SETUP_CANCEL);
         }, &arg));
-        EXPECT_FALSE(Exists(settings)) << "saved with an unreadable time";
-        EXPECT_EQ(1, Count(ReadFile(calls), "pcap_create "));
+        EXPECT_FALSE(PathExists(settings)) << "saved with an unreadable time";
+        EXPECT_EQ(1, CountOf(ReadFileBytes(calls), "pcap_create "));
         StopMonitoring();
     }
 }
@@ -454,7 +426,7 @@ TEST_F(SetupDialog, EscapeEnterAndF1LeaveItOpen)
     std::vector<HelpCall> calls = help->Calls();
     ASSERT_EQ(3u, calls.size()) << "F1 did not open the help";
     EXPECT_EQ(21000u, calls[2].data);
-    EXPECT_FALSE(Exists(settings));
+    EXPECT_FALSE(PathExists(settings));
 }
 
 struct CloseCase {
@@ -497,7 +469,7 @@ TEST_F(SetupDialog, CloseCommandAsksLikeCancelCloseMessageDoesNot)
             EXPECT_TRUE(driver::WaitGone(dialog));
         }, reinterpret_cast<void*>(c.close)));
         EXPECT_EQ(20, app.TimeoutP.load());
-        EXPECT_FALSE(Exists(settings));
+        EXPECT_FALSE(PathExists(settings));
     }
     // The window-close message ends it without a question, edits or not.
     ASSERT_TRUE(Run([](HWND dialog, void*) {
@@ -506,7 +478,7 @@ TEST_F(SetupDialog, CloseCommandAsksLikeCancelCloseMessageDoesNot)
         EXPECT_TRUE(driver::WaitGone(dialog, 5000));
     }));
     EXPECT_EQ(20, app.TimeoutP.load());
-    EXPECT_FALSE(Exists(settings));
+    EXPECT_FALSE(PathExists(settings));
 }
 
 TEST_F(SetupDialog, ShowSetupDialogShowsNothingWhenTheTableCannotBeBuilt)

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 #include "adapters/adapter_build_win.h"
@@ -13,7 +12,9 @@
 #include "monitor/capture_win.h"
 #include "res/resource.h"
 #include "setup_driver.h"
+#include "support/adapter_doubles.h"
 #include "support/message_boxes.h"
+#include "support/test_files.h"
 #include "tray/tray_menu_win.h"
 
 namespace {
@@ -149,33 +150,13 @@ Seen Click(HWND window, LPARAM mouse, WPARAM icon = TRAY_ICON_ID)
     return seen;
 }
 
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-int Count(const std::string& text, const std::string& what)
-{
-    int n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++n;
-    return n;
-}
-
 class TrayMenu : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ResetAppState();
-        char base[MAX_PATH];
-        GetTempPathA(sizeof base, base);
-        char dir[MAX_PATH];
-        snprintf(dir, sizeof dir, "%stray-%lu-%lu\\", base, GetCurrentProcessId(), GetTickCount());
-        CreateDirectoryA(dir, nullptr);
-        folder = dir;
+        folder = MakeTempFolder("tray");
+        const char* dir = folder.c_str();
         snprintf(app.logPath, sizeof app.logPath, "%sNetGlow.txt", dir);
         snprintf(app.settingsPath, sizeof app.settingsPath, "%sNetGlow.ini", dir);
         snprintf(app.helpPath, sizeof app.helpPath, "%sNetGlow.chm", dir);
@@ -389,27 +370,13 @@ protected:
     }
     void Seed(const std::vector<std::pair<const char*, const char*>>& adapters)
     {
-        HKEY key;
-        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\Select", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                            nullptr) == ERROR_SUCCESS) {
-            DWORD current = 1;
-            RegSetValueExA(key, "Current", 0, REG_DWORD, reinterpret_cast<BYTE*>(&current), sizeof current);
-            RegCloseKey(key);
-        }
-        const std::string classPath =
-            "SYSTEM\\ControlSet001\\Control\\Network\\{4D36E972-E325-11CE-BFC1-08002BE10318}";
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet001\\Control\\Network");
-        for (const auto& adapter : adapters) {
-            std::string path = classPath + "\\" + adapter.first + "\\Connection";
-            if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                nullptr) == ERROR_SUCCESS) {
-                RegSetValueExA(key, "Name", 0, REG_SZ, reinterpret_cast<const BYTE*>(adapter.second),
-                               static_cast<DWORD>(strlen(adapter.second) + 1));
-                RegCloseKey(key);
-            }
-        }
+        SeedDword("SYSTEM\\Select", "Current", 1);
+        RemoveTree("SYSTEM\\ControlSet001\\Control\\Network");
+        for (const auto& adapter : adapters)
+            SeedConnection("SYSTEM\\ControlSet001\\Control\\Network\\{4D36E972-E325-11CE-BFC1-08002BE10318}",
+                           adapter.first, adapter.second);
     }
-    int Opens(const char* guid) { return Count(ReadFile(calls), std::string("pcap_create \\Device\\NPF_") + guid); }
+    int Opens(const char* guid) { return CountOf(ReadFileBytes(calls), std::string("pcap_create \\Device\\NPF_") + guid); }
     // The capture thread opens the device on its own time.
     int OpensOnceStarted(const char* guid)
     {

@@ -31,6 +31,41 @@ static std::string EnvPath(const char* name, const std::string& relative)
 std::string SourcePath(const std::string& relative) { return EnvPath("NETGLOW_SOURCE_DIR", relative); }
 std::string BuildPath(const std::string& relative) { return EnvPath("NETGLOW_BUILD_DIR", relative); }
 
+size_t CountLines(const std::string& text)
+{
+    size_t lines = 0;
+    for (char c : text)
+        lines += (c == '\n');
+    return lines;
+}
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(at)); // a cut line: never a whole one
+            break;
+        }
+        lines.push_back(text.substr(at, end + 1 - at));
+        at = end + 1;
+    }
+    return lines;
+}
+
+bool WaitForLogLines(const std::string& path, size_t lines, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    while (CountLines(ReadWholeFile(path)) < lines) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(10);
+    }
+    return true;
+}
+
 std::string ReadWholeFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -162,6 +197,7 @@ struct WindowSearch {
     const char* caption;   // null: any; otherwise a part of the caption
     bool visibleOnly;
     HWND found;
+    bool messageBox; // the caption whole, and a message box's text control
 };
 
 BOOL CALLBACK FindWindowOf(HWND window, LPARAM param)
@@ -175,8 +211,10 @@ BOOL CALLBACK FindWindowOf(HWND window, LPARAM param)
     char caption[256];
     GetClassNameA(window, className, sizeof className);
     GetWindowTextA(window, caption, sizeof caption);
-    if ((search->className == nullptr || lstrcmpA(className, search->className) == 0)
-        && (search->caption == nullptr || strstr(caption, search->caption) != nullptr)) {
+    bool captionFits = search->caption == nullptr
+        || (search->messageBox ? lstrcmpA(caption, search->caption) == 0 && GetDlgItem(window, 0xFFFF) != nullptr
+                               : strstr(caption, search->caption) != nullptr);
+    if ((search->className == nullptr || lstrcmpA(className, search->className) == 0) && captionFits) {
         search->found = window;
         return FALSE;
     }
@@ -186,7 +224,7 @@ BOOL CALLBACK FindWindowOf(HWND window, LPARAM param)
 
 HWND FindProcessWindow(DWORD processId, const char* className, const char* caption, bool visibleOnly)
 {
-    WindowSearch search = { processId, className, caption, visibleOnly, nullptr };
+    WindowSearch search = { processId, className, caption, visibleOnly, nullptr, false };
     EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
@@ -361,27 +399,6 @@ bool WaitUntil(bool (*pred)(void*), void* arg, DWORD timeoutMs)
 }
 
 namespace {
-struct BoxSearch {
-    DWORD processId;
-    HWND found;
-};
-BOOL CALLBACK FindForeignBox(HWND window, LPARAM param)
-{
-    BoxSearch* search = reinterpret_cast<BoxSearch*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    char className[64];
-    char title[64];
-    GetClassNameA(window, className, sizeof className);
-    GetWindowTextA(window, title, sizeof title);
-    if (pid == search->processId && IsWindowVisible(window) && lstrcmpA(className, "#32770") == 0
-        && lstrcmpA(title, "NetGlow") == 0 && GetDlgItem(window, 0xFFFF) != nullptr) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // Icon handles are not comparable across processes, so compare what the
 // box shows on screen with each system icon drawn on the same background.
 UINT ForeignIconStyle(HWND box)
@@ -438,8 +455,8 @@ bool WaitForForeignMessageBox(DWORD processId, ForeignMessageBox* box, DWORD tim
 {
     DWORD start = GetTickCount();
     for (;;) {
-        BoxSearch search = { processId, nullptr };
-        EnumWindows(FindForeignBox, reinterpret_cast<LPARAM>(&search));
+        WindowSearch search = { processId, "#32770", "NetGlow", true, nullptr, true };
+        EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&search));
         if (search.found != nullptr) {
             char text[2048] = "";
             GetDlgItemTextA(search.found, 0xFFFF, text, sizeof text);

@@ -12,6 +12,12 @@ std::string SourcePath(const std::string& relative);
 std::string BuildPath(const std::string& relative);
 
 std::string ReadWholeFile(const std::string& path);
+// Lines ended by "\n" in a text.
+size_t CountLines(const std::string& text);
+// The lines of a text, each with its "\n"; a cut last line as it stands.
+std::vector<std::string> Lines(const std::string& text);
+// Waits until the file holds at least that many lines, bounded.
+bool WaitForLogLines(const std::string& path, size_t lines, DWORD timeoutMs = 15000);
 bool WriteWholeFile(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 

@@ -61,32 +61,6 @@ std::string FixturePath(const std::string& relative)
     return path;
 }
 
-std::string MakeScratchDir(const std::string& name)
-{
-    std::string path = ScratchRoot() + name + "\\";
-    CreateDirectoryA(path.c_str(), nullptr);
-    return path;
-}
-
-bool FileExists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-std::string ReadWholeFile(const std::string& path)
-{
-    std::string text;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr)
-        return text;
-    char buffer[4096];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        text.append(buffer, got);
-    std::fclose(file);
-    return text;
-}
-
 std::string CallsPath()
 {
     return ScratchRoot() + "wpcap-calls.txt";
@@ -107,7 +81,9 @@ void SetFakeCaptureDevices(const std::vector<std::string>& controlLines)
 std::vector<std::string> ReadCalls()
 {
     std::vector<std::string> calls;
-    std::string text = ReadWholeFile(CallsPath());
+    if (!PathExists(CallsPath()))
+        return calls;
+    std::string text = ReadFileBytes(CallsPath());
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find("\r\n", start);
@@ -159,26 +135,14 @@ bool SeedKey(const std::string& path)
 
 bool SeedString(const std::string& keyPath, const char* valueName, const std::string& value)
 {
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
-        return false;
-    LONG status = RegSetValueExA(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                                 static_cast<DWORD>(value.size() + 1));
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS;
+    return RegSetKeyValueA(HKEY_LOCAL_MACHINE, keyPath.c_str(), valueName, REG_SZ, value.c_str(),
+                           static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
 }
 
 bool SeedDword(const std::string& keyPath, const char* valueName, DWORD value)
 {
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
-        return false;
-    LONG status = RegSetValueExA(key, valueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                                 sizeof value);
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS;
+    return RegSetKeyValueA(HKEY_LOCAL_MACHINE, keyPath.c_str(), valueName, REG_DWORD, &value, sizeof value)
+        == ERROR_SUCCESS;
 }
 
 bool SeedConnection(const std::string& classKeyPath, const std::string& guid, const std::string& name)
@@ -302,7 +266,7 @@ std::vector<std::string> Describe(const std::vector<DiscoveryEvent>& events)
 
 std::string WriteCapture(const std::vector<unsigned>& lengths, unsigned originalLength)
 {
-    std::string path = MakeScratchDir("capture") + "frames.pcap";
+    std::string path = MakeTempFolder("capture") + "frames.pcap";
     std::FILE* file = std::fopen(path.c_str(), "wb");
     const unsigned header[6] = { 0xa1b2c3d4u, 0x00040002u, 0, 0, 65535, 1 };
     std::fwrite(header, 4, 6, file);
@@ -314,4 +278,17 @@ std::string WriteCapture(const std::vector<unsigned>& lengths, unsigned original
     }
     std::fclose(file);
     return path;
+}
+
+std::ostream& operator<<(std::ostream& out, const AdapterRow& row)
+{
+    return out << "{" << row.device << ", " << row.name << ", " << row.address << "}";
+}
+
+std::vector<AdapterRow> AdapterRows(size_t skip)
+{
+    std::vector<AdapterRow> rows;
+    for (int i = 0; i < app.adapters.count; ++i)
+        rows.push_back({ app.adapters.deviceName[i] + skip, app.adapters.connectionName[i], app.adapters.ipv4Address[i] });
+    return rows;
 }

@@ -4,16 +4,14 @@
 // receives in order with the message boxes shown meanwhile.
 #pragma once
 #include <windows.h>
+#include <ostream>
 #include <string>
 #include <vector>
 #include "support/message_boxes.h"
+#include "support/test_files.h"
 
 // A Windows path for a file of the source tree's fixtures ("ipconfig/x.txt").
 std::string FixturePath(const std::string& relative);
-// A fresh empty directory under the test's temporary directory.
-std::string MakeScratchDir(const std::string& name);
-bool FileExists(const std::string& path);
-std::string ReadWholeFile(const std::string& path);
 
 // Writes the fake wpcap.dll's control file and points NETGLOW_FAKE_WPCAP at it.
 // A "calls" line naming CallsPath() is added so the calls can be checked.
@@ -64,3 +62,12 @@ std::vector<DiscoveryEvent> RunRecording(void (*fn)(void*), void* arg, DWORD tim
 // app.mainWindow (" (other owner)" appended otherwise), "command 1016" for a
 // command, with " while a box is open" when messageBoxOpen was 1 then.
 std::vector<std::string> Describe(const std::vector<DiscoveryEvent>& events);
+
+// One row of the adapter table, for comparisons.
+struct AdapterRow {
+    std::string device, name, address;
+    bool operator==(const AdapterRow& o) const { return device == o.device && name == o.name && address == o.address; }
+};
+std::ostream& operator<<(std::ostream& out, const AdapterRow& row);
+// The table's rows, each device name without its first `skip` characters.
+std::vector<AdapterRow> AdapterRows(size_t skip = 0);
