@@ -4,6 +4,7 @@
 // delivers its own image or tip.
 #include "tray/tray_icon_win.h"
 #include "app/app_state.h"
+#include "tray/tray_image_win.h"
 
 namespace {
 
@@ -52,7 +53,7 @@ void TrayIconDelete(HWND window, UINT id)
 
 void TrayIconSetImage(UINT iconId)
 {
-    HICON icon = LoadIconA(app.instance, MAKEINTRESOURCEA(LOWORD(iconId)));
+    HICON icon = LoadTrayImage(iconId);
     // The record is copied under the lock and sent outside it: the send waits
     // for the shell, and a thread waiting in a send dispatches the messages
     // sent to its windows meanwhile, which may set the image again.

@@ -5,6 +5,7 @@
 #include "app/app_state.h"
 #include "monitor/lamp_win.h"
 #include "monitor/packet_win.h"
+#include "tray/tray_image_win.h"
 
 void (*afterLampTimer)(WPARAM timerId, HICON before) = nullptr;
 
@@ -58,7 +59,7 @@ void DestroyLampWindow(HWND window)
 
 HICON LampIcon(UINT iconId)
 {
-    return LoadIconA(app.instance, MAKEINTRESOURCEA(iconId));
+    return LoadTrayImage(iconId);
 }
 
 Frame Ipv4Frame(unsigned char protocol, const char* source, const char* destination,
