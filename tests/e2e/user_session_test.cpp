@@ -8,12 +8,12 @@
 
 namespace {
 
-const MenuTexts OFF = { "Monitor start", "-", "Setup", "Help", "About", "-", "Quit" };
-const MenuTexts ON_NO_LOG = { "Monitor stop", "-", "Log preservation start", "-", "Setup", "Help", "About", "-", "Quit" };
+const MenuTexts OFF = { "Monitor start", "-", "Setup", "Start with Windows", "Help", "About", "-", "Quit" };
+const MenuTexts ON_NO_LOG = { "Monitor stop", "-", "Log preservation start", "-", "Setup", "Start with Windows", "Help", "About", "-", "Quit" };
 const MenuTexts ON_LOGGING = { "Monitor stop", "-", "Log preservation stop", "Log file View", "Log file delete", "-",
-                               "Setup", "Help", "About", "-", "Quit" };
+                               "Setup", "Start with Windows", "Help", "About", "-", "Quit" };
 const MenuTexts ON_WITH_LOG_FILE = { "Monitor stop", "-", "Log preservation start", "Log file View", "Log file delete", "-",
-                                     "Setup", "Help", "About", "-", "Quit" };
+                                     "Setup", "Start with Windows", "Help", "About", "-", "Quit" };
 
 std::string ScreenshotFolder()
 {
