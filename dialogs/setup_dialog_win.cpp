@@ -49,8 +49,22 @@ void EndSetup(HWND window)
     EndDialog(window, 0);
 }
 
-INT_PTR OnSetupInit(HWND window)
+// The owner is the hidden main window: without WS_EX_APPWINDOW the dialog
+// would have no taskbar button and could be lost behind other windows.
+void ShowAsProgramWindow(HWND window)
 {
+    SetWindowLongPtrA(window, GWL_EXSTYLE, GetWindowLongPtrA(window, GWL_EXSTYLE) | WS_EX_APPWINDOW);
+    HICON icon = LoadIconA(app.instance, MAKEINTRESOURCEA(ICON_APP));
+    SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    ShowWindow(window, SW_SHOW);
+    SetForegroundWindow(window);
+}
+
+INT_PTR OnSetupInit(HWND window, LPARAM firstRun)
+{
+    if (firstRun != 0)
+        ShowAsProgramWindow(window);
     HWND list = GetDlgItem(window, IDC_CARD_LIST);
     int32_t count = app.adapters.count;
     if (count <= 0) {
@@ -162,11 +176,11 @@ int SetupDialogChanged(HWND window)
     return SetupControlsDiffer(controls, values);
 }
 
-INT_PTR CALLBACK SetupDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM)
+INT_PTR CALLBACK SetupDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
-        return OnSetupInit(window);
+        return OnSetupInit(window, lParam);
     case WM_COMMAND:
         return OnSetupCommand(window, LOWORD(wParam));
     case WM_SYSCOMMAND:
@@ -182,13 +196,13 @@ INT_PTR CALLBACK SetupDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
     return 0;
 }
 
-int ShowSetupDialog(HWND owner)
+int ShowSetupDialog(HWND owner, bool firstRun)
 {
     if (BuildAdapterTable() != 0)
         return RESULT_STEP_FAILED;
     FindAdapterByName();
     app.dialogOpen = 1;
-    DialogBoxParamA(app.instance, MAKEINTRESOURCEA(IDD_SETUP), owner, SetupDialogProc, 0);
+    DialogBoxParamA(app.instance, MAKEINTRESOURCEA(IDD_SETUP), owner, SetupDialogProc, firstRun ? 1 : 0);
     // Also when the dialog could not be created, or the tray menu would stay shut.
     app.dialogOpen = 0;
     return 0;
