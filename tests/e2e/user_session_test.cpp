@@ -81,7 +81,6 @@ TEST_F(E2E, FirstSessionThroughTheTrayIcon)
     wchar_t name[64] = L"";
     SendMessageW(list, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(name));
     EXPECT_STREQ(L"Ethernet", name);
-    Screenshot("setup-dialog", AroundWindow(setup, 8), 500);
     ClickButton(setup, IDC_SETUP_OK);
     ForeignMessageBox save;
     ASSERT_TRUE(WaitForForeignMessageBox(ng.processId, &save)); // item 0 differs from "none"
@@ -170,4 +169,82 @@ TEST_F(E2E, FirstSessionThroughTheTrayIcon)
                              { "StartOpt", "0" }, { "NowOpt", "0" }, { "ColorSend", "1" },
                              { "ColorRecv", "2" }, { "TimeoutP", "20" } }),
               ReadWholeFile(ng.settingsPath));
+}
+
+namespace {
+
+// The prefix's display scaling for the programs started while it is set.
+class PrefixScaling {
+public:
+    explicit PrefixScaling(DWORD dpi)
+    {
+        RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
+                        nullptr);
+        DWORD size = sizeof before_;
+        had_ = RegQueryValueExA(key_, "LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&before_), &size)
+               == ERROR_SUCCESS;
+        RegSetValueExA(key_, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+    }
+    ~PrefixScaling()
+    {
+        if (had_)
+            RegSetValueExA(key_, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&before_), sizeof before_);
+        else
+            RegDeleteValueA(key_, "LogPixels");
+        RegCloseKey(key_);
+    }
+
+private:
+    HKEY key_ = nullptr;
+    DWORD before_ = 0;
+    bool had_ = false;
+};
+
+struct FirstStart {
+    LONG width = 0, height = 0;
+    LONG_PTR exStyle = 0;
+    bool foreground = false;
+};
+
+} // namespace
+
+// The first-run Setup at 100 % and 150 %: drawn for the scaling (not
+// stretched), in the foreground, with a taskbar button.
+TEST_F(E2E, FirstStartSetupAtEachScaling)
+{
+    const struct { DWORD dpi; const char* shot; } scalings[] = { { 96, "setup-dialog-100" }, { 144, "setup-dialog-150" } };
+    FirstStart seen[2];
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(scalings[i].dpi);
+        PrefixScaling scaling(scalings[i].dpi);
+        DeleteFileA(ng.settingsPath.c_str());
+        ASSERT_TRUE(ng.Start());
+        HWND setup = WaitForWindow(ng.processId, "#32770", "Setup");
+        ASSERT_NE(nullptr, setup);
+        RECT client;
+        GetClientRect(setup, &client);
+        seen[i].width = client.right;
+        seen[i].height = client.bottom;
+        seen[i].exStyle = GetWindowLongPtrA(setup, GWL_EXSTYLE);
+        seen[i].foreground = GetForegroundWindow() == setup;
+        Screenshot(scalings[i].shot, AroundWindow(setup, 8), 500);
+        ClickButton(setup, IDC_SETUP_CANCEL);
+        ForeignMessageBox discard;  // the first adapter stands chosen
+        ASSERT_TRUE(WaitForForeignMessageBox(ng.processId, &discard));
+        EXPECT_EQ("Discard Changes?", discard.text);
+        ASSERT_TRUE(AnswerForeignMessageBox(discard, IDYES));
+        ASSERT_TRUE(WaitUntilGone(setup));
+        ASSERT_NE(nullptr, ng.WaitForMainWindow());
+        Quit();
+        EXPECT_TRUE(seen[i].foreground);
+        EXPECT_NE(0, seen[i].exStyle & WS_EX_APPWINDOW);
+    }
+    // Dialog units follow the font, which follows the scaling: about one and
+    // a half times as large, as the font's cell rounds (a program unaware of
+    // the scaling gets the same size under Wine, and a stretched bitmap of it
+    // under Windows).
+    for (double ratio : { double(seen[1].width) / seen[0].width, double(seen[1].height) / seen[0].height }) {
+        EXPECT_GE(ratio, 1.4);
+        EXPECT_LE(ratio, 1.7);
+    }
 }
