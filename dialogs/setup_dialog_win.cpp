@@ -54,9 +54,13 @@ void EndSetup(HWND window)
 void ShowAsProgramWindow(HWND window)
 {
     SetWindowLongPtrA(window, GWL_EXSTYLE, GetWindowLongPtrA(window, GWL_EXSTYLE) | WS_EX_APPWINDOW);
-    HICON icon = LoadIconA(app.instance, MAKEINTRESOURCEA(ICON_APP));
-    SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-    SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    // Loaded once and kept: the window holds on to them while it is open.
+    static HICON big = LoadIconA(app.instance, MAKEINTRESOURCEA(ICON_APP));
+    static HICON small = static_cast<HICON>(LoadImageA(app.instance, MAKEINTRESOURCEA(ICON_APP), IMAGE_ICON,
+                                                       GetSystemMetrics(SM_CXSMICON),
+                                                       GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+    SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small != nullptr ? small : big));
     ShowWindow(window, SW_SHOW);
     SetForegroundWindow(window);
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include "app/app_state.h"
 #include "res/resource.h"
+#include "tray/tray_icon_win.h"
 #include "tray/tray_image_win.h"
 
 namespace {
@@ -26,11 +27,14 @@ int IconWidth(HICON icon)
     return bitmap.bmWidth;
 }
 
-// "<SM_CXSMICON> <tray image width> <bits per pixel>" of this process.
+// "<SM_CXSMICON> <tray image width> <bits per pixel>" of this process: the
+// image the tray record holds after the lamp was set (no icon was added, so
+// the shell refuses the change and nothing else happens).
 int ReportSizes()
 {
     ResetAppState();
-    HICON icon = LoadTrayImage(ICON_RED);
+    TrayIconSetImage(ICON_RED);
+    HICON icon = app.trayData.hIcon;
     ICONINFO info = {};
     BITMAP bitmap = {};
     if (GetIconInfo(icon, &info) && info.hbmColor)
