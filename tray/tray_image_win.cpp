@@ -4,6 +4,7 @@
 #include "tray/tray_image_win.h"
 #include <atomic>
 #include "app/app_state.h"
+#include "res/resource.h"
 #include "tray/tray_icon_win.h"
 
 namespace {
@@ -81,23 +82,8 @@ int SizeNow()
     return size > 0 ? size : 16;
 }
 
-} // namespace
-
-int CurrentTrayImageSize()
+HICON LoadAtSize(UINT iconId, int size)
 {
-    int size = traySize.load();
-    if (size == 0) {
-        size = SizeNow();
-        traySize = size;
-    }
-    return size;
-}
-
-HICON LoadTrayImage(UINT iconId)
-{
-    iconId = LOWORD(iconId);
-    lastIconId = iconId;
-    int size = CurrentTrayImageSize();
     AcquireSRWLockShared(&imageLock);
     HICON icon = FindImage(iconId, size);
     ReleaseSRWLockShared(&imageLock);
@@ -117,11 +103,42 @@ HICON LoadTrayImage(UINT iconId)
     return icon;
 }
 
+// Every lamp at a new size, loaded here on the GUI thread so that the
+// capture thread only ever looks its images up.
+void LoadEveryLamp(int size)
+{
+    const UINT lamps[] = { ICON_STOPPED, ICON_IDLE, ICON_YELLOW, ICON_RED };
+    for (UINT iconId : lamps)
+        LoadAtSize(iconId, size);
+}
+
+} // namespace
+
+int CurrentTrayImageSize()
+{
+    int size = traySize.load();
+    if (size == 0) {
+        size = SizeNow();
+        LoadEveryLamp(size);
+        traySize = size;
+    }
+    return size;
+}
+
+HICON LoadTrayImage(UINT iconId)
+{
+    iconId = LOWORD(iconId);
+    lastIconId = iconId;
+    return LoadAtSize(iconId, CurrentTrayImageSize());
+}
+
 void RefreshTrayImage()
 {
     int size = SizeNow();
-    if (traySize.exchange(size) == size)
+    if (traySize.load() == size)
         return;
+    LoadEveryLamp(size);
+    traySize = size;
     UINT iconId = lastIconId.load();
     if (iconId != 0)
         TrayIconSetImage(iconId);

@@ -4,8 +4,8 @@
 #include <windows.h>
 
 // The image of icon resource LOWORD(iconId) at the current small-icon size.
-// Loaded at the first use of that size and kept for the run: the shell may
-// still be showing it, so it is never destroyed.
+// The four lamps are loaded together when a size is first taken, and every
+// image is kept for the run: the shell may still be showing it.
 HICON LoadTrayImage(UINT iconId);
 // The small-icon size now, in pixels: GetSystemMetricsForDpi at the DPI of
 // the taskbar's monitor (else of the main window) where the system has it,

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include "e2e_common.h"
 #include "support/tray_user.h"
+#include "tests/wine/support/prefix_scaling.h"
 
 namespace {
 
@@ -173,33 +174,6 @@ TEST_F(E2E, FirstSessionThroughTheTrayIcon)
 
 namespace {
 
-// The prefix's display scaling for the programs started while it is set.
-class PrefixScaling {
-public:
-    explicit PrefixScaling(DWORD dpi)
-    {
-        RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
-                        nullptr);
-        DWORD size = sizeof before_;
-        had_ = RegQueryValueExA(key_, "LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&before_), &size)
-               == ERROR_SUCCESS;
-        RegSetValueExA(key_, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
-    }
-    ~PrefixScaling()
-    {
-        if (had_)
-            RegSetValueExA(key_, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&before_), sizeof before_);
-        else
-            RegDeleteValueA(key_, "LogPixels");
-        RegCloseKey(key_);
-    }
-
-private:
-    HKEY key_ = nullptr;
-    DWORD before_ = 0;
-    bool had_ = false;
-};
-
 struct FirstStart {
     LONG width = 0, height = 0;
     LONG_PTR exStyle = 0;
@@ -226,7 +200,9 @@ TEST_F(E2E, FirstStartSetupAtEachScaling)
         seen[i].width = client.right;
         seen[i].height = client.bottom;
         seen[i].exStyle = GetWindowLongPtrA(setup, GWL_EXSTYLE);
-        seen[i].foreground = GetForegroundWindow() == setup;
+        // Shown first, then brought to the foreground: wait for the second step.
+        seen[i].foreground = WaitUntil([](void* window) { return GetForegroundWindow() == static_cast<HWND>(window); },
+                                       setup, 5000);
         Screenshot(scalings[i].shot, AroundWindow(setup, 8), 500);
         ClickButton(setup, IDC_SETUP_CANCEL);
         ForeignMessageBox discard;  // the first adapter stands chosen

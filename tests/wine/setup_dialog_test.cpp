@@ -514,20 +514,26 @@ TEST_F(SetupDialog, CloseCommandAsksLikeCancelCloseMessageDoesNot)
 
 TEST_F(SetupDialog, AtTheFirstStartItHasATaskbarButtonAndTheForeground)
 {
-    struct Seen { LONG_PTR exStyle = 0; bool foreground = false; };
+    struct Seen { bool awaitForeground = false; LONG_PTR exStyle = 0; bool foreground = false; };
     for (LPARAM firstRun : { 0, 1 }) {
         SCOPED_TRACE(firstRun);
         Seen seen;
+        seen.awaitForeground = firstRun == 1;
         ASSERT_TRUE(Run([](HWND dialog, void* arg) {
             Seen* out = static_cast<Seen*>(arg);
             out->exStyle = GetWindowLongPtrA(dialog, GWL_EXSTYLE);
+            // Shown first, then brought to the foreground: wait for the second step.
+            DWORD start = GetTickCount();
+            while (out->awaitForeground && GetForegroundWindow() != dialog && GetTickCount() - start < 5000)
+                Sleep(10);
             out->foreground = GetForegroundWindow() == dialog;
             driver::Click(dialog, IDC_SETUP_CANCEL);
             EXPECT_TRUE(driver::WaitGone(dialog, 5000));
         }, &seen, firstRun));
         EXPECT_EQ(firstRun == 1, (seen.exStyle & WS_EX_APPWINDOW) != 0);
-        if (firstRun == 1)
+        if (firstRun == 1) {
             EXPECT_TRUE(seen.foreground);
+        }
     }
 }
 
