@@ -49,8 +49,9 @@ void EndSetup(HWND window)
     EndDialog(window, 0);
 }
 
-// The owner is the hidden main window: without WS_EX_APPWINDOW the dialog
-// would have no taskbar button and could be lost behind other windows.
+// At the first start the dialog is all the user sees of the program: it has
+// no owner (an owned window gets no taskbar button from some shells, even
+// with WS_EX_APPWINDOW) and comes to the foreground.
 void ShowAsProgramWindow(HWND window)
 {
     SetWindowLongPtrA(window, GWL_EXSTYLE, GetWindowLongPtrA(window, GWL_EXSTYLE) | WS_EX_APPWINDOW);
@@ -206,7 +207,8 @@ int ShowSetupDialog(HWND owner, bool firstRun)
         return RESULT_STEP_FAILED;
     FindAdapterByName();
     app.dialogOpen = 1;
-    DialogBoxParamA(app.instance, MAKEINTRESOURCEA(IDD_SETUP), owner, SetupDialogProc, firstRun ? 1 : 0);
+    DialogBoxParamA(app.instance, MAKEINTRESOURCEA(IDD_SETUP), firstRun ? nullptr : owner, SetupDialogProc,
+                    firstRun ? 1 : 0);
     // Also when the dialog could not be created, or the tray menu would stay shut.
     app.dialogOpen = 0;
     return 0;

@@ -177,7 +177,24 @@ namespace {
 struct FirstStart {
     LONG width = 0, height = 0;
     LONG_PTR exStyle = 0;
+    HWND owner = nullptr;
     bool foreground = false;
+    bool taskbarButton = false;
+};
+
+// The buttons of Wine's taskbar ("Start" and one per program window).
+int TaskbarButtons()
+{
+    int count = 0;
+    HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
+    for (HWND child = FindWindowExA(taskbar, nullptr, "Button", nullptr); taskbar != nullptr && child != nullptr;
+         child = FindWindowExA(taskbar, child, "Button", nullptr))
+        count += IsWindowVisible(child) ? 1 : 0;
+    return count;
+}
+
+struct ButtonWait {
+    int before;
 };
 
 } // namespace
@@ -192,9 +209,15 @@ TEST_F(E2E, FirstStartSetupAtEachScaling)
         SCOPED_TRACE(scalings[i].dpi);
         PrefixScaling scaling(scalings[i].dpi);
         DeleteFileA(ng.settingsPath.c_str());
+        ButtonWait buttons = { TaskbarButtons() };
         ASSERT_TRUE(ng.Start());
         HWND setup = WaitForWindow(ng.processId, "#32770", "Setup");
         ASSERT_NE(nullptr, setup);
+        seen[i].owner = GetWindow(setup, GW_OWNER);
+        // The shell adds the button a moment after the window is shown.
+        seen[i].taskbarButton = WaitUntil([](void* wait) {
+            return TaskbarButtons() == static_cast<ButtonWait*>(wait)->before + 1;
+        }, &buttons, 5000);
         RECT client;
         GetClientRect(setup, &client);
         seen[i].width = client.right;
@@ -214,6 +237,8 @@ TEST_F(E2E, FirstStartSetupAtEachScaling)
         Quit();
         EXPECT_TRUE(seen[i].foreground);
         EXPECT_NE(0, seen[i].exStyle & WS_EX_APPWINDOW);
+        EXPECT_EQ(nullptr, seen[i].owner);
+        EXPECT_TRUE(seen[i].taskbarButton);
     }
     // Dialog units follow the font, which follows the scaling: about one and
     // a half times as large, as the font's cell rounds (a program unaware of
