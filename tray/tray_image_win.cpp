@@ -20,8 +20,8 @@ struct TrayImage {
     HICON icon;
 };
 
-// Five lamps at the few sizes one session meets; beyond that the system's
-// shared copy is used, which is never leaked whatever its size.
+// The four lamps at the few sizes one session meets; beyond that the
+// system's shared copy is used, which is never leaked whatever its size.
 const int IMAGE_LIMIT = 40;
 TrayImage images[IMAGE_LIMIT];
 int imageCount = 0;
