@@ -1,4 +1,6 @@
 #include "app/app_state.h"
+#include <commctrl.h>
+#include "app/data_folder_win.h"
 #include "app/main_window_win.h"
 #include "app/message_box_win.h"
 #include "app/program_paths.h"
@@ -32,6 +34,7 @@ bool SetUpPaths()
     lstrcpynA(app.helpPath, paths.helpPath, sizeof app.helpPath);
     lstrcpynA(app.logPath, paths.logPath, sizeof app.logPath);
     lstrcpynA(app.settingsPath, paths.settingsPath, sizeof app.settingsPath);
+    ChooseDataFolder();
     return true;
 }
 
@@ -42,6 +45,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
     ResetAppState();
     app.startingUp = 1;
     app.instance = instance;
+    // The manifest asks for Common Controls 6; this registers its classes so
+    // that the dialogs are drawn with the system's visual styles.
+    INITCOMMONCONTROLSEX controls = { sizeof controls, ICC_STANDARD_CLASSES };
+    InitCommonControlsEx(&controls);
 
     if (!SetUpPaths()) {
         RequestQuit();

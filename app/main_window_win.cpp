@@ -9,6 +9,7 @@
 #include "monitor/rates_win.h"
 #include "res/resource.h"
 #include "tray/tray_icon_win.h"
+#include "tray/tray_image_win.h"
 #include "tray/tray_menu_win.h"
 
 namespace {
@@ -32,9 +33,8 @@ void RemoveRestoreCommands(HWND window)
 void RegisterTrayIcon(HWND window)
 {
     for (int32_t attempt = 0; attempt < app.WaitCount; ++attempt) {
-        // LoadIconA hands out the module's shared icon, which must not be
-        // destroyed: the tray record keeps using it.
-        HICON icon = LoadIconA(app.instance, MAKEINTRESOURCEA(ICON_STOPPED));
+        // Kept for the run by LoadTrayImage: the tray record keeps using it.
+        HICON icon = LoadTrayImage(ICON_STOPPED);
         BOOL added = TrayIconAdd(window, TRAY_ICON_ID, TRAY_CALLBACK_MESSAGE, icon, app.caption);
         if (added)
             break;
@@ -87,6 +87,22 @@ LRESULT OnClose(HWND window)
     return 0;
 }
 
+// The display scaling changed: the notification area now draws small icons
+// at another size.
+LRESULT OnDpiChanged()
+{
+    RefreshTrayImage();
+    return 0;
+}
+
+// A restarted Explorer may run at another scaling than the one before.
+LRESULT OnTaskbarCreated()
+{
+    RefreshTrayImage();
+    TrayIconRestore();
+    return 0;
+}
+
 } // namespace
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -110,11 +126,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return OnLampActivity(window, wParam, lParam);
     case TRAY_CALLBACK_MESSAGE:
         return OnTrayCallback(window, wParam, lParam);
+    case WM_DPICHANGED:
+        return OnDpiChanged();
     default:
-        if (message == taskbarCreatedMessage && message != 0) {
-            TrayIconRestore();
-            return 0;
-        }
+        if (message == taskbarCreatedMessage && message != 0)
+            return OnTaskbarCreated();
         return DefWindowProcA(window, message, wParam, lParam);
     }
 }
@@ -141,7 +157,7 @@ int InitializeApp()
     if (BuildAdapterTable() != 0)
         return -8;
     if (app.InitOpt == -2) {
-        if (ShowSetupDialog(app.mainWindow) != 0)
+        if (ShowSetupDialog(app.mainWindow, true) != 0)
             return -8;
         app.InitOpt = -1;
     }

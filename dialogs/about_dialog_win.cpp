@@ -5,6 +5,21 @@
 
 namespace {
 
+// The folder of the settings file: beside the program, or the user's own
+// when the program's folder cannot be written.
+INT_PTR OnAboutInit(HWND window)
+{
+    char folder[PATH_FIELD_SIZE];
+    lstrcpynA(folder, app.settingsPath, sizeof folder);
+    char* name = folder;
+    for (char* p = folder; *p != '\0'; ++p)
+        if (*p == '\\')
+            name = p + 1;
+    *name = '\0';
+    SetDlgItemTextA(window, IDC_DATA_FOLDER, folder);
+    return 1;
+}
+
 INT_PTR EndAbout(HWND window)
 {
     app.dialogOpen = 0;
@@ -34,7 +49,7 @@ INT_PTR CALLBACK AboutDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
 {
     switch (message) {
     case WM_INITDIALOG:
-        return 1;
+        return OnAboutInit(window);
     case WM_COMMAND:
         return OnAboutCommand(window, LOWORD(wParam));
     case WM_SYSCOMMAND:

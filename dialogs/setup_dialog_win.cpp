@@ -49,8 +49,27 @@ void EndSetup(HWND window)
     EndDialog(window, 0);
 }
 
-INT_PTR OnSetupInit(HWND window)
+// At the first start the dialog is all the user sees of the program: it has
+// no owner (an owned window gets no taskbar button from some shells, even
+// with WS_EX_APPWINDOW) and comes to the foreground.
+void ShowAsProgramWindow(HWND window)
 {
+    SetWindowLongPtrA(window, GWL_EXSTYLE, GetWindowLongPtrA(window, GWL_EXSTYLE) | WS_EX_APPWINDOW);
+    // Loaded once and kept: the window holds on to them while it is open.
+    static HICON big = LoadIconA(app.instance, MAKEINTRESOURCEA(ICON_APP));
+    static HICON small = static_cast<HICON>(LoadImageA(app.instance, MAKEINTRESOURCEA(ICON_APP), IMAGE_ICON,
+                                                       GetSystemMetrics(SM_CXSMICON),
+                                                       GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+    SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small != nullptr ? small : big));
+    ShowWindow(window, SW_SHOW);
+    SetForegroundWindow(window);
+}
+
+INT_PTR OnSetupInit(HWND window, LPARAM firstRun)
+{
+    if (firstRun != 0)
+        ShowAsProgramWindow(window);
     HWND list = GetDlgItem(window, IDC_CARD_LIST);
     int32_t count = app.adapters.count;
     if (count <= 0) {
@@ -162,11 +181,11 @@ int SetupDialogChanged(HWND window)
     return SetupControlsDiffer(controls, values);
 }
 
-INT_PTR CALLBACK SetupDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM)
+INT_PTR CALLBACK SetupDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
-        return OnSetupInit(window);
+        return OnSetupInit(window, lParam);
     case WM_COMMAND:
         return OnSetupCommand(window, LOWORD(wParam));
     case WM_SYSCOMMAND:
@@ -182,13 +201,14 @@ INT_PTR CALLBACK SetupDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
     return 0;
 }
 
-int ShowSetupDialog(HWND owner)
+int ShowSetupDialog(HWND owner, bool firstRun)
 {
     if (BuildAdapterTable() != 0)
         return RESULT_STEP_FAILED;
     FindAdapterByName();
     app.dialogOpen = 1;
-    DialogBoxParamA(app.instance, MAKEINTRESOURCEA(IDD_SETUP), owner, SetupDialogProc, 0);
+    DialogBoxParamA(app.instance, MAKEINTRESOURCEA(IDD_SETUP), firstRun ? nullptr : owner, SetupDialogProc,
+                    firstRun ? 1 : 0);
     // Also when the dialog could not be created, or the tray menu would stay shut.
     app.dialogOpen = 0;
     return 0;

@@ -1,6 +1,8 @@
 // Resource and command ids, shared by NetGlow.rc and the code.
 #pragma once
 
+#define APP_MANIFEST_ID     1
+
 #define ICON_APP            103
 #define ICON_STOPPED        128
 #define ICON_IDLE           129
@@ -22,6 +24,7 @@
 #define IDC_IPV4            1041
 #define IDC_IPV6            1042
 #define IDC_TIMEOUT         1043
+#define IDC_DATA_FOLDER     1044
 #define IDC_STATIC          -1
 
 #define CMD_MONITOR_START   1015
@@ -34,6 +37,7 @@
 #define CMD_HELP            1022
 #define CMD_ABOUT           1023
 #define CMD_QUIT            1024
+#define CMD_START_WITH_WINDOWS 1025
 
 #define TRAY_ICON_ID            128
 #define TRAY_CALLBACK_MESSAGE   0x1400
@@ -43,3 +47,8 @@
 #define WM_LAMP_ACTIVITY        0x8001
 
 #define HELP_CONTEXT_SETUP  21000
+
+// Sent from Windows 8.1 on; the headers name it only for builds aimed there.
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED       0x02E0
+#endif

@@ -1,8 +1,11 @@
 #!/usr/bin/env python3
-"""Draws NetGlow's lamp icons as 16-colour .ico files (32x32 and 16x16 each).
+"""Draws NetGlow's lamp icons as .ico files: each lamp in 32-bit colour with
+alpha at every small-icon and icon size of 100 to 300 % display scaling
+(16, 20, 24, 32, 40, 48 px), and in 16 colours at 16 and 32 px for classic
+displays.
 
     make_icons.py OUTDIR            writes app.ico stopped.ico idle.ico yellow.ico red.ico
-    make_icons.py --sheet FILE.png  writes a picture of all of them, enlarged
+    make_icons.py --sheet FILE.png  writes a picture of every image, enlarged three times
 """
 import struct
 import sys
@@ -29,33 +32,82 @@ LAMPS = {
 }
 
 
+TRUE_COLOUR_SIZES = (16, 20, 24, 32, 40, 48)
+CLASSIC_SIZES = (32, 16)
+SUBSAMPLES = 4  # per pixel and axis, for the soft edges of the 32-bit images
+
+
+def glass(px, py, size, rim, body, light):
+    """The palette index of the lamp's glass at a point, None outside it."""
+    s = size / 32.0
+    cx, cy, r = 16 * s, 13 * s, 11 * s
+    d2 = (px - cx) ** 2 + (py - cy) ** 2
+    if d2 > r * r:
+        return None
+    hx, hy, hr = cx - 4 * s, cy - 4 * s, 3 * s
+    if (px - hx) ** 2 + (py - hy) ** 2 <= hr * hr:
+        return light
+    if d2 >= (r - 1.2 * max(s, 0.75)) ** 2:
+        return BLACK
+    if d2 >= (r - 3 * s) ** 2 and (px - cx) + (py - cy) > 0:
+        return rim
+    return body
+
+
+def socket(size):
+    s = size / 32.0
+    top, bottom = int(round(24 * s)), int(round(30 * s))
+    left, right = int(round(11 * s)), int(round(21 * s))
+    return top, min(bottom, size), left, right
+
+
+def socket_colour(x, y, size):
+    top, bottom, left, right = socket(size)
+    if not (top <= y < bottom and left <= x < right):
+        return None
+    edge = y in (top, bottom - 1) or x in (left, right - 1)
+    return BLACK if edge else (SILVER if (y - top) % 2 else GREY)
+
+
 def draw(size, rim, body, light):
     """Returns rows of palette indexes, None for transparent pixels."""
     pixels = [[None] * size for _ in range(size)]
-    s = size / 32.0
-    cx, cy, r = 16 * s, 13 * s, 11 * s
     for y in range(size):
         for x in range(size):
-            px, py = x + 0.5, y + 0.5
-            d2 = (px - cx) ** 2 + (py - cy) ** 2
-            if d2 <= r * r:
-                if d2 >= (r - 1.2 * max(s, 0.75)) ** 2:
-                    pixels[y][x] = BLACK
-                elif d2 >= (r - 3 * s) ** 2 and (px - cx) + (py - cy) > 0:
-                    pixels[y][x] = rim
-                else:
-                    pixels[y][x] = body
-                hx, hy, hr = cx - 4 * s, cy - 4 * s, 3 * s
-                if (px - hx) ** 2 + (py - hy) ** 2 <= hr * hr:
-                    pixels[y][x] = light
-    # the socket under the glass
-    top, bottom = int(round(24 * s)), int(round(30 * s))
-    left, right = int(round(11 * s)), int(round(21 * s))
-    for y in range(top, min(bottom, size)):
-        for x in range(left, right):
-            edge = y in (top, bottom - 1) or x in (left, right - 1)
-            pixels[y][x] = BLACK if edge else (SILVER if (y - top) % 2 else GREY)
+            pixels[y][x] = glass(x + 0.5, y + 0.5, size, rim, body, light)
+            under = socket_colour(x, y, size)
+            if under is not None:
+                pixels[y][x] = under
     return pixels
+
+
+def draw_rgba(size, rim, body, light):
+    """Returns rows of (r, g, b, a): the glass sampled SUBSAMPLES^2 times per
+    pixel so that its edge blends into the background, the socket on whole
+    pixels as it is a grid of lines."""
+    rows = []
+    n = SUBSAMPLES
+    for y in range(size):
+        row = []
+        for x in range(size):
+            under = socket_colour(x, y, size)
+            if under is not None:
+                row.append(PALETTE[under] + (255,))
+                continue
+            total, hits = [0, 0, 0], 0
+            for j in range(n):
+                for i in range(n):
+                    p = glass(x + (i + 0.5) / n, y + (j + 0.5) / n, size, rim, body, light)
+                    if p is not None:
+                        hits += 1
+                        for k in range(3):
+                            total[k] += PALETTE[p][k]
+            if hits == 0:
+                row.append((0, 0, 0, 0))
+            else:
+                row.append(tuple(t // hits for t in total) + (255 * hits // (n * n),))
+        rows.append(row)
+    return rows
 
 
 def bitmap(pixels):
@@ -80,17 +132,36 @@ def bitmap(pixels):
     return header + palette + xor + mask
 
 
-def ico(images):
+def bitmap32(rows):
+    size = len(rows)
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, 0, 0, 0, 0, 0)
+    and_stride = ((size + 31) // 32) * 4
+    colour, mask = b"", b""
+    for row in reversed(rows):  # bottom-up
+        colour += b"".join(struct.pack("BBBB", b, g, r, a) for r, g, b, a in row)
+        bits = 0
+        line = b""
+        for i, (_, _, _, a) in enumerate(row):
+            bits = (bits << 1) | (1 if a == 0 else 0)
+            if i % 8 == 7:
+                line += bytes([bits])
+                bits = 0
+        if size % 8:
+            line += bytes([bits << (8 - size % 8)])
+        mask += line.ljust(and_stride, b"\0")
+    return header + colour + mask
+
+
+def ico(colours):
+    """Every image of one lamp: (size, colour count, bits per pixel, data)."""
+    images = [(size, 16, 4, bitmap(draw(size, *colours))) for size in CLASSIC_SIZES]
+    images += [(size, 0, 32, bitmap32(draw_rgba(size, *colours))) for size in TRUE_COLOUR_SIZES]
     out = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
-    blobs = []
-    for pixels in images:
-        blob = bitmap(pixels)
-        size = len(pixels)
-        out += struct.pack("<BBBBHHII", size, size, 16, 0, 1, 4, len(blob), offset)
+    for size, count, bits, blob in images:
+        out += struct.pack("<BBBBHHII", size, size, count, 0, 1, bits, len(blob), offset)
         offset += len(blob)
-        blobs.append(blob)
-    return out + b"".join(blobs)
+    return out + b"".join(blob for _, _, _, blob in images)
 
 
 def png(width, height, rows):
@@ -103,20 +174,31 @@ def png(width, height, rows):
 
 
 def sheet(path):
-    scale, gap = 4, 16
+    """One row per lamp: the 32-bit images from 16 to 48 px, then the
+    16-colour 16 and 32 px ones, each three times enlarged on light grey."""
+    scale, gap = 3, 12
+    background = (236, 236, 236)
     order = ["app", "stopped", "idle", "yellow", "red"]
-    width = gap + len(order) * (32 * scale + gap)
-    height = gap * 3 + 32 * scale + 16 * scale
-    canvas = [[(236, 236, 236)] * width for _ in range(height)]
+    cells = [(size, True) for size in TRUE_COLOUR_SIZES] + [(size, False) for size in sorted(CLASSIC_SIZES)]
+    width = gap + sum(size * scale + gap for size, _ in cells)
+    row_height = max(TRUE_COLOUR_SIZES) * scale + gap
+    height = gap + len(order) * row_height
+    canvas = [[background] * width for _ in range(height)]
     for n, name in enumerate(order):
-        for size, top in ((32, gap), (16, gap * 2 + 32 * scale)):
-            pixels = draw(size, *LAMPS[name])
-            left = gap + n * (32 * scale + gap)
+        left = gap
+        for size, true_colour in cells:
+            if true_colour:
+                rgba = draw_rgba(size, *LAMPS[name])
+            else:
+                rgba = [[(0, 0, 0, 0) if p is None else PALETTE[p] + (255,) for p in row]
+                        for row in draw(size, *LAMPS[name])]
+            top = gap + n * row_height + (row_height - gap - size * scale)
             for y in range(size * scale):
                 for x in range(size * scale):
-                    p = pixels[y // scale][x // scale]
-                    if p is not None:
-                        canvas[top + y][left + x] = PALETTE[p]
+                    r, g, b, a = rgba[y // scale][x // scale]
+                    canvas[top + y][left + x] = tuple((c * a + bg * (255 - a)) // 255
+                                                      for c, bg in zip((r, g, b), background))
+            left += size * scale + gap
     Path(path).write_bytes(png(width, height, canvas))
 
 
@@ -130,7 +212,7 @@ def main(argv):
     out = Path(argv[1])
     out.mkdir(parents=True, exist_ok=True)
     for name, colours in LAMPS.items():
-        (out / f"{name}.ico").write_bytes(ico([draw(32, *colours), draw(16, *colours)]))
+        (out / f"{name}.ico").write_bytes(ico(colours))
     return 0
 
 

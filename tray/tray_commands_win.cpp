@@ -1,4 +1,4 @@
-// The ten commands of the tray menu.
+// The eleven commands of the tray menu.
 #include "tray/tray_menu_win.h"
 #include <shellapi.h>
 #include "adapters/adapter_build_win.h"
@@ -7,6 +7,7 @@
 #include "dialogs/dialogs_win.h"
 #include "monitor/capture_win.h"
 #include "res/resource.h"
+#include "tray/start_with_windows_win.h"
 
 namespace {
 
@@ -29,6 +30,13 @@ void OnSetup(HWND window)
     // OK may have started monitoring itself; never start it twice.
     if (ShowSetupDialog(window) == 0 && app.monitoring == 0 && wasMonitoring)
         StartMonitoring();
+}
+
+// Checked: remove the value. Unchecked, also when it names another copy:
+// point it at this one.
+void OnStartWithWindows()
+{
+    SetStartWithWindows(!StartsWithWindows());
 }
 
 void OnQuit()
@@ -67,6 +75,9 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
         break;
     case CMD_SETUP:
         OnSetup(window);
+        break;
+    case CMD_START_WITH_WINDOWS:
+        OnStartWithWindows();
         break;
     case CMD_HELP:
         OpenHelp();

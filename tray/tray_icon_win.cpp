@@ -4,6 +4,7 @@
 // broadcast, a click) may run another of them safely in between.
 #include "tray/tray_icon_win.h"
 #include "app/app_state.h"
+#include "tray/tray_image_win.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ void TrayIconDelete(HWND window, UINT id)
 
 void TrayIconSetImage(UINT iconId)
 {
-    app.trayData.hIcon = LoadIconA(app.instance, MAKEINTRESOURCEA(LOWORD(iconId)));
+    app.trayData.hIcon = LoadTrayImage(iconId);
     NOTIFYICONDATAA record = app.trayData;
     Shell_NotifyIconA(NIM_MODIFY, &record);
 }

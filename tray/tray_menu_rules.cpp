@@ -2,15 +2,16 @@
 #include "res/resource.h"
 
 namespace {
-void Add(TrayMenuItems* out, int id, const char* text)
+void Add(TrayMenuItems* out, int id, const char* text, bool checked = false)
 {
     if (out->count < TRAY_MENU_MAX_ITEMS)
-        out->items[out->count++] = TrayMenuItem{ id, text };
+        out->items[out->count++] = TrayMenuItem{ id, text, checked };
 }
 void AddSeparator(TrayMenuItems* out) { Add(out, 0, ""); }
 }
 
-void BuildTrayMenuItems(bool monitoring, bool logging, bool logFileExists, TrayMenuItems* out)
+void BuildTrayMenuItems(bool monitoring, bool logging, bool logFileExists, bool startsWithWindows,
+                        TrayMenuItems* out)
 {
     out->count = 0;
     if (monitoring)
@@ -32,6 +33,7 @@ void BuildTrayMenuItems(bool monitoring, bool logging, bool logFileExists, TrayM
         AddSeparator(out);
     }
     Add(out, CMD_SETUP, "Setup");
+    Add(out, CMD_START_WITH_WINDOWS, "Start with Windows", startsWithWindows);
     Add(out, CMD_HELP, "Help");
     Add(out, CMD_ABOUT, "About");
     AddSeparator(out);
@@ -46,6 +48,7 @@ TrayMenuPlace PlaceTrayMenu(bool haveNotifyArea, const ScreenRect& notifyArea,
     ScreenRect area = haveNotifyArea
         ? notifyArea : ScreenRect{ cursorX, cursorY, cursorX, cursorY };
     TrayMenuPlace place;
+    place.rightAligned = false;
     place.x = area.left < screenWidth / 2 ? area.left : cursorX;
     if (area.top < screenHeight / 2) {
         place.y = area.bottom;
@@ -54,5 +57,27 @@ TrayMenuPlace PlaceTrayMenu(bool haveNotifyArea, const ScreenRect& notifyArea,
         place.y = area.top;
         place.bottomAligned = true;
     }
+    return place;
+}
+
+namespace {
+int32_t Clamp(int32_t value, int32_t low, int32_t high)
+{
+    return value < low ? low : (value > high ? high : value);
+}
+}
+
+TrayMenuPlace PlaceTrayMenuAtIcon(const ScreenRect& icon, const ScreenRect& monitor)
+{
+    // Sums halved separately: screen coordinates may be large or negative.
+    int32_t iconX = icon.left / 2 + icon.right / 2;
+    int32_t iconY = icon.top / 2 + icon.bottom / 2;
+    int32_t middleX = monitor.left / 2 + monitor.right / 2;
+    int32_t middleY = monitor.top / 2 + monitor.bottom / 2;
+    TrayMenuPlace place;
+    place.rightAligned = iconX >= middleX;
+    place.bottomAligned = iconY >= middleY;
+    place.x = Clamp(place.rightAligned ? icon.right : icon.left, monitor.left, monitor.right);
+    place.y = Clamp(place.bottomAligned ? icon.top : icon.bottom, monitor.top, monitor.bottom);
     return place;
 }

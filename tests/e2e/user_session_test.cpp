@@ -5,15 +5,16 @@
 #include <cstdlib>
 #include "e2e_common.h"
 #include "support/tray_user.h"
+#include "tests/wine/support/prefix_scaling.h"
 
 namespace {
 
-const MenuTexts OFF = { "Monitor start", "-", "Setup", "Help", "About", "-", "Quit" };
-const MenuTexts ON_NO_LOG = { "Monitor stop", "-", "Log preservation start", "-", "Setup", "Help", "About", "-", "Quit" };
+const MenuTexts OFF = { "Monitor start", "-", "Setup", "Start with Windows", "Help", "About", "-", "Quit" };
+const MenuTexts ON_NO_LOG = { "Monitor stop", "-", "Log preservation start", "-", "Setup", "Start with Windows", "Help", "About", "-", "Quit" };
 const MenuTexts ON_LOGGING = { "Monitor stop", "-", "Log preservation stop", "Log file View", "Log file delete", "-",
-                               "Setup", "Help", "About", "-", "Quit" };
+                               "Setup", "Start with Windows", "Help", "About", "-", "Quit" };
 const MenuTexts ON_WITH_LOG_FILE = { "Monitor stop", "-", "Log preservation start", "Log file View", "Log file delete", "-",
-                                     "Setup", "Help", "About", "-", "Quit" };
+                                     "Setup", "Start with Windows", "Help", "About", "-", "Quit" };
 
 std::string ScreenshotFolder()
 {
@@ -74,7 +75,6 @@ TEST_F(E2E, FirstSessionThroughTheTrayIcon)
     wchar_t name[64] = L"";
     SendMessageW(list, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(name));
     EXPECT_STREQ(L"Ethernet", name);
-    Screenshot("setup-dialog", AroundWindow(setup, 8), 500);
     ClickButton(setup, IDC_SETUP_OK);
     ForeignMessageBox save;
     ASSERT_TRUE(WaitForForeignMessageBox(ng.processId, &save)); // item 0 differs from "none"
@@ -163,4 +163,82 @@ TEST_F(E2E, FirstSessionThroughTheTrayIcon)
                              { "StartOpt", "0" }, { "NowOpt", "0" }, { "ColorSend", "1" },
                              { "ColorRecv", "2" }, { "TimeoutP", "20" } }),
               ReadWholeFile(ng.settingsPath));
+}
+
+namespace {
+
+struct FirstStart {
+    LONG width = 0, height = 0;
+    LONG_PTR exStyle = 0;
+    HWND owner = nullptr;
+    bool foreground = false;
+    bool taskbarButton = false;
+};
+
+// The buttons of Wine's taskbar ("Start" and one per program window).
+int TaskbarButtons()
+{
+    int count = 0;
+    HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
+    for (HWND child = FindWindowExA(taskbar, nullptr, "Button", nullptr); taskbar != nullptr && child != nullptr;
+         child = FindWindowExA(taskbar, child, "Button", nullptr))
+        count += IsWindowVisible(child) ? 1 : 0;
+    return count;
+}
+
+struct ButtonWait {
+    int before;
+};
+
+} // namespace
+
+// The first-run Setup at 100 % and 150 %: drawn for the scaling (not
+// stretched), in the foreground, with a taskbar button.
+TEST_F(E2E, FirstStartSetupAtEachScaling)
+{
+    const struct { DWORD dpi; const char* shot; } scalings[] = { { 96, "setup-dialog-100" }, { 144, "setup-dialog-150" } };
+    FirstStart seen[2];
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(scalings[i].dpi);
+        PrefixScaling scaling(scalings[i].dpi);
+        DeleteFileA(ng.settingsPath.c_str());
+        ButtonWait buttons = { TaskbarButtons() };
+        ASSERT_TRUE(ng.Start());
+        HWND setup = WaitForWindow(ng.processId, "#32770", "Setup");
+        ASSERT_NE(nullptr, setup);
+        seen[i].owner = GetWindow(setup, GW_OWNER);
+        // The shell adds the button a moment after the window is shown.
+        seen[i].taskbarButton = WaitUntil([](void* wait) {
+            return TaskbarButtons() == static_cast<ButtonWait*>(wait)->before + 1;
+        }, &buttons, 5000);
+        RECT client;
+        GetClientRect(setup, &client);
+        seen[i].width = client.right;
+        seen[i].height = client.bottom;
+        seen[i].exStyle = GetWindowLongPtrA(setup, GWL_EXSTYLE);
+        // Shown first, then brought to the foreground: wait for the second step.
+        seen[i].foreground = WaitUntil([](void* window) { return GetForegroundWindow() == static_cast<HWND>(window); },
+                                       setup, 5000);
+        Screenshot(scalings[i].shot, AroundWindow(setup, 8), 500);
+        ClickButton(setup, IDC_SETUP_CANCEL);
+        ForeignMessageBox discard;  // the first adapter stands chosen
+        ASSERT_TRUE(WaitForForeignMessageBox(ng.processId, &discard));
+        EXPECT_EQ("Discard Changes?", discard.text);
+        ASSERT_TRUE(AnswerForeignMessageBox(discard, IDYES));
+        ASSERT_TRUE(WaitUntilGone(setup));
+        ASSERT_NE(nullptr, ng.WaitForMainWindow());
+        Quit();
+        EXPECT_TRUE(seen[i].foreground);
+        EXPECT_NE(0, seen[i].exStyle & WS_EX_APPWINDOW);
+        EXPECT_EQ(nullptr, seen[i].owner);
+        EXPECT_TRUE(seen[i].taskbarButton);
+    }
+    // Dialog units follow the font, which follows the scaling: about one and
+    // a half times as large, as the font's cell rounds (a program unaware of
+    // the scaling gets the same size under Wine, and a stretched bitmap of it
+    // under Windows).
+    for (double ratio : { double(seen[1].width) / seen[0].width, double(seen[1].height) / seen[0].height }) {
+        EXPECT_GE(ratio, 1.4);
+        EXPECT_LE(ratio, 1.7);
+    }
 }

@@ -40,35 +40,45 @@ TEST(BuildTrayMenuItems, ItemsForEveryState)
 {
     const MenuCase cases[] = {
         { false, false, false,
-          { 1015, 0, 1021, 1022, 1023, 0, 1024 },
-          { "Monitor start", "-", "Setup", "Help", "About", "-", "Quit" } },
+          { 1015, 0, 1021, 1025, 1022, 1023, 0, 1024 },
+          { "Monitor start", "-", "Setup", "Start with Windows", "Help", "About", "-", "Quit" } },
         { false, true, false,  // logging without monitoring shows no logging item
-          { 1015, 0, 1021, 1022, 1023, 0, 1024 },
-          { "Monitor start", "-", "Setup", "Help", "About", "-", "Quit" } },
+          { 1015, 0, 1021, 1025, 1022, 1023, 0, 1024 },
+          { "Monitor start", "-", "Setup", "Start with Windows", "Help", "About", "-", "Quit" } },
         { false, false, true,
-          { 1015, 0, 1019, 1020, 0, 1021, 1022, 1023, 0, 1024 },
-          { "Monitor start", "-", "Log file View", "Log file delete", "-", "Setup", "Help", "About", "-", "Quit" } },
+          { 1015, 0, 1019, 1020, 0, 1021, 1025, 1022, 1023, 0, 1024 },
+          { "Monitor start", "-", "Log file View", "Log file delete", "-", "Setup", "Start with Windows", "Help", "About", "-", "Quit" } },
         { true, false, false,
-          { 1016, 0, 1017, 0, 1021, 1022, 1023, 0, 1024 },
-          { "Monitor stop", "-", "Log preservation start", "-", "Setup", "Help", "About", "-", "Quit" } },
+          { 1016, 0, 1017, 0, 1021, 1025, 1022, 1023, 0, 1024 },
+          { "Monitor stop", "-", "Log preservation start", "-", "Setup", "Start with Windows", "Help", "About", "-", "Quit" } },
         { true, true, false,
-          { 1016, 0, 1018, 0, 1021, 1022, 1023, 0, 1024 },
-          { "Monitor stop", "-", "Log preservation stop", "-", "Setup", "Help", "About", "-", "Quit" } },
+          { 1016, 0, 1018, 0, 1021, 1025, 1022, 1023, 0, 1024 },
+          { "Monitor stop", "-", "Log preservation stop", "-", "Setup", "Start with Windows", "Help", "About", "-", "Quit" } },
         { true, false, true,
-          { 1016, 0, 1017, 1019, 1020, 0, 1021, 1022, 1023, 0, 1024 },
+          { 1016, 0, 1017, 1019, 1020, 0, 1021, 1025, 1022, 1023, 0, 1024 },
           { "Monitor stop", "-", "Log preservation start", "Log file View", "Log file delete", "-",
-            "Setup", "Help", "About", "-", "Quit" } },
+            "Setup", "Start with Windows", "Help", "About", "-", "Quit" } },
         { true, true, true,
-          { 1016, 0, 1018, 1019, 1020, 0, 1021, 1022, 1023, 0, 1024 },
+          { 1016, 0, 1018, 1019, 1020, 0, 1021, 1025, 1022, 1023, 0, 1024 },
           { "Monitor stop", "-", "Log preservation stop", "Log file View", "Log file delete", "-",
-            "Setup", "Help", "About", "-", "Quit" } },
+            "Setup", "Start with Windows", "Help", "About", "-", "Quit" } },
     };
     for (const auto& c : cases) {
         TrayMenuItems menu;
         menu.count = 99;
-        BuildTrayMenuItems(c.monitoring, c.logging, c.logFile, &menu);
+        BuildTrayMenuItems(c.monitoring, c.logging, c.logFile, false, &menu);
         EXPECT_EQ(c.ids, Ids(menu)) << c.monitoring << c.logging << c.logFile;
         EXPECT_EQ(c.texts, Texts(menu)) << c.monitoring << c.logging << c.logFile;
+    }
+}
+
+TEST(BuildTrayMenuItems, OnlyStartWithWindowsCarriesACheckMark)
+{
+    for (bool starts : { false, true }) {
+        TrayMenuItems menu;
+        BuildTrayMenuItems(true, true, true, starts, &menu);
+        for (int i = 0; i < menu.count; ++i)
+            EXPECT_EQ(starts && menu.items[i].id == CMD_START_WITH_WINDOWS, menu.items[i].checked) << i;
     }
 }
 
@@ -102,6 +112,32 @@ TEST(PlaceTrayMenu, BesideTheNotificationAreaOrTheCursor)
         TrayMenuPlace place = PlaceTrayMenu(c.haveArea, c.area, c.cursorX, c.cursorY, 1024, 768);
         EXPECT_EQ(c.x, place.x) << c.where;
         EXPECT_EQ(c.y, place.y) << c.where;
+        EXPECT_EQ(c.bottomAligned, place.bottomAligned) << c.where;
+    }
+}
+
+TEST(PlaceTrayMenuAtIcon, BesideTheIconTowardsTheMiddleOfItsMonitor)
+{
+    const ScreenRect primary = { 0, 0, 1920, 1080 };
+    const ScreenRect leftOfPrimary = { -1280, 0, 0, 1024 };
+    const struct {
+        const char* where;
+        ScreenRect icon, monitor;
+        int32_t x, y;
+        bool rightAligned, bottomAligned;
+    } cases[] = {
+        { "bottom taskbar, right end", { 1800, 1040, 1824, 1080 }, primary, 1824, 1040, true, true },
+        { "top taskbar, right end", { 1800, 0, 1824, 40 }, primary, 1824, 40, true, false },
+        { "left taskbar, bottom end", { 8, 1000, 32, 1024 }, primary, 8, 1000, false, true },
+        { "left taskbar, top end", { 8, 100, 32, 124 }, primary, 8, 124, false, false },
+        { "monitor left of the primary", { -100, 984, -76, 1024 }, leftOfPrimary, -76, 984, true, true },
+        { "icon reaching past its monitor", { 1900, 1060, 1940, 1100 }, primary, 1920, 1060, true, true },
+    };
+    for (const auto& c : cases) {
+        TrayMenuPlace place = PlaceTrayMenuAtIcon(c.icon, c.monitor);
+        EXPECT_EQ(c.x, place.x) << c.where;
+        EXPECT_EQ(c.y, place.y) << c.where;
+        EXPECT_EQ(c.rightAligned, place.rightAligned) << c.where;
         EXPECT_EQ(c.bottomAligned, place.bottomAligned) << c.where;
     }
 }

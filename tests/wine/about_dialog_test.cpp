@@ -103,6 +103,25 @@ TEST(AboutDialog, ShowsTheVersionLine)
         EXPECT_TRUE(line == designed);
 }
 
+TEST(AboutDialog, ShowsTheFolderOfTheSettings)
+{
+    const struct { const char* settingsPath; const char* shown; } rows[] = {
+        { "C:\\Program Files\\NetGlow\\NetGlow.ini", "C:\\Program Files\\NetGlow\\" },
+        { "C:\\users\\me\\AppData\\Local\\NetGlow\\NetGlow.ini", "C:\\users\\me\\AppData\\Local\\NetGlow\\" },
+    };
+    for (const auto& row : rows) {
+        ResetAppState();
+        lstrcpynA(app.settingsPath, row.settingsPath, sizeof app.settingsPath);
+        Outcome outcome;
+        static char shown[PATH_FIELD_SIZE];
+        RunAbout([](HWND dialog, void*) {
+            GetDlgItemTextA(dialog, IDC_DATA_FOLDER, shown, sizeof shown);
+            driver::Click(dialog, IDOK);
+        }, &outcome);
+        EXPECT_STREQ(row.shown, shown);
+    }
+}
+
 TEST(AboutDialog, ABoxThatCannotOpenLeavesTheMenuUsable)
 {
     ResetAppState();

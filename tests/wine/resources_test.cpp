@@ -1,6 +1,9 @@
 // The compiled dialog templates and icons, read back as the system reads them.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <initguid.h>
+#include <xmllite.h>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -192,11 +195,11 @@ TEST(Resources, AboutDialogTemplateHoldsTheFullWidthCharactersAsUtf16)
     EXPECT_TRUE(d.font == u"Arial");
     EXPECT_EQ(10, d.pointSize);
     EXPECT_EQ(195, d.cx);
-    EXPECT_EQ(78, d.cy);
+    EXPECT_EQ(92, d.cy);
     const DWORD with = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER;
     EXPECT_EQ(with, d.style & with);
     EXPECT_EQ(0u, d.style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_VISIBLE));
-    ASSERT_EQ(3u, d.controls.size());
+    ASSERT_EQ(5u, d.controls.size());
     // Checked by code unit, so that a code-page slip in the build shows.
     const std::u16string title = u"NetGlow\u3000\uFF08WinPcap Edition\uFF09     Version 1.0.3";
     EXPECT_EQ(title.size(), d.controls[1].text.size());
@@ -205,9 +208,12 @@ TEST(Resources, AboutDialogTemplateHoldsTheFullWidthCharactersAsUtf16)
     EXPECT_EQ(u'\uFF08', d.controls[1].text[8]);
     EXPECT_EQ(u'\uFF09', d.controls[1].text[24]);
     ExpectControls(d, {
-        { IDOK, BUTTON, BUTTON_TYPE, BS_DEFPUSHBUTTON, WS_TABSTOP, 0, u"OK", 79, 47, 36, 14 },
+        { IDOK, BUTTON, BUTTON_TYPE, BS_DEFPUSHBUTTON, WS_TABSTOP, 0, u"OK", 79, 69, 36, 14 },
         { -1, STATIC, STATIC_TYPE, SS_LEFT, WS_GROUP, WS_TABSTOP, title.c_str(), 7, 7, 160, 8 },
         { -1, STATIC, STATIC_TYPE, SS_LEFT, WS_GROUP, WS_TABSTOP, d.controls[2].text.c_str(), 31, 23, 160, 8 },
+        { -1, STATIC, STATIC_TYPE, SS_LEFT, WS_GROUP, WS_TABSTOP, u"Settings and log are kept in:", 7, 39, 181, 8 },
+        { IDC_DATA_FOLDER, STATIC, STATIC_TYPE, SS_LEFT, WS_GROUP | SS_PATHELLIPSIS | SS_NOPREFIX, WS_TABSTOP, u"",
+          7, 50, 181, 8 },
     });
     EXPECT_FALSE(d.controls[2].text.empty());
 }
@@ -238,7 +244,7 @@ TEST(Resources, EveryDialogAndIconIsJapanese)
 
     std::set<int> images;
     EnumResourceNamesA(module, MAKEINTRESOURCEA(3) /* RT_ICON */, CollectName, reinterpret_cast<LONG_PTR>(&images));
-    EXPECT_EQ(10u, images.size()) << "a 32 x 32 and a 16 x 16 image per icon";
+    EXPECT_EQ(40u, images.size()) << "eight images per icon";
 
     struct { LPCSTR type; const std::set<int>* names; } kinds[] = {
         { MAKEINTRESOURCEA(5), &dialogs }, { MAKEINTRESOURCEA(14), &groups }, { MAKEINTRESOURCEA(3), &images },
@@ -252,6 +258,130 @@ TEST(Resources, EveryDialogAndIconIsJapanese)
                 << "type " << reinterpret_cast<ULONG_PTR>(kind.type) << " name " << name;
         }
     }
+}
+
+// Every image of every lamp: 32-bit at the small-icon and icon sizes of 100
+// to 300 % scaling, and the 16-colour 16 and 32 px images for classic displays.
+TEST(Resources, EveryIconHoldsEverySize)
+{
+    HMODULE module = GetModuleHandleA(nullptr);
+    for (int id : { ICON_APP, ICON_STOPPED, ICON_IDLE, ICON_YELLOW, ICON_RED }) {
+        SCOPED_TRACE(id);
+        HRSRC found = FindResourceExA(module, MAKEINTRESOURCEA(14), MAKEINTRESOURCEA(id), JAPANESE);
+        ASSERT_NE(nullptr, found);
+        const BYTE* group = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
+        WORD count;
+        memcpy(&count, group + 4, 2);
+        std::set<std::pair<int, int>> images;  // (size, bits per pixel)
+        for (WORD i = 0; i < count; ++i) {
+            const BYTE* entry = group + 6 + 14 * i;  // GRPICONDIRENTRY
+            WORD bits;
+            memcpy(&bits, entry + 6, 2);
+            images.insert({ entry[0], bits });
+        }
+        EXPECT_EQ((std::set<std::pair<int, int>>{ { 16, 4 }, { 32, 4 }, { 16, 32 }, { 20, 32 }, { 24, 32 },
+                                                  { 32, 32 }, { 40, 32 }, { 48, 32 } }),
+                  images);
+    }
+}
+
+struct XmlElement {
+    std::wstring name;
+    std::map<std::wstring, std::wstring> attributes;
+    std::wstring text;
+};
+
+// Reads XML through the system's own parser (XmlLite); false when it is not
+// well-formed.
+bool ParseXml(const BYTE* data, DWORD size, std::vector<XmlElement>* elements)
+{
+    typedef HRESULT(WINAPI * CreateReaderFn)(REFIID, void**, IMalloc*);
+    typedef IStream*(WINAPI * MemStreamFn)(const BYTE*, UINT);
+    auto createReader = reinterpret_cast<CreateReaderFn>(
+        reinterpret_cast<void*>(GetProcAddress(LoadLibraryA("xmllite.dll"), "CreateXmlReader")));
+    auto memStream = reinterpret_cast<MemStreamFn>(
+        reinterpret_cast<void*>(GetProcAddress(LoadLibraryA("shlwapi.dll"), "SHCreateMemStream")));
+    if (createReader == nullptr || memStream == nullptr)
+        return false;
+    IXmlReader* reader = nullptr;
+    IStream* stream = memStream(data, size);
+    if (stream == nullptr || FAILED(createReader(IID_IXmlReader, reinterpret_cast<void**>(&reader), nullptr)))
+        return false;
+    reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit);
+    reader->SetInput(stream);
+    XmlNodeType type;
+    HRESULT result;
+    while ((result = reader->Read(&type)) == S_OK) {
+        const WCHAR* text = nullptr;
+        if (type == XmlNodeType_Element) {
+            XmlElement element;
+            reader->GetLocalName(&text, nullptr);
+            element.name = text;
+            for (HRESULT more = reader->MoveToFirstAttribute(); more == S_OK; more = reader->MoveToNextAttribute()) {
+                const WCHAR* value = nullptr;
+                reader->GetLocalName(&text, nullptr);
+                reader->GetValue(&value, nullptr);
+                element.attributes[text] = value;
+            }
+            elements->push_back(element);
+        } else if (type == XmlNodeType_Text && !elements->empty()) {
+            reader->GetValue(&text, nullptr);
+            elements->back().text += text;
+        }
+    }
+    reader->Release();
+    stream->Release();
+    return result == S_FALSE;
+}
+
+std::vector<const XmlElement*> Named(const std::vector<XmlElement>& elements, const wchar_t* name)
+{
+    std::vector<const XmlElement*> found;
+    for (const auto& element : elements)
+        if (element.name == name)
+            found.push_back(&element);
+    return found;
+}
+
+TEST(Resources, ManifestAsksForStylesScalingNoElevationAndNamesTheSystems)
+{
+    HMODULE module = GetModuleHandleA(nullptr);
+    HRSRC found = FindResourceExA(module, MAKEINTRESOURCEA(24) /* RT_MANIFEST */, MAKEINTRESOURCEA(1),
+                                  MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
+    ASSERT_NE(nullptr, found);
+    const BYTE* data = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
+    std::vector<XmlElement> xml;
+    ASSERT_TRUE(ParseXml(data, SizeofResource(module, found), &xml)) << "not well-formed";
+    ASSERT_FALSE(xml.empty());
+    EXPECT_TRUE(xml[0].name == L"assembly");
+
+    auto identities = Named(xml, L"assemblyIdentity");
+    ASSERT_EQ(1u, identities.size());
+    EXPECT_TRUE(identities[0]->attributes.at(L"name") == L"Microsoft.Windows.Common-Controls");
+    EXPECT_TRUE(identities[0]->attributes.at(L"version") == L"6.0.0.0");
+    EXPECT_TRUE(identities[0]->attributes.at(L"publicKeyToken") == L"6595b64144ccf1df");
+
+    auto dpiAwareness = Named(xml, L"dpiAwareness");
+    auto dpiAware = Named(xml, L"dpiAware");
+    ASSERT_EQ(1u, dpiAwareness.size());
+    ASSERT_EQ(1u, dpiAware.size());
+    EXPECT_TRUE(dpiAwareness[0]->text == L"PerMonitorV2");
+    EXPECT_TRUE(dpiAware[0]->text == L"true") << "system awareness where PerMonitorV2 is unknown";
+
+    auto level = Named(xml, L"requestedExecutionLevel");
+    ASSERT_EQ(1u, level.size());
+    EXPECT_TRUE(level[0]->attributes.at(L"level") == L"asInvoker");
+
+    std::set<std::wstring> systems;
+    for (const XmlElement* os : Named(xml, L"supportedOS"))
+        systems.insert(os->attributes.at(L"Id"));
+    EXPECT_EQ((std::set<std::wstring>{
+                  L"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",  // Windows 7
+                  L"{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",  // Windows 8
+                  L"{1f676c76-80e1-4239-95bb-83d0f6d0da78}",  // Windows 8.1
+                  L"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",  // Windows 10 and 11
+              }),
+              systems);
 }
 
 } // namespace

@@ -132,12 +132,15 @@ protected:
         }
     }
 
-    // The dialog as ShowSetupDialog runs it once the table is built.
-    bool Run(void (*script)(HWND, void*), void* arg = nullptr)
+    // The dialog as ShowSetupDialog runs it once the table is built; at the
+    // first start with firstRun 1.
+    bool Run(void (*script)(HWND, void*), void* arg = nullptr, LPARAM firstRun = 0)
     {
+        static LPARAM dialogParam;
+        dialogParam = firstRun;
         bool ran = driver::Drive("Setup", [] {
             app.dialogOpen = 1;
-            DialogBoxParamA(app.instance, MAKEINTRESOURCEA(IDD_SETUP), nullptr, SetupDialogProc, 0);
+            DialogBoxParamA(app.instance, MAKEINTRESOURCEA(IDD_SETUP), nullptr, SetupDialogProc, dialogParam);
         }, script, arg);
         EXPECT_EQ(0, app.dialogOpen.load()) << "dialogOpen left set";
         return ran;
@@ -479,6 +482,31 @@ TEST_F(SetupDialog, CloseCommandAsksLikeCancelCloseMessageDoesNot)
     }));
     EXPECT_EQ(20, app.TimeoutP.load());
     EXPECT_FALSE(PathExists(settings));
+}
+
+TEST_F(SetupDialog, AtTheFirstStartItHasATaskbarButtonAndTheForeground)
+{
+    struct Seen { bool awaitForeground = false; LONG_PTR exStyle = 0; bool foreground = false; };
+    for (LPARAM firstRun : { 0, 1 }) {
+        SCOPED_TRACE(firstRun);
+        Seen seen;
+        seen.awaitForeground = firstRun == 1;
+        ASSERT_TRUE(Run([](HWND dialog, void* arg) {
+            Seen* out = static_cast<Seen*>(arg);
+            out->exStyle = GetWindowLongPtrA(dialog, GWL_EXSTYLE);
+            // Shown first, then brought to the foreground: wait for the second step.
+            DWORD start = GetTickCount();
+            while (out->awaitForeground && GetForegroundWindow() != dialog && GetTickCount() - start < 5000)
+                Sleep(10);
+            out->foreground = GetForegroundWindow() == dialog;
+            driver::Click(dialog, IDC_SETUP_CANCEL);
+            EXPECT_TRUE(driver::WaitGone(dialog, 5000));
+        }, &seen, firstRun));
+        EXPECT_EQ(firstRun == 1, (seen.exStyle & WS_EX_APPWINDOW) != 0);
+        if (firstRun == 1) {
+            EXPECT_TRUE(seen.foreground);
+        }
+    }
 }
 
 TEST_F(SetupDialog, ShowSetupDialogShowsNothingWhenTheTableCannotBeBuilt)

@@ -13,6 +13,7 @@
 #include "res/resource.h"
 #include "setup_driver.h"
 #include "support/adapter_doubles.h"
+#include "support/import_patch.h"
 #include "support/message_boxes.h"
 #include "support/test_files.h"
 #include "tray/tray_menu_win.h"
@@ -35,6 +36,7 @@ struct Seen {
     bool shown = false;
     RECT rect = {};
     std::vector<Item> items;
+    std::vector<UINT> checked;
     int ticks = 0;
 };
 Seen seen;
@@ -83,8 +85,11 @@ void CALLBACK WatchMenu(HWND, UINT, UINT_PTR, DWORD)
         info.cch = sizeof text;
         GetMenuItemInfoA(menu, i, TRUE, &info);
         bool separator = (info.fType & MFT_SEPARATOR) != 0;
-        if (!separator)
-            EXPECT_EQ(0u, info.fState & (MFS_GRAYED | MFS_CHECKED)) << text;
+        if (!separator) {
+            EXPECT_EQ(0u, info.fState & MFS_GRAYED) << text;
+        }
+        if (info.fState & MFS_CHECKED)
+            seen.checked.push_back(info.wID);
         seen.items.push_back({ info.wID, separator ? "-" : text });
     }
     EndMenu();
@@ -150,6 +155,45 @@ Seen Click(HWND window, LPARAM mouse, WPARAM icon = TRAY_ICON_ID)
     return seen;
 }
 
+const char RUN_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+// The "NetGlow" value of the Run key, "<none>" when there is none.
+std::string RunValue()
+{
+    char value[1024] = "";
+    DWORD size = sizeof value;
+    if (RegGetValueA(HKEY_CURRENT_USER, RUN_KEY, "NetGlow", RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
+        return "<none>";
+    return value;
+}
+
+void SetRunValue(const char* value)
+{
+    HKEY key;
+    RegCreateKeyExA(HKEY_CURRENT_USER, RUN_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    if (value != nullptr)
+        RegSetValueExA(key, "NetGlow", 0, REG_SZ, reinterpret_cast<const BYTE*>(value), lstrlenA(value) + 1);
+    else
+        RegDeleteValueA(key, "NetGlow");
+    RegCloseKey(key);
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+int Count(const std::string& text, const std::string& what)
+{
+    int n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
 class TrayMenu : public ::testing::Test {
 protected:
     void SetUp() override
@@ -164,12 +208,14 @@ protected:
         app.mainWindow = window;
         commands.clear();
         closes = 0;
+        SetRunValue(nullptr);
     }
     void TearDown() override
     {
         if (app.monitoring)
             StopMonitoring();
         DestroyWindow(window);
+        SetRunValue(nullptr);
     }
     void WriteLog() { std::ofstream(app.logPath, std::ios::binary) << "line\r\n"; }
 
@@ -186,7 +232,7 @@ struct MenuCase {
 TEST_F(TrayMenu, ShowsTheItemsOfEachState)
 {
     const Item sep = { 0, "-" };
-    const std::vector<Item> tail = { { 1021, "Setup" }, { 1022, "Help" }, { 1023, "About" }, sep, { 1024, "Quit" } };
+    const std::vector<Item> tail = { { 1021, "Setup" }, { 1025, "Start with Windows" }, { 1022, "Help" }, { 1023, "About" }, sep, { 1024, "Quit" } };
     auto with = [&](std::vector<Item> head) { head.insert(head.end(), tail.begin(), tail.end()); return head; };
     const MenuCase cases[] = {
         { 0, 0, false, with({ { 1015, "Monitor start" }, sep }) },
@@ -207,6 +253,7 @@ TEST_F(TrayMenu, ShowsTheItemsOfEachState)
             Seen s = Click(window, button);
             ASSERT_TRUE(s.shown);
             EXPECT_EQ(c.items, s.items);
+            EXPECT_TRUE(s.checked.empty());
         }
     }
     app.monitoring = 0;
@@ -308,6 +355,120 @@ TEST_F(TrayMenu, WithoutANotificationAreaOpensAtTheCursor)
         EXPECT_EQ(c.cursor.x, s.rect.left);
         EXPECT_EQ(c.cursor.y, c.bottomAligned ? s.rect.bottom : s.rect.top);
     }
+}
+
+TEST_F(TrayMenu, StartWithWindowsPointsTheRunValueAtThisProgram)
+{
+    char module[MAX_PATH];
+    GetModuleFileNameA(nullptr, module, sizeof module);
+    const std::string quoted = std::string("\"") + module + "\"";
+    const std::string otherCopy = "\"C:\\Tools\\NetGlow\\NetGlow.exe\"";
+    std::string unquotedUpper = module;
+    for (char& ch : unquotedUpper)
+        ch = static_cast<char>(toupper(static_cast<unsigned char>(ch)));
+    const std::vector<UINT> checkedItem = { CMD_START_WITH_WINDOWS };
+    const std::vector<UINT> none;
+    const struct {
+        const char* what;
+        std::string before;  // "<none>": no value
+        std::vector<UINT> checkedBefore;
+        std::string after;
+    } cases[] = {
+        { "no value: added, quoted", "<none>", none, quoted },
+        { "this program: removed", quoted, checkedItem, "<none>" },
+        { "unquoted, other case: removed", unquotedUpper, checkedItem, "<none>" },
+        { "another copy: pointed here", otherCopy, none, quoted },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetRunValue(c.before == "<none>" ? nullptr : c.before.c_str());
+        Seen s = Click(window, WM_RBUTTONDOWN);
+        ASSERT_TRUE(s.shown);
+        EXPECT_EQ(c.checkedBefore, s.checked);
+        OnCommand(window, CMD_START_WITH_WINDOWS);
+        EXPECT_EQ(c.after, RunValue());
+        s = Click(window, WM_RBUTTONDOWN);
+        ASSERT_TRUE(s.shown);
+        EXPECT_EQ(c.after == quoted ? checkedItem : none, s.checked);
+    }
+}
+
+// Shell_NotifyIconGetRect as the system would answer it, handed out through
+// the test program's own GetProcAddress.
+typedef FARPROC(WINAPI* GetProcAddressFn)(HMODULE, LPCSTR);
+GetProcAddressFn realGetProcAddress;
+struct IconAnswer {
+    HRESULT result;
+    RECT rect;
+    HWND askedWindow;
+    UINT askedId;
+    DWORD askedSize;
+} iconAnswer;
+
+// NOTIFYICONIDENTIFIER, which the headers of this build do not declare.
+struct IconIdentifier {
+    DWORD cbSize;
+    HWND hWnd;
+    UINT uID;
+    GUID guidItem;
+};
+
+HRESULT WINAPI FakeGetIconRect(const IconIdentifier* identifier, RECT* rect)
+{
+    iconAnswer.askedSize = identifier->cbSize;
+    iconAnswer.askedWindow = identifier->hWnd;
+    iconAnswer.askedId = identifier->uID;
+    *rect = iconAnswer.rect;
+    return iconAnswer.result;
+}
+
+FARPROC WINAPI GetProcAddressWithIconRect(HMODULE module, LPCSTR name)
+{
+    if (!IS_INTRESOURCE(name) && lstrcmpA(name, "Shell_NotifyIconGetRect") == 0)
+        return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(FakeGetIconRect));
+    return realGetProcAddress(module, name);
+}
+
+TEST_F(TrayMenu, OpensAtTheIconWhereTheSystemSaysWhereItIs)
+{
+    realGetProcAddress = reinterpret_cast<GetProcAddressFn>(
+        PatchImport("GetProcAddress", reinterpret_cast<void*>(GetProcAddressWithIconRect)));
+    ASSERT_NE(nullptr, realGetProcAddress);
+    // A notification area of our own as well: the icon's rectangle comes first.
+    HWND taskbar = MakeWindow("Shell_TrayWnd", WS_EX_TOPMOST | WS_EX_TOOLWINDOW, WS_POPUP, { 600, 740, 1000, 768 },
+                              nullptr);
+    MakeWindow("TrayNotifyWnd", 0, WS_CHILD, { 0, 0, 400, 28 }, taskbar);
+    SetWindowPos(taskbar, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ASSERT_EQ(taskbar, FindWindowA("Shell_TrayWnd", nullptr));
+    const struct {
+        const char* where;
+        HRESULT result;
+        RECT icon;
+        LONG left, right, top, bottom;  // the edges that must match; -1: any
+    } cases[] = {
+        { "bottom right", S_OK, { 960, 744, 984, 768 }, -1, 984, -1, 744 },
+        { "top left", S_OK, { 10, 0, 34, 24 }, 10, -1, 24, -1 },
+        { "no answer: the notification area", E_FAIL, { 0, 0, 0, 0 }, 520, -1, -1, 740 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.where);
+        iconAnswer = { c.result, c.icon, nullptr, 0, 0 };
+        ASSERT_TRUE(MoveCursor({ 520, 750 }));
+        Seen s = Click(window, WM_RBUTTONDOWN);
+        ASSERT_TRUE(s.shown);
+        EXPECT_EQ(window, iconAnswer.askedWindow);
+        EXPECT_EQ(static_cast<UINT>(TRAY_ICON_ID), iconAnswer.askedId);
+        EXPECT_EQ(sizeof(IconIdentifier), iconAnswer.askedSize);
+        const LONG expected[4] = { c.left, c.right, c.top, c.bottom };
+        const LONG actual[4] = { s.rect.left, s.rect.right, s.rect.top, s.rect.bottom };
+        for (int edge = 0; edge < 4; ++edge) {
+            if (expected[edge] >= 0) {
+                EXPECT_EQ(expected[edge], actual[edge]) << "edge " << edge;
+            }
+        }
+    }
+    DestroyWindow(taskbar);
+    PatchImport("GetProcAddress", reinterpret_cast<void*>(realGetProcAddress));
 }
 
 TEST_F(TrayMenu, LoggingAndLogFileCommands)

@@ -10,6 +10,7 @@
 #include "monitor/packet_win.h"
 #include "monitor/rates_win.h"
 #include "res/resource.h"
+#include "tray/tray_image_win.h"
 
 void (*afterLampTimer)(WPARAM timerId, HICON before) = nullptr;
 std::atomic<int32_t> readsStopping{ 0 };
@@ -69,7 +70,7 @@ void DestroyLampWindow(HWND window)
 
 HICON LampIcon(UINT iconId)
 {
-    return LoadIconA(app.instance, MAKEINTRESOURCEA(iconId));
+    return LoadTrayImage(iconId);
 }
 
 Frame Ipv4Frame(unsigned char protocol, const char* source, const char* destination,

@@ -1,0 +1,66 @@
+// A program installed under Program Files and run without elevation cannot
+// write beside itself, and a 64-bit program gets no file virtualisation: its
+// settings and log would be lost without a word.
+#include "app/data_folder_win.h"
+#include <windows.h>
+#include <shlobj.h>
+#include <cstdio>
+#include "app/app_state.h"
+
+namespace {
+
+bool FolderIsWritable(const char* folder)
+{
+    char probe[PATH_FIELD_SIZE + 32];
+    int length = std::snprintf(probe, sizeof probe, "%sNetGlow-%lu.tmp", folder,
+                               static_cast<unsigned long>(GetCurrentProcessId()));
+    if (length < 0 || length >= static_cast<int>(sizeof probe))
+        return false;
+    HANDLE file = CreateFileA(probe, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN, nullptr);
+    // Left by an earlier process of the same id that did not get to delete it.
+    if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS && DeleteFileA(probe))
+        file = CreateFileA(probe, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(file);
+    return DeleteFileA(probe) != 0;
+}
+
+// "%LOCALAPPDATA%\NetGlow\", created when missing.
+bool LocalDataFolder(char* folder, size_t size)
+{
+    char base[MAX_PATH];
+    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, base))) {
+        DWORD length = GetEnvironmentVariableA("LOCALAPPDATA", base, sizeof base);
+        if (length == 0 || length >= sizeof base)
+            return false;
+    }
+    int length = std::snprintf(folder, size, "%s\\NetGlow\\", base);
+    if (length < 0 || static_cast<size_t>(length) >= size)
+        return false;
+    if (!CreateDirectoryA(folder, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+        return false;
+    return true;
+}
+
+} // namespace
+
+DataFolder ChooseDataFolder()
+{
+    if (FolderIsWritable(app.moduleDir))
+        return DATA_FOLDER_PROGRAM;
+    // Both names are 11 characters long.
+    char folder[PATH_FIELD_SIZE - 11];
+    if (!LocalDataFolder(folder, sizeof folder))
+        return DATA_FOLDER_PROGRAM;
+    char settings[PATH_FIELD_SIZE];
+    std::snprintf(settings, sizeof settings, "%sNetGlow.ini", folder);
+    // Settings written beside the program while it could still be written
+    // (or shipped there by an administrator) carry over once.
+    CopyFileA(app.settingsPath, settings, TRUE);
+    lstrcpynA(app.settingsPath, settings, sizeof app.settingsPath);
+    std::snprintf(app.logPath, sizeof app.logPath, "%sNetGlow.txt", folder);
+    return DATA_FOLDER_LOCAL_APP_DATA;
+}

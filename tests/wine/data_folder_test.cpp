@@ -1,0 +1,162 @@
+// Where NetGlow.ini and NetGlow.txt go. Wine runs as root, so no folder is
+// really read-only here: the file system's answer to the write probe is
+// replaced instead, through the test program's own import of CreateFileA,
+// which refuses to create anything in the folder under test.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <shlobj.h>
+#include <string>
+#include "app/app_state.h"
+#include "app/data_folder_win.h"
+#include "app/settings_win.h"
+#include "support/import_patch.h"
+#include "support/lamp_window.h"
+
+namespace {
+
+typedef HANDLE(WINAPI* CreateFileFn)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
+CreateFileFn realCreateFile;
+std::string readOnlyFolder;  // empty: every folder can be written
+int refusedCreates;
+
+HANDLE WINAPI CreateFileRefusingTheFolder(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                          DWORD disposition, DWORD flags, HANDLE templateFile)
+{
+    bool creates = disposition != OPEN_EXISTING && (access & (GENERIC_WRITE | FILE_WRITE_DATA)) != 0;
+    if (creates && !readOnlyFolder.empty() && lstrlenA(name) > static_cast<int>(readOnlyFolder.size())
+        && CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, name, static_cast<int>(readOnlyFolder.size()),
+                          readOnlyFolder.c_str(), static_cast<int>(readOnlyFolder.size())) == CSTR_EQUAL) {
+        ++refusedCreates;
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    return realCreateFile(name, access, share, security, disposition, flags, templateFile);
+}
+
+std::string LocalFolder()
+{
+    char base[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, base);
+    return std::string(base) + "\\NetGlow\\";
+}
+
+int FilesIn(const std::string& folder)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+    int count = 0;
+    if (search != INVALID_HANDLE_VALUE) {
+        do
+            count += (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : 1;
+        while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    return count;
+}
+
+const std::string kWaitKeys = "[Option]\r\nWaitTime=100\r\nWaitCount=50\r\nWaitFlag=1\r\n";
+const std::string kSaved = kWaitKeys
+    + "CardName=\r\nCardIndex=-1\r\nInitOpt=-2\r\nStartOpt=0\r\nNowOpt=0\r\nColorSend=1\r\nColorRecv=2\r\nTimeoutP=20\r\n";
+
+class DataFolderChoice : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        realCreateFile = reinterpret_cast<CreateFileFn>(
+            PatchImport("CreateFileA", reinterpret_cast<void*>(CreateFileRefusingTheFolder)));
+    }
+    void SetUp() override
+    {
+        ASSERT_NE(nullptr, realCreateFile);
+        ResetAppState();
+        program = MakeTempFolder("program");
+        lstrcpynA(app.moduleDir, program.c_str(), sizeof app.moduleDir);
+        lstrcpynA(app.settingsPath, (program + "NetGlow.ini").c_str(), sizeof app.settingsPath);
+        lstrcpynA(app.logPath, (program + "NetGlow.txt").c_str(), sizeof app.logPath);
+        lstrcpynA(app.helpPath, (program + "NetGlow.chm").c_str(), sizeof app.helpPath);
+        local = LocalFolder();
+        RemoveLocal();
+        readOnlyFolder.clear();
+        refusedCreates = 0;
+    }
+    void TearDown() override
+    {
+        readOnlyFolder.clear();
+        RemoveLocal();
+    }
+    void RemoveLocal()
+    {
+        DeleteFileA((local + "NetGlow.ini").c_str());
+        DeleteFileA((local + "NetGlow.txt").c_str());
+        RemoveDirectoryA(local.c_str());
+    }
+    // What the program writes on its first start, and the log file the
+    // capture would append to.
+    void WriteAsTheProgramDoes()
+    {
+        LoadTrayWaitSettings();
+        LoadSettings();
+        SaveSettings();
+        HANDLE log = CreateFileA(app.logPath, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, log);
+        DWORD written = 0;
+        WriteFile(log, "line\r\n", 6, &written, nullptr);
+        CloseHandle(log);
+    }
+    std::string program, local;
+};
+
+} // namespace
+
+TEST_F(DataFolderChoice, AWritableProgramFolderKeepsEverythingBesideTheProgram)
+{
+    EXPECT_EQ(DATA_FOLDER_PROGRAM, ChooseDataFolder());
+    EXPECT_EQ(program + "NetGlow.ini", app.settingsPath);
+    EXPECT_EQ(program + "NetGlow.txt", app.logPath);
+    EXPECT_EQ(program + "NetGlow.chm", app.helpPath);
+    EXPECT_EQ(0, FilesIn(program)) << "the probe was left behind";
+    EXPECT_FALSE(PathExists(local));
+    WriteAsTheProgramDoes();
+    EXPECT_EQ(kSaved, ReadFileBytes(program + "NetGlow.ini"));
+    EXPECT_EQ("line\r\n", ReadFileBytes(program + "NetGlow.txt"));
+    EXPECT_EQ(2, FilesIn(program));
+}
+
+TEST_F(DataFolderChoice, AReadOnlyProgramFolderMovesSettingsAndLogToLocalAppData)
+{
+    readOnlyFolder = program;
+    EXPECT_EQ(DATA_FOLDER_LOCAL_APP_DATA, ChooseDataFolder());
+    EXPECT_EQ(1, refusedCreates) << "one probe";
+    EXPECT_EQ(local + "NetGlow.ini", app.settingsPath);
+    EXPECT_EQ(local + "NetGlow.txt", app.logPath);
+    EXPECT_EQ(program + "NetGlow.chm", app.helpPath) << "the help stays beside the program";
+    EXPECT_TRUE(PathExists(local)) << "created";
+    WriteAsTheProgramDoes();
+    EXPECT_EQ(kSaved, ReadFileBytes(local + "NetGlow.ini"));
+    EXPECT_EQ("line\r\n", ReadFileBytes(local + "NetGlow.txt"));
+    EXPECT_EQ(0, FilesIn(program));
+}
+
+TEST_F(DataFolderChoice, SettingsLeftBesideAReadOnlyProgramCarryOverOnce)
+{
+    const std::string old = "[Option]\r\nCardName=Ethernet\r\nInitOpt=-1\r\n";
+    const std::string mine = "[Option]\r\nCardName=Wi-Fi\r\nInitOpt=-1\r\n";
+    HANDLE file = CreateFileA((program + "NetGlow.ini").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(file, old.data(), static_cast<DWORD>(old.size()), &written, nullptr);
+    CloseHandle(file);
+    readOnlyFolder = program;
+
+    ASSERT_EQ(DATA_FOLDER_LOCAL_APP_DATA, ChooseDataFolder());
+    EXPECT_EQ(old, ReadFileBytes(app.settingsPath));
+    // The user's own settings are never overwritten by the old ones.
+    file = CreateFileA(app.settingsPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    WriteFile(file, mine.data(), static_cast<DWORD>(mine.size()), &written, nullptr);
+    CloseHandle(file);
+    lstrcpynA(app.settingsPath, (program + "NetGlow.ini").c_str(), sizeof app.settingsPath);
+    ASSERT_EQ(DATA_FOLDER_LOCAL_APP_DATA, ChooseDataFolder());
+    EXPECT_EQ(mine, ReadFileBytes(app.settingsPath));
+    EXPECT_EQ(old, ReadFileBytes(program + "NetGlow.ini"));
+}
