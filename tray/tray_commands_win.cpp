@@ -51,7 +51,9 @@ void OnQuit()
 LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
 {
     // Start-up is still building the adapter table and may yet show Setup.
-    if (app.startingUp)
+    // A failed run's own stop request (it names its run) still goes through:
+    // its thread has ended, and monitoring must not stay on without it.
+    if (app.startingUp && !(wParam == CMD_MONITOR_STOP && lParam != 0))
         return 0;
     switch (wParam) {
     case CMD_MONITOR_START:
