@@ -7,6 +7,13 @@
 
 TEST(OpenHelpWithTheSystemViewer, MissingFileShowsNothingAndCarriesOn)
 {
+    // Under Wine 8 this case hangs in about half the runs, with today's
+    // program and with the program as it was before: the calls into Wine's
+    // own hhctrl.ocx for a file that does not exist never return. That wait
+    // cannot be awaited from here, so the case is reported as skipped under
+    // Wine rather than retried; on Windows it runs.
+    if (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr)
+        GTEST_SKIP() << "Wine's hhctrl.ocx hangs at random on a missing help file";
     ResetAppState();
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);

@@ -73,6 +73,17 @@ HICON LampIcon(UINT iconId)
     return LoadTrayImage(iconId);
 }
 
+namespace {
+// The first 8 bytes after the IP header: the two ports, then zeros.
+void AppendPorts(Frame* frame, uint16_t sourcePort, uint16_t destinationPort)
+{
+    const unsigned char ports[8] = { static_cast<unsigned char>(sourcePort >> 8), static_cast<unsigned char>(sourcePort),
+                                     static_cast<unsigned char>(destinationPort >> 8), static_cast<unsigned char>(destinationPort),
+                                     0, 0, 0, 0 };
+    frame->insert(frame->end(), ports, ports + 8);
+}
+} // namespace
+
 Frame Ipv4Frame(unsigned char protocol, const char* source, const char* destination,
                 uint16_t sourcePort, uint16_t destinationPort)
 {
@@ -83,10 +94,7 @@ Frame Ipv4Frame(unsigned char protocol, const char* source, const char* destinat
     frame.insert(frame.end(), address, address + 4);
     ParseDotted(destination, address);
     frame.insert(frame.end(), address, address + 4);
-    const unsigned char ports[8] = { static_cast<unsigned char>(sourcePort >> 8), static_cast<unsigned char>(sourcePort),
-                                     static_cast<unsigned char>(destinationPort >> 8), static_cast<unsigned char>(destinationPort),
-                                     0, 0, 0, 0 };
-    frame.insert(frame.end(), ports, ports + 8);
+    AppendPorts(&frame, sourcePort, destinationPort);
     return frame;
 }
 
@@ -97,10 +105,7 @@ Frame Ipv6Frame(unsigned char nextHeader, const unsigned char source[16], const 
                     0x60, 0x00, 0x00, 0x00, 0x00, 0x08, nextHeader, 0x40 };
     frame.insert(frame.end(), source, source + 16);
     frame.insert(frame.end(), destination, destination + 16);
-    const unsigned char ports[8] = { static_cast<unsigned char>(sourcePort >> 8), static_cast<unsigned char>(sourcePort),
-                                     static_cast<unsigned char>(destinationPort >> 8), static_cast<unsigned char>(destinationPort),
-                                     0, 0, 0, 0 };
-    frame.insert(frame.end(), ports, ports + 8);
+    AppendPorts(&frame, sourcePort, destinationPort);
     return frame;
 }
 

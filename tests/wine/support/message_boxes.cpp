@@ -16,10 +16,18 @@ BOOL CALLBACK FindBox(HWND window, LPARAM param)
     if (pid != GetCurrentProcessId() || !IsWindowVisible(window) || window == state->besides)
         return TRUE;
     char className[64];
-    char title[256];
+    char title[256] = "";
     GetClassNameA(window, className, sizeof className);
-    GetWindowTextA(window, title, sizeof title);
-    if (lstrcmpA(className, "#32770") == 0 && lstrcmpA(title, state->caption) == 0
+    if (lstrcmpA(className, "#32770") != 0)
+        return TRUE;
+    // GetWindowText would send WM_GETTEXT to a window of another thread of
+    // this process and wait for it without bound: a thread of the code under
+    // test that is itself waiting (for this one, or in a library) would hang
+    // the search. Ask with a bound instead.
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof title, reinterpret_cast<LPARAM>(title),
+                        SMTO_ABORTIFHUNG | SMTO_BLOCK, 500, &copied);
+    if (lstrcmpA(title, state->caption) == 0
         && GetDlgItem(window, 0xFFFF) != nullptr) {
         state->found = window;
         return FALSE;
