@@ -57,9 +57,6 @@ struct AppState {
     NOTIFYICONDATAA trayData;
     WSADATA wsaData;
 
-    // The running capture thread, 0 while none runs (the run itself is
-    // private to monitor/capture_win.cpp).
-    DWORD captureThreadId;
 
     AdapterTable adapters;
     IpconfigTable ipconfig;

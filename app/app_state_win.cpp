@@ -31,7 +31,6 @@ void ResetAppState()
     lstrcpynA(app.caption, "NetGlow", sizeof app.caption);
     app.moduleDir[0] = app.helpPath[0] = app.logPath[0] = app.settingsPath[0] = '\0';
     std::memset(&app.trayData, 0, sizeof app.trayData);
-    app.captureThreadId = 0;
     app.adapters.count = 0;
     app.ipconfig.count = 0;
 }

@@ -169,7 +169,7 @@ int InitializeApp()
         if (StartMonitoring() != 0)
             return -8;
     }
-    TrayIconSetTip(app.selectedIndex < 0 ? "NetGlow" : app.CardName);
+    TrayIconSetTip(PlainTip());
     return 0;
 }
 

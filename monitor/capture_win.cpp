@@ -187,14 +187,12 @@ int StartMonitoring()
     lstrcpynA(run->logPath, app.logPath, sizeof run->logPath);
     CollectOwnIpv6Addresses(run->deviceName, &run->ownIpv6);
     // Suspended until the lamp is ready for its first report.
-    DWORD threadId = 0;
-    run->thread = CreateThread(nullptr, 0, CaptureThreadProc, run, CREATE_SUSPENDED, &threadId);
+    run->thread = CreateThread(nullptr, 0, CaptureThreadProc, run, CREATE_SUSPENDED, nullptr);
     if (run->thread == nullptr) {
         delete run;
         return 0;
     }
     currentRun = run;
-    app.captureThreadId = threadId;
     LampStart();
     RatesStart(app.mainWindow);
     app.monitoring = 1;
@@ -216,7 +214,6 @@ int StopMonitoring()
             strandedRun = run;
         }
     }
-    app.captureThreadId = 0;
     LampStop(app.mainWindow);
     RatesStop(app.mainWindow);
     app.monitoring = 0;

@@ -4,6 +4,7 @@
 # runs it in the test prefix.
 #   scripts/bench-wine.sh [FRAMES]      default 1000000 frames per throughput run
 #   scripts/bench-wine.sh startup       the anchors and start-up figures only
+#   scripts/bench-wine.sh latency       the lamp latency only
 set -eu
 cd "$(dirname "$0")/.."
 frames=${1:-1000000}

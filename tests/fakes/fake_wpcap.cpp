@@ -182,9 +182,19 @@ int EndWithBreak(pcap_t* p)
 typedef BOOL(WINAPI* NotifyFn)(DWORD, PNOTIFYICONDATAA);
 NotifyFn realNotify = nullptr;
 std::atomic<long> shellCalls{ 0 };
+// With log_handover too: the calls file where each image change is noted.
+std::string notifyCallsPath;
+double CounterMs();
 BOOL WINAPI CountingNotify(DWORD message, PNOTIFYICONDATAA data)
 {
     ++shellCalls;
+    if (message == NIM_MODIFY && !notifyCallsPath.empty()) {
+        char text[64];
+        std::snprintf(text, sizeof text, "notify %.3f", CounterMs());
+        Control control;
+        control.callsPath = notifyCallsPath;
+        LogCall(control, text);
+    }
     return realNotify(message, data);
 }
 void CountShellCalls()
@@ -220,8 +230,10 @@ pcap_t* NewHandle(const Control& control, const char* device, int snaplen, int p
     p->batch = control.dispatchBatch;
     p->ignoreBreak = control.ignoreBreak;
     p->logHandover = control.logHandover;
-    if (control.countShellCalls)
+    if (control.countShellCalls) {
         CountShellCalls();
+        notifyCallsPath = control.logHandover ? control.callsPath : std::string();
+    }
     p->callsPath = control.callsPath;
     p->round = 0;
     p->next = 0;
