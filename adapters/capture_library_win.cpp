@@ -1,5 +1,5 @@
 #include "adapters/capture_library_win.h"
-#include <cstdio>
+#include "adapters/system_library_win.h"
 #include <mutex>
 
 const char CAPTURE_LIBRARY_MISSING[] =
@@ -10,21 +10,6 @@ namespace {
 CaptureLibrary library;
 const CaptureLibrary* loaded = nullptr;
 std::once_flag loadOnce;
-
-// Full path only: a bare name would let the current directory or the program's
-// folder supply a planted wpcap.dll. LOAD_WITH_ALTERED_SEARCH_PATH makes the
-// DLL's own folder serve its dependencies (Npcap's Packet.dll).
-HMODULE LoadFromSystemFolder(const char* subPath)
-{
-    char path[MAX_PATH];
-    UINT length = GetSystemDirectoryA(path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return nullptr;
-    int written = snprintf(path + length, MAX_PATH - length, "%s", subPath);
-    if (written < 0 || static_cast<UINT>(written) >= MAX_PATH - length)
-        return nullptr;
-    return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-}
 
 template <typename F>
 bool Bind(HMODULE module, const char* name, F*& slot)
@@ -61,9 +46,12 @@ void BindImmediateDelivery(HMODULE module)
 
 void Load()
 {
-    static const char* const candidates[] = { "\\Npcap\\wpcap.dll", "\\wpcap.dll" };
+    // From the system folder only (see LoadSystemLibrary).
+    // LOAD_WITH_ALTERED_SEARCH_PATH makes the DLL's own folder serve its
+    // dependencies (Npcap's Packet.dll).
+    static const char* const candidates[] = { "Npcap\\wpcap.dll", "wpcap.dll" };
     for (const char* candidate : candidates) {
-        HMODULE module = LoadFromSystemFolder(candidate);
+        HMODULE module = LoadSystemLibrary(candidate, LOAD_WITH_ALTERED_SEARCH_PATH);
         if (module == nullptr)
             continue;
         if (BindAll(module)) {

@@ -2,16 +2,16 @@
 #include <cstdio>
 #include <mutex>
 
-HMODULE LoadSystemLibrary(const char* fileName)
+HMODULE LoadSystemLibrary(const char* relativePath, DWORD flags)
 {
     char path[MAX_PATH];
     UINT length = GetSystemDirectoryA(path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
         return nullptr;
-    int written = std::snprintf(path + length, MAX_PATH - length, "\\%s", fileName);
+    int written = std::snprintf(path + length, MAX_PATH - length, "\\%s", relativePath);
     if (written < 0 || static_cast<UINT>(written) >= MAX_PATH - length)
         return nullptr;
-    return LoadLibraryExA(path, nullptr, 0);
+    return LoadLibraryExA(path, nullptr, flags);
 }
 
 namespace {

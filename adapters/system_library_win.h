@@ -5,8 +5,9 @@
 #include <windows.h>
 #include <iphlpapi.h>
 
-// LoadLibraryEx of the system folder's file of that name, or null.
-HMODULE LoadSystemLibrary(const char* fileName);
+// LoadLibraryEx of the system folder's file at that relative path
+// ("iphlpapi.dll", "Npcap\\wpcap.dll") with those flags, or null.
+HMODULE LoadSystemLibrary(const char* relativePath, DWORD flags = 0);
 
 #include <vector>
 

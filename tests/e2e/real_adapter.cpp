@@ -2,10 +2,7 @@
 // wpcap.dll lists them, the registry names none of them and ipconfig prints
 // a German report of other adapters, so the IP Helper alone gives them their
 // names and addresses. The saved adapter is found and monitored.
-#include <winsock2.h>
-#include <ws2tcpip.h>
-#include <windows.h>
-#include <iphlpapi.h>
+#include "tests/fakes/system_adapters.h"
 #include "e2e_common.h"
 
 namespace {
@@ -40,12 +37,7 @@ std::vector<Adapter> ListedAdapters(std::string* reason)
         *reason = "no capture library in the system folder";
         return adapters;
     }
-    ULONG size = 64 * 1024;
-    std::vector<unsigned char> buffer(size);
-    auto* system = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data());
-    if (GetAdaptersAddresses(AF_INET, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER,
-                             nullptr, system, &size) != NO_ERROR)
-        system = nullptr;
+    std::vector<SystemAdapter> system = SystemAdaptersWithIpv4();
     char errorText[256] = "";
     DeviceRecord* devices = nullptr;
     if (findAll(&devices, errorText) != 0 || devices == nullptr) {
@@ -54,17 +46,9 @@ std::vector<Adapter> ListedAdapters(std::string* reason)
     }
     for (DeviceRecord* device = devices; device != nullptr; device = device->next) {
         const char* brace = strchr(device->name, '{');
-        for (auto* adapter = system; brace && adapter != nullptr; adapter = adapter->Next) {
-            if (strcmp(adapter->AdapterName, brace) != 0 || adapter->FirstUnicastAddress == nullptr)
-                continue;
-            auto* address = reinterpret_cast<sockaddr_in*>(adapter->FirstUnicastAddress->Address.lpSockaddr);
-            const unsigned char* b = reinterpret_cast<const unsigned char*>(&address->sin_addr);
-            char name[500] = "";
-            WideCharToMultiByte(CP_ACP, 0, adapter->FriendlyName, -1, name, sizeof name, nullptr, nullptr);
-            adapters.push_back({ device->name, name,
-                                 std::to_string(b[0]) + "." + std::to_string(b[1]) + "." + std::to_string(b[2])
-                                     + "." + std::to_string(b[3]) });
-        }
+        for (const SystemAdapter& adapter : system)
+            if (brace != nullptr && adapter.guid == brace)
+                adapters.push_back({ device->name, adapter.name, adapter.address });
     }
     freeAll(devices);
     void* capture = adapters.empty() ? nullptr : openLive(adapters.back().device.c_str(), 64, 1, 1000, errorText);

@@ -95,29 +95,6 @@ std::vector<std::string> ReadCalls()
     return calls;
 }
 
-std::vector<SystemAdapter> SystemAdaptersWithIpv4()
-{
-    std::vector<SystemAdapter> found;
-    ULONG size = 64 * 1024;
-    std::vector<unsigned char> buffer(size);
-    auto* adapters = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data());
-    if (GetAdaptersAddresses(AF_INET, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER,
-                             nullptr, adapters, &size) != NO_ERROR)
-        return found;
-    for (auto* adapter = adapters; adapter != nullptr; adapter = adapter->Next) {
-        if (adapter->FirstUnicastAddress == nullptr)
-            continue;
-        auto* address = reinterpret_cast<sockaddr_in*>(adapter->FirstUnicastAddress->Address.lpSockaddr);
-        const unsigned char* b = reinterpret_cast<const unsigned char*>(&address->sin_addr);
-        char name[500] = "";
-        WideCharToMultiByte(CP_ACP, 0, adapter->FriendlyName, -1, name, sizeof name, nullptr, nullptr);
-        found.push_back({ adapter->AdapterName, name,
-                          std::to_string(b[0]) + "." + std::to_string(b[1]) + "." + std::to_string(b[2]) + "."
-                              + std::to_string(b[3]) });
-    }
-    return found;
-}
-
 void SetFakeIpconfigReport(const std::string& fixture)
 {
     SetEnvironmentVariableA("NETGLOW_FAKE_IPCONFIG", fixture.empty() ? nullptr : fixture.c_str());

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 #include "support/message_boxes.h"
+#include "tests/fakes/system_adapters.h"
 #include "support/test_files.h"
 
 // A Windows path for a file of the source tree's fixtures ("ipconfig/x.txt").
@@ -22,12 +23,6 @@ std::vector<std::string> ReadCalls();
 // lengths, frame i filled with the byte i; originalLength 0: as captured.
 std::string WriteCapture(const std::vector<unsigned>& lengths, unsigned originalLength = 0);
 
-// The adapters the system's IP Helper reports with an IPv4 address (under
-// Wine: this machine's interfaces), with the name in the ANSI code page.
-struct SystemAdapter {
-    std::string guid, name, address;
-};
-std::vector<SystemAdapter> SystemAdaptersWithIpv4();
 
 // The report the fake ipconfig prints: a fixture file, or nothing ("").
 void SetFakeIpconfigReport(const std::string& fixture);
