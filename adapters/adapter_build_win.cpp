@@ -1,6 +1,6 @@
 #include "adapters/adapter_build_win.h"
 #include "adapters/adapter_rows.h"
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 void FindAdapterByName()
 {

@@ -1,7 +1,7 @@
 // Row logic of the adapter tables, free of Windows calls.
 #pragma once
 #include <cstddef>
-#include "adapters/adapter_table.h"
+#include "core/adapter_table.h"
 
 // Index of the first entry whose connection name equals name exactly, or -1.
 int FindAdapterIndex(const AdapterTable* table, const char* name);

@@ -1,8 +1,8 @@
 #include "adapters/adapter_build_win.h"
 #include "adapters/code_pages_win.h"
 #include "adapters/ipconfig_parser.h"
-#include "app/app_state.h"
-#include "app/message_box_win.h"
+#include "core/app_state.h"
+#include "core/message_box_win.h"
 #include <cstdio>
 
 namespace {

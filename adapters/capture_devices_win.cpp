@@ -2,8 +2,8 @@
 #include "adapters/adapter_messages.h"
 #include "adapters/adapter_rows.h"
 #include "adapters/capture_library_win.h"
-#include "app/app_state.h"
-#include "app/message_box_win.h"
+#include "core/app_state.h"
+#include "core/message_box_win.h"
 #include "res/resource.h"
 
 namespace {

@@ -4,7 +4,7 @@
 // headings and labels are known. Bytes are kept as they are.
 #pragma once
 #include <cstdio>
-#include "adapters/adapter_table.h"
+#include "core/adapter_table.h"
 
 enum {
     IPCONFIG_LINE_SIZE = 2000 // a longer line arrives in pieces

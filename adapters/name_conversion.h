@@ -5,7 +5,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include "adapters/adapter_table.h"
+#include "core/adapter_table.h"
 
 struct CodePageConverters {
     // Bytes of the OEM code page to UTF-16 units; 0 when they do not decode.

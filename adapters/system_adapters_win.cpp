@@ -6,7 +6,7 @@
 #include "adapters/adapter_rows.h"
 #include "adapters/code_pages_win.h"
 #include "adapters/system_library_win.h"
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include <cstdio>
 #include <cwchar>
 #include <vector>

@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <shlobj.h>
 #include <cstdio>
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 namespace {
 

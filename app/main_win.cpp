@@ -1,10 +1,10 @@
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include <commctrl.h>
 #include "app/data_folder_win.h"
 #include "app/main_window_win.h"
-#include "app/message_box_win.h"
+#include "core/message_box_win.h"
 #include "app/program_paths.h"
-#include "app/settings_win.h"
+#include "core/settings_win.h"
 
 namespace {
 

@@ -1,7 +1,8 @@
 #include "app/main_window_win.h"
+#include "app/tray_commands_win.h"
 #include "adapters/adapter_build_win.h"
-#include "app/app_state.h"
-#include "app/settings_win.h"
+#include "core/app_state.h"
+#include "core/settings_win.h"
 #include "app/windows_version.h"
 #include "dialogs/dialogs_win.h"
 #include "monitor/capture_win.h"
@@ -91,14 +92,16 @@ LRESULT OnClose(HWND window)
 // at another size.
 LRESULT OnDpiChanged()
 {
-    RefreshTrayImage();
+    if (RefreshTrayImageSize())
+        TrayIconShowImageAgain();
     return 0;
 }
 
 // A restarted Explorer may run at another scaling than the one before.
 LRESULT OnTaskbarCreated()
 {
-    RefreshTrayImage();
+    if (RefreshTrayImageSize())
+        TrayIconShowImageAgain();
     TrayIconRestore();
     return 0;
 }

@@ -1,6 +1,6 @@
 // The About box.
 #include "dialogs/dialogs_win.h"
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "res/resource.h"
 
 namespace {

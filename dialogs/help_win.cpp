@@ -2,7 +2,7 @@
 // program does not depend on the library being present.
 #include "dialogs/dialogs_win.h"
 #include <htmlhelp.h>
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "res/resource.h"
 
 namespace {

@@ -2,9 +2,9 @@
 #include "dialogs/dialogs_win.h"
 #include <cstdio>
 #include "adapters/adapter_build_win.h"
-#include "app/app_state.h"
-#include "app/message_box_win.h"
-#include "app/settings_win.h"
+#include "core/app_state.h"
+#include "core/message_box_win.h"
+#include "core/settings_win.h"
 #include "dialogs/setup_rules.h"
 #include "monitor/capture_win.h"
 #include "res/resource.h"

@@ -5,8 +5,8 @@
 #include <atomic>
 #include <cstring>
 #include "adapters/capture_library_win.h"
-#include "app/app_state.h"
-#include "app/message_box_win.h"
+#include "core/app_state.h"
+#include "core/message_box_win.h"
 #include "monitor/connection_log.h"
 #include "monitor/lamp_win.h"
 #include "monitor/log_file_win.h"

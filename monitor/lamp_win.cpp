@@ -2,7 +2,7 @@
 #include <atomic>
 #include "monitor/lamp_rules.h"
 #include "res/resource.h"
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "tray/tray_icon_win.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <pcap/pcap.h>
 #include <ctime>
 #include <cstring>
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "monitor/connection_log.h"
 #include "monitor/lamp_win.h"
 #include "monitor/packet_text.h"

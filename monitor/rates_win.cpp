@@ -1,7 +1,7 @@
 #include "monitor/rates_win.h"
 #include <atomic>
 #include <cstring>
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "monitor/lamp_win.h"
 #include "monitor/rate_text.h"
 #include "res/resource.h"

@@ -3,7 +3,7 @@
 // while the shell is busy with one of these calls (a "TaskbarCreated"
 // broadcast, a click) may run another of them safely in between.
 #include "tray/tray_icon_win.h"
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "tray/tray_image_win.h"
 
 namespace {
@@ -12,6 +12,8 @@ namespace {
 const DWORD TRAY_RECORD_SIZE = NOTIFYICONDATAA_V1_SIZE;
 const int TIP_LIMIT = 64;
 const UINT FLAGS_WITHOUT_TIP = NIF_MESSAGE | NIF_ICON;
+// The resource the record's image was loaded from, for a new size.
+UINT shownIconId = 0;
 
 } // namespace
 
@@ -46,6 +48,7 @@ void TrayIconDelete(HWND window, UINT id)
 
 void TrayIconSetImage(UINT iconId)
 {
+    shownIconId = LOWORD(iconId);
     app.trayData.hIcon = LoadTrayImage(iconId);
     NOTIFYICONDATAA record = app.trayData;
     Shell_NotifyIconA(NIM_MODIFY, &record);
@@ -59,6 +62,12 @@ void TrayIconSetTip(const char* tip)
     }
     NOTIFYICONDATAA record = app.trayData;
     Shell_NotifyIconA(NIM_MODIFY, &record);
+}
+
+void TrayIconShowImageAgain()
+{
+    if (shownIconId != 0)
+        TrayIconSetImage(shownIconId);
 }
 
 void TrayIconRestore()

@@ -5,5 +5,7 @@ BOOL TrayIconAdd(HWND window, UINT id, UINT callbackMessage, HICON icon, const c
 void TrayIconDelete(HWND window, UINT id);
 void TrayIconSetImage(UINT iconId);
 void TrayIconSetTip(const char* tip);
+// The lamp last set, loaded again at the current small-icon size.
+void TrayIconShowImageAgain();
 // Explorer restarted: add the icon again with the image and tip it had.
 void TrayIconRestore();

@@ -3,9 +3,8 @@
 // images are looked up under a shared lock.
 #include "tray/tray_image_win.h"
 #include <atomic>
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "res/resource.h"
-#include "tray/tray_icon_win.h"
 
 namespace {
 
@@ -28,7 +27,6 @@ int imageCount = 0;
 SRWLOCK imageLock = SRWLOCK_INIT;
 
 std::atomic<int> traySize(0);
-std::atomic<UINT> lastIconId(0);
 
 HICON FindImage(UINT iconId, int size)
 {
@@ -127,19 +125,15 @@ int CurrentTrayImageSize()
 
 HICON LoadTrayImage(UINT iconId)
 {
-    iconId = LOWORD(iconId);
-    lastIconId = iconId;
-    return LoadAtSize(iconId, CurrentTrayImageSize());
+    return LoadAtSize(LOWORD(iconId), CurrentTrayImageSize());
 }
 
-void RefreshTrayImage()
+bool RefreshTrayImageSize()
 {
     int size = SizeNow();
     if (traySize.load() == size)
-        return;
+        return false;
     LoadEveryLamp(size);
     traySize = size;
-    UINT iconId = lastIconId.load();
-    if (iconId != 0)
-        TrayIconSetImage(iconId);
+    return true;
 }

@@ -11,6 +11,7 @@ HICON LoadTrayImage(UINT iconId);
 // the taskbar's monitor (else of the main window) where the system has it,
 // GetSystemMetrics(SM_CXSMICON) otherwise.
 int CurrentTrayImageSize();
-// The scaling may have changed: take the size afresh and, when it differs,
-// show the last lamp again at the new size.
-void RefreshTrayImage();
+// The scaling may have changed: take the size afresh. True when it differs
+// and every lamp is now loaded at the new size; the icon then needs its
+// image set again (TrayIconShowImageAgain).
+bool RefreshTrayImageSize();

@@ -1,7 +1,7 @@
 // The tray icon's context menu: built afresh on each click and opened at the
 // icon, else beside the notification area, else at the cursor.
 #include "tray/tray_menu_win.h"
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "res/resource.h"
 #include "tray/tray_menu_rules.h"
 #include "tray/start_with_windows_win.h"

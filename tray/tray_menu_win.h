@@ -7,4 +7,3 @@ int ShowTrayMenu(HWND window, int cursorX, HMENU menu);
 // "TrayNotifyWnd"'s rectangle as the shell has it, else the cursor.
 TrayMenuPlace PlaceBesideNotifyArea(HWND window, int cursorX);
 BOOL CALLBACK NotifyAreaEnumProc(HWND child, LPARAM rectAddress);
-LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam = 0);

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
-#include "app/profile_number.h"
+#include "core/profile_number.h"
 
 namespace {
 

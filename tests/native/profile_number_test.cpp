@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <cstdint>
 #include <string>
-#include "app/profile_number.h"
+#include "core/profile_number.h"
 
 TEST(ProfileNumber, Parse)
 {

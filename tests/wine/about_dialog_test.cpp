@@ -1,7 +1,7 @@
 // The About box: which keys and commands close it, and F1.
 #include <gtest/gtest.h>
 #include <string>
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "dialogs/dialogs_win.h"
 #include "help_fake.h"
 #include "res/resource.h"

@@ -5,7 +5,7 @@
 #include <vector>
 #include "adapters/adapter_build_win.h"
 #include "adapters/capture_library_win.h"
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "support/adapter_doubles.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 #include "adapters/adapter_build_win.h"
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "support/adapter_doubles.h"
 
 namespace {

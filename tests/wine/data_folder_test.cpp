@@ -6,9 +6,9 @@
 #include <windows.h>
 #include <shlobj.h>
 #include <string>
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "app/data_folder_win.h"
-#include "app/settings_win.h"
+#include "core/settings_win.h"
 #include "support/import_patch.h"
 #include "support/lamp_window.h"
 

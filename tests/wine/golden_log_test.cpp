@@ -10,7 +10,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "monitor/connection_log.h"
 #include "monitor/lamp_win.h"
 #include "monitor/log_file_win.h"

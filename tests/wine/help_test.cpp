@@ -1,6 +1,6 @@
 // OpenHelp's three calls into the HTML Help viewer and the pause between them.
 #include <gtest/gtest.h>
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "dialogs/dialogs_win.h"
 #include "help_fake.h"
 #include "support/message_boxes.h"

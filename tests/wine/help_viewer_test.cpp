@@ -1,7 +1,7 @@
 // OpenHelp with the system's own HTML Help library and no help file: the
 // library is found through its registered class, and nothing is reported.
 #include <gtest/gtest.h>
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "dialogs/dialogs_win.h"
 #include "support/message_boxes.h"
 

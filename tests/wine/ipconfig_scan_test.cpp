@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 #include "adapters/adapter_build_win.h"
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "support/adapter_doubles.h"
 
 namespace {

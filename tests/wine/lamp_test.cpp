@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include <cstdio>
 #include <vector>
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "monitor/lamp_win.h"
 #include "res/resource.h"
 #include "support/import_patch.h"

@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 #include <fstream>
 #include <vector>
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "app/main_window_win.h"
+#include "res/resource.h"
 #include "support/import_patch.h"
+#include "tray/tray_icon_win.h"
 #include "support/test_files.h"
 
 namespace {
@@ -22,10 +24,15 @@ BOOL WINAPI RefusingNotifyIcon(DWORD message, PNOTIFYICONDATAA)
     return message != NIM_ADD || refusals-- <= 0;
 }
 
-TEST(MainWindow, OffersTheIconWaitCountTimesWaitTimeApartThenCloses)
+bool ClassRegistered()
 {
     static bool registered = RegisterMainWindowClass(GetModuleHandleA(nullptr));
-    ASSERT_TRUE(registered);
+    return registered;
+}
+
+TEST(MainWindow, OffersTheIconWaitCountTimesWaitTimeApartThenCloses)
+{
+    ASSERT_TRUE(ClassRegistered());
     const int WAIT_TIME = 150, WAIT_COUNT = 3, TICK = 16; // a tick of the clock may shorten a pause
     void* real = PatchImport("Shell_NotifyIconA", reinterpret_cast<void*>(RefusingNotifyIcon));
     ASSERT_NE(nullptr, real);
@@ -64,6 +71,29 @@ TEST(MainWindow, OffersTheIconWaitCountTimesWaitTimeApartThenCloses)
             PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
         }
     }
+    PatchImport("Shell_NotifyIconA", real);
+}
+
+// A scaling change that leaves the small-icon size as it was sends the shell
+// nothing; a restarted Explorer gets the icon added again, and only that.
+TEST(MainWindow, ScalingAtTheSameIconSizeChangesNothingAndANewShellGetsTheIconBack)
+{
+    ASSERT_TRUE(ClassRegistered());
+    void* real = PatchImport("Shell_NotifyIconA", reinterpret_cast<void*>(RefusingNotifyIcon));
+    ASSERT_NE(nullptr, real);
+    ResetAppState();
+    refusals = 0;
+    HWND window = CreateMainWindow(app.instance);
+    ASSERT_NE(nullptr, window);
+    TrayIconSetImage(ICON_IDLE);
+    messages.clear();
+    SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(96, 96), 0);
+    EXPECT_EQ(std::vector<DWORD>{}, messages);
+    SendMessageA(window, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_EQ(std::vector<DWORD>{ NIM_ADD }, messages);
+    DestroyWindow(window);
+    MSG quit;
+    PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
     PatchImport("Shell_NotifyIconA", real);
 }
 

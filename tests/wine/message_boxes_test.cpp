@@ -1,7 +1,7 @@
 // The test harness's own reading of message boxes must see what a user sees.
 #include <gtest/gtest.h>
-#include "app/app_state.h"
-#include "app/message_box_win.h"
+#include "core/app_state.h"
+#include "core/message_box_win.h"
 #include "support/message_boxes.h"
 
 namespace {

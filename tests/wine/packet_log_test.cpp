@@ -4,7 +4,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "monitor/lamp_win.h"
 #include "monitor/packet_text.h"
 #include "monitor/packet_win.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 #include <vector>
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "monitor/capture_win.h"
 #include "monitor/lamp_win.h"
 #include "support/adapter_doubles.h"

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <cstdio>
 #include <string>
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "dialogs/dialogs_win.h"
 #include "res/resource.h"
 #include "support/prefix_scaling.h"

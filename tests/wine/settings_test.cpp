@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <cstdio>
 #include <string>
-#include "app/app_state.h"
-#include "app/settings_win.h"
+#include "core/app_state.h"
+#include "core/settings_win.h"
 #include "support/lamp_window.h"
 
 namespace {

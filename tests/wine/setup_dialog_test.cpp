@@ -5,7 +5,7 @@
 #include <fstream>
 #include <string>
 #include <vector>
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "dialogs/dialogs_win.h"
 #include "help_fake.h"
 #include "monitor/capture_win.h"

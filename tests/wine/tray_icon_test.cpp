@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 #include <vector>
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "res/resource.h"
 #include "support/import_patch.h"
 #include "support/lamp_window.h"

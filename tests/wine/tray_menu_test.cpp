@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 #include "adapters/adapter_build_win.h"
-#include "app/app_state.h"
-#include "app/message_box_win.h"
+#include "app/tray_commands_win.h"
+#include "core/app_state.h"
+#include "core/message_box_win.h"
 #include "help_fake.h"
 #include "monitor/capture_win.h"
 #include "res/resource.h"

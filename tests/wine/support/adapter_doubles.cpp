@@ -2,7 +2,7 @@
 #include <ws2tcpip.h>
 #include "support/adapter_doubles.h"
 #include <iphlpapi.h>
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include <cstdio>
 #include <cstdlib>
 

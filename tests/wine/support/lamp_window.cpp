@@ -2,7 +2,7 @@
 #include <pcap/pcap.h>
 #include <cstdio>
 #include <cstring>
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "monitor/connection_log.h"
 #include "monitor/lamp_win.h"
 #include "monitor/log_file_win.h"

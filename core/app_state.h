@@ -7,7 +7,7 @@
 #include <shellapi.h>
 #include <atomic>
 #include <cstdint>
-#include "adapters/adapter_table.h"
+#include "core/adapter_table.h"
 
 enum {
     CAPTION_SIZE = 128,

@@ -1,5 +1,5 @@
-#include "app/message_box_win.h"
-#include "app/app_state.h"
+#include "core/message_box_win.h"
+#include "core/app_state.h"
 
 int ShowAppMessage(HWND owner, const char* text, UINT style)
 {

@@ -1,9 +1,9 @@
 // The settings file, section "Option", read and written only through
 // the profile functions with the full settingsPath.
-#include "app/settings_win.h"
+#include "core/settings_win.h"
 #include <cstring>
-#include "app/app_state.h"
-#include "app/profile_number.h"
+#include "core/app_state.h"
+#include "core/profile_number.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/profile_number.h"
+#include "core/profile_number.h"
 #include <cstdio>
 
 int32_t ParseProfileNumber(const char* text)

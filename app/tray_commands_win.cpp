@@ -1,8 +1,8 @@
 // The eleven commands of the tray menu.
-#include "tray/tray_menu_win.h"
+#include "app/tray_commands_win.h"
 #include <shellapi.h>
 #include "adapters/adapter_build_win.h"
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "app/main_window_win.h"
 #include "dialogs/dialogs_win.h"
 #include "monitor/capture_win.h"

@@ -1,0 +1,5 @@
+#pragma once
+#include <windows.h>
+
+// The tray menu's commands, as WM_COMMAND brings them to the main window.
+LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam = 0);
