@@ -42,6 +42,7 @@ void BindImmediateDelivery(HMODULE module)
     if (!sequence)
         library.create = nullptr;
     Bind(module, "pcap_setmintocopy", library.setmintocopy);
+    Bind(module, "pcap_datalink", library.datalink);
 }
 
 void Load()

@@ -13,6 +13,8 @@ struct CaptureLibrary {
     decltype(pcap_dispatch)* dispatch;
     decltype(pcap_breakloop)* breakloop;
     decltype(pcap_close)* close;
+    // Optional: without it every device counts as Ethernet.
+    decltype(pcap_datalink)* datalink;
 
     // Immediate delivery, where the library has it (null otherwise): Npcap's
     // create/activate sequence with immediate mode, else WinPcap's

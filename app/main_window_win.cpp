@@ -7,6 +7,7 @@
 #include "dialogs/dialogs_win.h"
 #include "monitor/capture_win.h"
 #include "monitor/lamp_win.h"
+#include "monitor/network_follow_win.h"
 #include "monitor/rates_win.h"
 #include "res/resource.h"
 #include "tray/tray_icon_win.h"
@@ -69,11 +70,14 @@ LRESULT OnDestroy(HWND window)
     return 0;
 }
 
-// Two timers: the lamp's, and the rates' once a second while monitoring.
+// Three timers: the lamp's, the rates' once a second and the look at the
+// network every two seconds while monitoring.
 LRESULT OnTimer(HWND window, WPARAM timerId, LPARAM lParam)
 {
     if (timerId == RATE_TIMER_ID)
         return OnRateTimer(window);
+    if (timerId == FOLLOW_TIMER_ID)
+        return OnFollowTimer(window);
     return OnLampTimer(window, timerId, lParam);
 }
 
@@ -131,6 +135,12 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return OnTrayCallback(window, wParam, lParam);
     case WM_DPICHANGED:
         return OnDpiChanged();
+    case WM_NETWORK_CHANGED:
+        return OnNetworkChanged(window);
+    case WM_CAPTURE_ENDED:
+        return OnCaptureEnded(window, wParam, lParam);
+    case WM_POWERBROADCAST:
+        return OnPowerBroadcast(window, wParam);
     default:
         if (message == taskbarCreatedMessage && message != 0)
             return OnTaskbarCreated();

@@ -26,6 +26,8 @@ struct AppState {
     std::atomic<int32_t> registryWarned;
     std::atomic<int32_t> trayIconAdded;
     std::atomic<int32_t> cardMissing;
+    // Automatic mode while monitoring: no usable connection, no capture.
+    std::atomic<int32_t> noConnection;
     // 1 from the start of WinMain until the message loop: commands and the
     // tray menu wait for it to end. closeRequested records a close asked
     // for meanwhile, which ends the program once start-up returns.
@@ -43,6 +45,11 @@ struct AppState {
     std::atomic<int32_t> ColorSend;
     std::atomic<int32_t> ColorRecv;
     std::atomic<int32_t> TimeoutP;
+    // "CardAuto": 1 captures the connection in use, 0 the chosen adapter.
+    // Written only once the file has it or Automatic was chosen, so that a
+    // file of a user who never chose it stays as it was.
+    int32_t CardAuto;
+    int32_t cardAutoStored;
 
     HINSTANCE instance;
     HWND mainWindow;

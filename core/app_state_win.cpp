@@ -12,6 +12,7 @@ void ResetAppState()
     app.registryWarned = 0;
     app.trayIconAdded = 0;
     app.cardMissing = 0;
+    app.noConnection = 0;
     app.startingUp = 0;
     app.closeRequested = 0;
 
@@ -25,6 +26,8 @@ void ResetAppState()
     app.ColorSend = 1;
     app.ColorRecv = 2;
     app.TimeoutP = 20;
+    app.CardAuto = 0;
+    app.cardAutoStored = 0;
 
     app.instance = GetModuleHandleA(nullptr);
     app.mainWindow = nullptr;

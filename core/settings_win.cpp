@@ -56,6 +56,10 @@ int LoadSettings()
     app.ColorSend = ReadNumber("ColorSend", "1");
     app.ColorRecv = ReadNumber("ColorRecv", "2");
     app.TimeoutP = ReadNumber("TimeoutP", "20");
+    char automatic[NUMBER_TEXT_SIZE];
+    GetPrivateProfileStringA(SECTION, "CardAuto", "", automatic, sizeof automatic, app.settingsPath);
+    app.cardAutoStored = automatic[0] != '\0' ? 1 : 0;
+    app.CardAuto = ParseProfileNumber(automatic) == 1 ? 1 : 0;
     return 0;
 }
 
@@ -71,5 +75,7 @@ int SaveSettings()
     WriteNumber("ColorSend", app.ColorSend.load());
     WriteNumber("ColorRecv", app.ColorRecv.load());
     WriteNumber("TimeoutP", app.TimeoutP.load());
+    if (app.cardAutoStored == 1)
+        WriteNumber("CardAuto", app.CardAuto);
     return 0;
 }

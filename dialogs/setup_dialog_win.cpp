@@ -16,13 +16,15 @@ const char TEXT_NOT_CHOSEN[] = "The network card is not chosen.";
 const char TEXT_SAVE[] = "Save Changes?";
 const char TEXT_NOT_NUMBER[] = "The item of time should specify a numerical value.";
 const char TEXT_DISCARD[] = "Discard Changes?";
+const char TEXT_AUTOMATIC[] = "Automatic (the connection in use)";
 
 bool IsChecked(HWND window, int id) { return IsDlgButtonChecked(window, id) == BST_CHECKED; }
 
+// The choice the list shows: SETUP_AUTOMATIC, a table index, or -1.
 int32_t ListSelection(HWND window)
 {
     LRESULT selection = SendDlgItemMessageA(window, IDC_CARD_LIST, CB_GETCURSEL, 0, 0);
-    return selection == CB_ERR ? -1 : static_cast<int32_t>(selection);
+    return ChoiceOfListItem(selection == CB_ERR ? -1 : static_cast<int32_t>(selection));
 }
 
 // The lamp-time field; a text too long for the buffer is no number either.
@@ -72,16 +74,12 @@ INT_PTR OnSetupInit(HWND window, LPARAM firstRun)
         ShowAsProgramWindow(window);
     HWND list = GetDlgItem(window, IDC_CARD_LIST);
     int32_t count = app.adapters.count;
-    if (count <= 0) {
-        SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(""));
-    } else {
-        for (int32_t i = 0; i < count && i < ADAPTER_MAX; ++i)
-            SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(app.adapters.connectionName[i]));
-    }
-    if (app.selectedIndex >= 0)
-        SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(app.selectedIndex), 0);
-    else if (count > 0)
-        SendMessageA(list, CB_SETCURSEL, 0, 0);
+    SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(TEXT_AUTOMATIC));
+    for (int32_t i = 0; i < count && i < ADAPTER_MAX; ++i)
+        SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(app.adapters.connectionName[i]));
+    int32_t item = PreselectedListItem(app.CardAuto, firstRun != 0, app.selectedIndex, count);
+    if (item >= 0)
+        SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(item), 0);
 
     CheckDlgButton(window, app.ColorSend == 1 ? IDC_SEND_RED : IDC_SEND_YELLOW, BST_CHECKED);
     CheckDlgButton(window, app.ColorRecv == 1 ? IDC_RECV_RED : IDC_RECV_YELLOW, BST_CHECKED);
@@ -105,10 +103,17 @@ void OnSetupOk(HWND window)
     if (SetupDialogChanged(window) && !Ask(window, TEXT_SAVE))
         return;
 
-    app.selectedIndex = selection;
     app.cardMissing = 0;
-    lstrcpynA(app.CardName, app.adapters.connectionName[selection], sizeof app.CardName);
-    TrayIconSetTip(app.CardName);
+    if (selection == SETUP_AUTOMATIC) {
+        // The connection in use is chosen when monitoring starts.
+        app.CardAuto = 1;
+        app.cardAutoStored = 1;
+    } else {
+        app.CardAuto = 0;
+        app.selectedIndex = selection;
+        lstrcpynA(app.CardName, app.adapters.connectionName[selection], sizeof app.CardName);
+        TrayIconSetTip(app.CardName);
+    }
     app.ColorSend = ColorFromRedButton(IsChecked(window, IDC_SEND_RED));
     app.ColorRecv = ColorFromRedButton(IsChecked(window, IDC_RECV_RED));
     app.StartOpt = IsChecked(window, IDC_START_OPT) ? 1 : 0;
@@ -172,7 +177,7 @@ int SetupDialogChanged(HWND window)
     ReadTimeoutField(window, &controls.timeout);
 
     SetupValues values;
-    values.selectedIndex = app.selectedIndex;
+    values.selectedIndex = app.CardAuto == 1 ? static_cast<int32_t>(SETUP_AUTOMATIC) : app.selectedIndex.load();
     values.ColorSend = app.ColorSend;
     values.ColorRecv = app.ColorRecv;
     values.StartOpt = app.StartOpt;

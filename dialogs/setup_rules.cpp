@@ -49,5 +49,21 @@ int SetupControlsDiffer(const SetupControls& c, const SetupValues& v)
 
 bool SetupCardChosen(int32_t count, int32_t listSelection)
 {
-    return count > 0 && listSelection >= 0 && listSelection < count;
+    return listSelection == SETUP_AUTOMATIC || (count > 0 && listSelection >= 0 && listSelection < count);
+}
+
+int32_t ChoiceOfListItem(int32_t item)
+{
+    if (item < 0)
+        return -1;
+    return item == 0 ? SETUP_AUTOMATIC : item - 1;
+}
+
+int32_t PreselectedListItem(int32_t cardAuto, bool firstRun, int32_t selectedIndex, int32_t count)
+{
+    if (cardAuto == 1 || firstRun)
+        return 0;
+    if (selectedIndex >= 0)
+        return selectedIndex < count ? selectedIndex + 1 : -1;
+    return count > 0 ? 1 : -1;
 }

@@ -8,9 +8,21 @@
 // letters, a value past 4294967295) does not read; *value is then 0.
 bool ReadTimeoutText(const char* text, uint32_t* value);
 
+// The adapter list's first item, "Automatic (the connection in use)", as a
+// choice: the table's entries follow it, item i+1 for entry i.
+enum { SETUP_AUTOMATIC = -2 };
+
+// The choice a list item stands for: SETUP_AUTOMATIC, a table index, or -1
+// for no item.
+int32_t ChoiceOfListItem(int32_t item);
+// The item the list opens with: Automatic when it is stored or at the first
+// run, else the stored adapter, else the first adapter; -1 for none (a
+// stored index past the table, or an empty table).
+int32_t PreselectedListItem(int32_t cardAuto, bool firstRun, int32_t selectedIndex, int32_t count);
+
 // What the controls show.
 struct SetupControls {
-    int32_t listSelection;  // -1 when nothing is selected
+    int32_t listSelection;  // a choice (ChoiceOfListItem); -1 when nothing is selected
     bool sendRed;
     bool sendYellow;
     bool recvRed;
@@ -22,7 +34,7 @@ struct SetupControls {
 
 // The stored values behind them.
 struct SetupValues {
-    int32_t selectedIndex;
+    int32_t selectedIndex;  // SETUP_AUTOMATIC when CardAuto is 1
     int32_t ColorSend;
     int32_t ColorRecv;
     int32_t StartOpt;
@@ -35,7 +47,8 @@ struct SetupValues {
 // an empty list selection never counts as a change.
 int SetupControlsDiffer(const SetupControls& controls, const SetupValues& values);
 
-// OK needs a real adapter: a non-empty table and a selection inside it.
+// OK needs Automatic, or a real adapter: a non-empty table and a selection
+// inside it.
 bool SetupCardChosen(int32_t count, int32_t listSelection);
 
 // Colour value stored for a pair of radio buttons: 1 red, otherwise 2.

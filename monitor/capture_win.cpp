@@ -7,10 +7,11 @@
 #include "adapters/capture_library_win.h"
 #include "core/app_state.h"
 #include "core/message_box_win.h"
+#include "monitor/address_exchange.h"
 #include "monitor/connection_log.h"
 #include "monitor/lamp_win.h"
 #include "monitor/log_file_win.h"
-#include "monitor/own_ipv6_win.h"
+#include "monitor/network_follow_win.h"
 #include "monitor/packet_win.h"
 #include "monitor/rates_win.h"
 #include "res/resource.h"
@@ -20,29 +21,41 @@ const char MSG_CAPTURE_STILL_RUNNING[] =
 
 namespace {
 
+const char MSG_OPEN_FAILED[] = "A PCAP device cannot be opened.";
+const char MSG_READ_FAILED[] = "The error occurred with the pcap_loop function.";
+const char MSG_LOOKUP_FAILED[] = "Interface information is unacquirable.";
+
 const int SNAPSHOT_LENGTH = 64;
 const int PROMISCUOUS = 1;
 const int READ_TIMEOUT_MS = 1000;
+const int DLT_ETHERNET = 1;
 // Frames taken per read: a driver buffer's worth. The lamp and the log are
 // served once per read, not once per frame.
 const int FRAMES_PER_READ = 1000;
 // A read blocked in the library notices the break within one read time-out;
 // the bound only guards against a library that never returns.
 const DWORD STOP_WAIT_MS = 5000;
+// A device that failed is given this long before it is opened again: a
+// driver restart or a wake from sleep loses it for a moment.
+const DWORD REOPEN_DELAY_MS = 500;
 // Room for a read's worth of lines (at most about 160 bytes each).
 const size_t LOG_BUFFER_SIZE = 64 * 1024;
 
 struct CaptureRun {
-    LONG references;           // the GUI thread's and the capture thread's
-    LPARAM number;             // told apart from earlier runs' stop requests
-    HWND window;
-    HANDLE thread;
-    std::atomic<int32_t> stopping;
-    SRWLOCK handleLock;        // the handle against a break from the GUI thread
-    pcap_t* handle;
-    char deviceName[ADAPTER_TEXT_SIZE];
-    char logPath[PATH_FIELD_SIZE];
-    OwnIpv6Addresses ownIpv6;  // read afresh at every start: they change
+    explicit CaptureRun(const OwnAddresses& own) : addresses(own) {}
+    LONG references = 2;       // the GUI thread's and the capture thread's
+    LPARAM number = 0;         // told apart from earlier runs' stop requests
+    HWND window = nullptr;
+    HANDLE thread = nullptr;
+    HANDLE stopEvent = nullptr;  // cuts the wait before a reopen short
+    bool automatic = false;
+    std::atomic<int32_t> stopping{ 0 };
+    std::atomic<int32_t> reopenRequested{ 0 };
+    SRWLOCK handleLock = SRWLOCK_INIT;  // the handle against a break from the GUI thread
+    pcap_t* handle = nullptr;
+    char deviceName[ADAPTER_TEXT_SIZE] = "";
+    char logPath[PATH_FIELD_SIZE] = "";
+    AddressExchange addresses;  // the GUI thread publishes, the reads take
     char logBuffer[LOG_BUFFER_SIZE];
 };
 
@@ -57,6 +70,8 @@ void Release(CaptureRun* run)
     if (InterlockedDecrement(&run->references) == 0) {
         if (run->thread != nullptr)
             CloseHandle(run->thread);
+        if (run->stopEvent != nullptr)
+            CloseHandle(run->stopEvent);
         delete run;
     }
 }
@@ -80,9 +95,8 @@ void WithdrawHandle(CaptureRun* run)
     ReleaseSRWLockExclusive(&run->handleLock);
 }
 
-void BreakReads(CaptureRun* run)
+void BreakCurrentRead(CaptureRun* run)
 {
-    run->stopping.store(1);
     AcquireSRWLockShared(&run->handleLock);
     const CaptureLibrary* library = GetCaptureLibrary();
     if (run->handle != nullptr && library != nullptr)
@@ -90,134 +104,246 @@ void BreakReads(CaptureRun* run)
     ReleaseSRWLockShared(&run->handleLock);
 }
 
-// Shown on the capture thread, so the lamp and the tray keep working while
-// the box is open. The stop request is posted, not sent: StopMonitoring waits
-// for this thread, which must not be waiting for the GUI thread meanwhile.
-void ReportCaptureFailure(CaptureRun* run, const char* text)
+void BreakReads(CaptureRun* run)
+{
+    run->stopping.store(1);
+    SetEvent(run->stopEvent);
+    BreakCurrentRead(run);
+}
+
+// The chosen adapter's failure is shown on the capture thread, so the lamp
+// and the tray keep working while the box is open; the stop request is
+// posted, not sent: StopMonitoring waits for this thread, which must not be
+// waiting for the GUI thread meanwhile. An automatic run says nothing and
+// lets the connection check find another way.
+void ReportCaptureFailure(CaptureRun* run, const char* text, CaptureEnd end)
 {
     if (run->stopping.load())
         return;
+    if (run->automatic) {
+        PostMessageA(run->window, WM_CAPTURE_ENDED, end, run->number);
+        return;
+    }
     ShowAppMessage(run->window, text, MB_OK | MB_ICONERROR);
     if (!run->stopping.load())
         PostMessageA(run->window, WM_COMMAND, CMD_MONITOR_STOP, run->number);
 }
 
+// Opens the run's device and checks it; null (the failure reported) when it
+// cannot be read.
+pcap_t* OpenDevice(CaptureRun* run, const CaptureLibrary* library)
+{
+    pcap_t* handle = library ? OpenLiveCapture(*library, run->deviceName, SNAPSHOT_LENGTH, PROMISCUOUS,
+                                               READ_TIMEOUT_MS)
+                             : nullptr;
+    if (handle == nullptr) {
+        ReportCaptureFailure(run, MSG_OPEN_FAILED, CAPTURE_OPEN_FAILED);
+        return nullptr;
+    }
+    // The packet path reads Ethernet frames; a VPN's raw-IP adapter would
+    // be logged as nonsense. The chosen adapter is captured as it always was.
+    if (run->automatic && library->datalink != nullptr && library->datalink(handle) != DLT_ETHERNET) {
+        library->close(handle);
+        ReportCaptureFailure(run, MSG_OPEN_FAILED, CAPTURE_NOT_ETHERNET);
+        return nullptr;
+    }
+    if (!PublishHandle(run, handle)) {
+        library->close(handle);
+        return nullptr;
+    }
+    return handle;
+}
+
+void CloseDevice(CaptureRun* run, const CaptureLibrary* library, pcap_t* handle)
+{
+    WithdrawHandle(run);
+    library->close(handle);
+}
+
 void ReadUntilStopped(CaptureRun* run, const CaptureLibrary* library, pcap_t* handle)
 {
     LogBatch log(run->logBuffer, sizeof run->logBuffer, AppendLogFile, run->logPath);
-    PacketBatch batch = { &log, &run->stopping, &run->ownIpv6, 0, 0, 0, 0 };
+    PacketBatch batch = { &log, &run->stopping, nullptr, 0, 0, 0, 0, nullptr };
+    // A failed read is given one reopen; a reopened device that fails at its
+    // first read is lost.
+    bool reopened = false;
     for (;;) {
-        int result = library->dispatch(handle, FRAMES_PER_READ, OnPacket,
-                                       reinterpret_cast<u_char*>(&batch));
+        const OwnAddresses* own = run->addresses.Take();
+        batch.ownIpv6 = &own->ipv6;
+        batch.ownIpv4 = own->ipv4;
+        int result = library->dispatch(handle, FRAMES_PER_READ, OnPacket, reinterpret_cast<u_char*>(&batch));
         EndPacketBatch(&batch, run->window);
         // Checked after every read: a library may report a break as a count.
-        if (run->stopping.load() || result == PCAP_ERROR_BREAK)
-            return;
-        if (result < 0) {
-            ReportCaptureFailure(run, "The error occurred with the pcap_loop function.");
-            return;
+        if (run->stopping.load())
+            break;
+        bool resumed = run->reopenRequested.exchange(0) != 0;
+        if (result >= 0 && !resumed) {
+            reopened = false;
+            continue;
         }
+        if (result == PCAP_ERROR_BREAK && !resumed)
+            break;
+        if (result < 0 && !resumed && reopened) {
+            ReportCaptureFailure(run, MSG_READ_FAILED, CAPTURE_OPEN_FAILED);
+            break;
+        }
+        CloseDevice(run, library, handle);
+        handle = nullptr;
+        if (!resumed && WaitForSingleObject(run->stopEvent, REOPEN_DELAY_MS) == WAIT_OBJECT_0)
+            return;
+        handle = OpenDevice(run, library);
+        if (handle == nullptr)
+            return;
+        reopened = !resumed;
     }
+    CloseDevice(run, library, handle);
 }
 
 void RunCapture(CaptureRun* run)
 {
     const CaptureLibrary* library = GetCaptureLibrary();
-    pcap_t* handle = library ? OpenLiveCapture(*library, run->deviceName, SNAPSHOT_LENGTH,
-                                               PROMISCUOUS, READ_TIMEOUT_MS)
-                             : nullptr;
-    if (handle == nullptr) {
-        ReportCaptureFailure(run, "A PCAP device cannot be opened.");
+    pcap_t* handle = OpenDevice(run, library);
+    if (handle == nullptr)
         return;
-    }
-    if (!PublishHandle(run, handle)) {
-        library->close(handle);
-        return;
-    }
-
     char errorText[PCAP_ERRBUF_SIZE] = "";
     bpf_u_int32 network = 0;
     bpf_u_int32 mask = 0;
-    if (library->lookupnet(run->deviceName, &network, &mask, errorText) < 0)
-        ReportCaptureFailure(run, "Interface information is unacquirable.");
-    else
-        ReadUntilStopped(run, library, handle);
-
-    WithdrawHandle(run);
-    library->close(handle);
+    if (library->lookupnet(run->deviceName, &network, &mask, errorText) < 0) {
+        ReportCaptureFailure(run, MSG_LOOKUP_FAILED, CAPTURE_OPEN_FAILED);
+        CloseDevice(run, library, handle);
+        return;
+    }
+    ReadUntilStopped(run, library, handle);
 }
 
-// Waits, bounded, for a stranded run's thread; true when it has ended.
-bool StrandedRunEnded()
+// Waits, up to wait ms, for a stranded run's thread; true when it has ended.
+bool StrandedRunEnded(DWORD wait)
 {
     if (strandedRun == nullptr)
         return true;
-    if (WaitForSingleObject(strandedRun->thread, STOP_WAIT_MS) != WAIT_OBJECT_0)
+    if (WaitForSingleObject(strandedRun->thread, wait) != WAIT_OBJECT_0)
         return false;
     Release(strandedRun);
     strandedRun = nullptr;
     return true;
 }
 
+// The own addresses a run on the chosen table entry starts with: the table's
+// IPv4 address, and the system's IPv6 addresses where it knows the adapter.
+OwnAddresses AddressesOfEntry(int32_t index)
+{
+    OwnAddresses own;
+    std::memset(&own, 0, sizeof own);
+    ReadAdapterAddresses(app.adapters.deviceName[index], nullptr, 0, &own);
+    lstrcpynA(own.ipv4, app.adapters.ipv4Address[index], sizeof own.ipv4);
+    return own;
+}
+
 } // namespace
 
-int StartMonitoring()
+bool StartRun(const char* deviceName, const OwnAddresses& own, bool automatic)
 {
-    int32_t index = app.selectedIndex;
-    if (index == -1)
-        return 0;
-    if (app.monitoring)
-        return 0;
-    if (index < 0 || index >= app.adapters.count)
-        return 0; // never read a row outside the table
-    if (!StrandedRunEnded()) {
-        ShowAppMessage(app.mainWindow, MSG_CAPTURE_STILL_RUNNING, MB_OK | MB_ICONERROR);
-        return 0;
-    }
-
-    CaptureRun* run = new CaptureRun;
-    run->references = 2;
+    if (currentRun != nullptr || !StrandedRunEnded(automatic ? 0 : STOP_WAIT_MS))
+        return false;
+    CaptureRun* run = new CaptureRun(own);
     run->number = ++lastRunNumber;
     run->window = app.mainWindow;
-    run->stopping.store(0);
-    InitializeSRWLock(&run->handleLock);
-    run->handle = nullptr;
+    run->automatic = automatic;
+    run->stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     // Copied once: the run never reads the table or the settings' paths again.
-    lstrcpynA(run->deviceName, app.adapters.deviceName[index], sizeof run->deviceName);
+    lstrcpynA(run->deviceName, deviceName, sizeof run->deviceName);
     lstrcpynA(run->logPath, app.logPath, sizeof run->logPath);
-    CollectOwnIpv6Addresses(run->deviceName, &run->ownIpv6);
     // Suspended until the lamp is ready for its first report.
-    run->thread = CreateThread(nullptr, 0, CaptureThreadProc, run, CREATE_SUSPENDED, nullptr);
+    run->thread = run->stopEvent != nullptr
+                      ? CreateThread(nullptr, 0, CaptureThreadProc, run, CREATE_SUSPENDED, nullptr)
+                      : nullptr;
     if (run->thread == nullptr) {
+        if (run->stopEvent != nullptr)
+            CloseHandle(run->stopEvent);
         delete run;
-        return 0;
+        return false;
     }
     currentRun = run;
     LampStart();
     RatesStart(app.mainWindow);
-    app.monitoring = 1;
     ResumeThread(run->thread);
+    return true;
+}
+
+void EndRun()
+{
+    CaptureRun* run = currentRun;
+    currentRun = nullptr;
+    if (run == nullptr)
+        return;
+    BreakReads(run);
+    if (WaitForSingleObject(run->thread, STOP_WAIT_MS) == WAIT_OBJECT_0) {
+        Release(run);
+    } else {
+        // Kept until it ends: no run starts while it lives (and so there
+        // is never more than one stranded run).
+        strandedRun = run;
+    }
+}
+
+const char* RunningDevice()
+{
+    return currentRun != nullptr ? currentRun->deviceName : nullptr;
+}
+
+LPARAM RunningNumber()
+{
+    return currentRun != nullptr ? currentRun->number : 0;
+}
+
+void PublishRunAddresses(const OwnAddresses& own)
+{
+    if (currentRun != nullptr)
+        currentRun->addresses.Publish(own);
+}
+
+void ReopenRun()
+{
+    if (currentRun == nullptr)
+        return;
+    currentRun->reopenRequested.store(1);
+    BreakCurrentRead(currentRun);
+}
+
+int StartMonitoring()
+{
+    if (app.monitoring)
+        return 0;
+    if (app.CardAuto == 1) {
+        // The connection check picks the adapter, now and whenever it changes.
+        app.cardMissing = 0;
+        app.monitoring = 1;
+        FollowNetworkStart(app.mainWindow);
+        return 0;
+    }
+    int32_t index = app.selectedIndex;
+    if (index < 0 || index >= app.adapters.count)
+        return 0; // never read a row outside the table
+    if (!StrandedRunEnded(STOP_WAIT_MS)) {
+        ShowAppMessage(app.mainWindow, MSG_CAPTURE_STILL_RUNNING, MB_OK | MB_ICONERROR);
+        return 0;
+    }
+    if (!StartRun(app.adapters.deviceName[index], AddressesOfEntry(index), false))
+        return 0;
+    app.monitoring = 1;
+    FollowNetworkStart(app.mainWindow);
     return 0;
 }
 
 int StopMonitoring()
 {
-    CaptureRun* run = currentRun;
-    currentRun = nullptr;
-    if (run != nullptr) {
-        BreakReads(run);
-        if (WaitForSingleObject(run->thread, STOP_WAIT_MS) == WAIT_OBJECT_0) {
-            Release(run);
-        } else {
-            // Kept until it ends: no run starts while it lives (and so there
-            // is never more than one stranded run).
-            strandedRun = run;
-        }
-    }
+    FollowNetworkStop(app.mainWindow);
+    EndRun();
     LampStop(app.mainWindow);
-    RatesStop(app.mainWindow);
     app.monitoring = 0;
     app.logging = 0;
+    app.noConnection = 0;
+    RatesStop(app.mainWindow);
     return 0;
 }
 

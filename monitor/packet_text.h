@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include "core/own_addresses.h"
 
 enum {
     PACKET_TIME_SIZE = 80,     // "YYYY/MM/DD hh:mm:ss": 19 characters for years 0-9999,
@@ -19,13 +20,6 @@ enum {
     PACKET_LINE_SIZE = 256     // one connection-log line, "\n" and terminator included
 };
 
-// The adapter's own IPv6 unicast addresses (every scope), gathered when a
-// run starts. More than OWN_IPV6_MAX are not kept.
-enum { OWN_IPV6_MAX = 32 };
-struct OwnIpv6Addresses {
-    unsigned count;
-    unsigned char address[OWN_IPV6_MAX][16];
-};
 
 // The parts that every packet needs, logged or not.
 struct PacketSummary {

@@ -57,7 +57,8 @@ bool ClassifyPacket(PacketBatch* batch, const unsigned char* ipView, size_t ipLe
                     const char* timeText)
 {
     PacketSummary summary;
-    SummarizePacket(ipView, ipLength, SelectedAdapterAddress(), app.ColorSend.load(),
+    const char* ownIpv4 = batch->ownIpv4 != nullptr ? batch->ownIpv4 : SelectedAdapterAddress();
+    SummarizePacket(ipView, ipLength, ownIpv4, app.ColorSend.load(),
                     app.ColorRecv.load(), &summary, batch->ownIpv6);
 
     if (app.logging.load() == 1 && batch->log != nullptr) {

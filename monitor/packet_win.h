@@ -6,7 +6,7 @@
 
 struct pcap_pkthdr;
 class LogBatch;
-struct OwnIpv6Addresses;
+#include "core/own_addresses.h"
 
 // What the packet path gathers during one capture read: the log lines (in
 // the run's buffer) and the lamp colour of the read's last frame.
@@ -18,6 +18,7 @@ struct PacketBatch {
     unsigned lastIcon;
     uint64_t sentBytes;                   // original lengths, this read
     uint64_t receivedBytes;
+    const char* ownIpv4;                  // the run's address; null: the selected entry's
 };
 
 // libpcap packet callback; runs on the capture thread. user: the PacketBatch.

@@ -54,6 +54,10 @@ void ReportTraffic(uint64_t sentBytes, uint64_t receivedBytes)
 
 const char* PlainTip()
 {
+    // Automatic mode names the connection in use, which the table may not
+    // list (an adapter that came after Monitor start).
+    if (app.monitoring == 1 && app.CardAuto == 1)
+        return app.noConnection == 1 ? "No connection" : app.CardName;
     return app.selectedIndex < 0 ? "NetGlow" : app.CardName;
 }
 

@@ -12,5 +12,6 @@ void ReportTraffic(uint64_t sentBytes, uint64_t receivedBytes);
 void RatesStart(HWND window);   // a run begins: counters from zero, the timer
 void RatesStop(HWND window);    // the run ends: no timer, the name alone
 LRESULT OnRateTimer(HWND window);
-// The tip without rates: the connection name, or "NetGlow" with none chosen.
+// The tip without rates: the connection name, "NetGlow" with none chosen,
+// or "No connection" while automatic monitoring has none.
 const char* PlainTip();

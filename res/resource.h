@@ -45,6 +45,13 @@
 #define RATE_TIMER_ID           90
 // WM_APP + 1: the capture thread's word that the lamp has something to show.
 #define WM_LAMP_ACTIVITY        0x8001
+// Every 2 s while monitoring: the connection in use and its addresses.
+#define FOLLOW_TIMER_ID         91
+// WM_APP + 2: the system reported a change of interfaces, routes or
+// addresses; look at the connection now.
+#define WM_NETWORK_CHANGED      0x8002
+// WM_APP + 3: an automatic run ended by itself (wParam: why, lParam: its number).
+#define WM_CAPTURE_ENDED        0x8003
 
 #define HELP_CONTEXT_SETUP  21000
 

@@ -25,6 +25,7 @@ struct WineLibrary {
     int (*dispatch)(pcap_t*, int, pcap_handler, u_char*);
     void (*breakloop)(pcap_t*);
     void (*close)(pcap_t*);
+    int (*datalink)(pcap_t*);  // optional
 };
 
 WineLibrary wine;
@@ -50,6 +51,8 @@ BOOL CALLBACK LoadWine(PINIT_ONCE, PVOID, PVOID*)
         && Bind(module, "pcap_freealldevs", wine.freealldevs)
         && Bind(module, "pcap_open_live", wine.open_live) && Bind(module, "pcap_dispatch", wine.dispatch)
         && Bind(module, "pcap_breakloop", wine.breakloop) && Bind(module, "pcap_close", wine.close);
+    if (wineLoaded)
+        Bind(module, "pcap_datalink", wine.datalink);
     return TRUE;
 }
 
@@ -220,6 +223,14 @@ pcap_t* pcap_open_live(const char* device, int snaplen, int promisc, int timeout
         return nullptr;
     }
     return reinterpret_cast<pcap_t*>(capture);
+}
+
+// The device's link type as Wine's library reports it; Ethernet where it
+// cannot say.
+int pcap_datalink(pcap_t* handle)
+{
+    const WineLibrary* real = Wine();
+    return real != nullptr && real->datalink != nullptr ? real->datalink(From(handle)->real) : DLT_EN10MB;
 }
 
 int pcap_setmintocopy(pcap_t* handle, int size)

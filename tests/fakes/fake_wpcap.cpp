@@ -212,8 +212,23 @@ double CounterMs()
     return now.QuadPart * 1000.0 / frequency.QuadPart;
 }
 
+// Devices whose reads failed after loop_fail_after frames: they stay lost,
+// so a handle opened on one again fails at its first read, until the control
+// file no longer asks for failures.
+std::vector<std::string> lostDevices;
+
+bool DeviceLost(const std::string& device)
+{
+    for (const std::string& lost : lostDevices)
+        if (lost == device)
+            return true;
+    return false;
+}
+
 pcap_t* NewHandle(const Control& control, const char* device, int snaplen, int promisc, int to_ms)
 {
+    if (control.loopFailAfter < 0)
+        lostDevices.clear();
     pcap_t* p = new pcap;
     p->breakRequested = 0;
     p->wake = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -237,7 +252,7 @@ pcap_t* NewHandle(const Control& control, const char* device, int snaplen, int p
     p->callsPath = control.callsPath;
     p->round = 0;
     p->next = 0;
-    p->delivered = 0;
+    p->delivered = DeviceLost(p->device) ? p->failAfter : 0;
     p->dispatchLogged = false;
     return p;
 }
@@ -380,8 +395,11 @@ int pcap_dispatch(pcap_t* p, int cnt, pcap_handler callback, u_char* user)
     }
     if (handed > 0)
         return handed;
-    if (p->failAfter >= 0 && p->delivered >= p->failAfter)
+    if (p->failAfter >= 0 && p->delivered >= p->failAfter) {
+        if (!DeviceLost(p->device))
+            lostDevices.push_back(p->device);
         return PCAP_ERROR;
+    }
     if (p->breakRequested && !p->ignoreBreak)
         return EndWithBreak(p);
     // A library that ignores the break stays in its read until the test lets

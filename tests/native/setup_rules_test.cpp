@@ -53,6 +53,7 @@ TEST(SetupControlsDiffer, EachEditedControlIsAChange)
     struct Case { const char* what; void (*edit)(SetupControls&); };
     const Case cases[] = {
         { "other adapter", [](SetupControls& c) { c.listSelection = 1; } },
+        { "automatic", [](SetupControls& c) { c.listSelection = SETUP_AUTOMATIC; } },
         { "send yellow", [](SetupControls& c) { c.sendRed = false; c.sendYellow = true; } },
         { "recv red", [](SetupControls& c) { c.recvRed = true; c.recvYellow = false; } },
         { "start option", [](SetupControls& c) { c.startOpt = true; } },
@@ -121,9 +122,31 @@ TEST(SetupCardChosen, NeedsATableAndASelectionInside)
     const Case cases[] = {
         { 0, -1, false }, { 0, 0, false }, { 2, -1, false }, { 2, 0, true },
         { 2, 1, true }, { 2, 2, false }, { -1, 0, false },
+        { 0, SETUP_AUTOMATIC, true }, { 2, SETUP_AUTOMATIC, true },
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.chosen, SetupCardChosen(c.count, c.selection)) << c.count << ' ' << c.selection;
+}
+
+// The list: item 0 is Automatic, item i+1 the table's entry i.
+TEST(SetupList, ItemsStandForAutomaticOrAnEntryAndOpenOnTheStoredChoice)
+{
+    EXPECT_EQ(-1, ChoiceOfListItem(-1));
+    EXPECT_EQ(SETUP_AUTOMATIC, ChoiceOfListItem(0));
+    EXPECT_EQ(0, ChoiceOfListItem(1));
+    EXPECT_EQ(4, ChoiceOfListItem(5));
+    struct Case { int32_t cardAuto; bool firstRun; int32_t selectedIndex, count, item; };
+    const Case cases[] = {
+        { 1, false, 2, 3, 0 },   // Automatic stored
+        { 0, true, 2, 3, 0 },    // the first run
+        { 0, false, 2, 3, 3 },   // the stored adapter
+        { 0, false, -1, 3, 1 },  // none stored: the first adapter
+        { 0, false, 3, 3, -1 },  // stored past the table: nothing
+        { 0, false, -1, 0, -1 }, // no adapters: nothing
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.item, PreselectedListItem(c.cardAuto, c.firstRun, c.selectedIndex, c.count))
+            << c.cardAuto << ' ' << c.firstRun << ' ' << c.selectedIndex << ' ' << c.count;
 }
 
 TEST(ColorFromRedButton, RedIsOneAnythingElseTwo)

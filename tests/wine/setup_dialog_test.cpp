@@ -160,6 +160,8 @@ protected:
     std::string folder, settings, calls;
 };
 
+const char AUTOMATIC[] = "Automatic (the connection in use)";
+
 struct OpenCase {
     const char* what;
     int count;
@@ -169,21 +171,24 @@ struct OpenCase {
     int selection;
     bool sendRed, recvRed, startChecked, nowChecked;
     const char* timeoutText;
+    int cardAuto = 0;
 };
 
 TEST_F(SetupDialog, OpensWithTheStoredValues)
 {
     const OpenCase cases[] = {
-        { "defaults, first adapter", 2, 0, 1, 2, 0, 0, 20, { "Ethernet", "Lab Network" }, 0, true, false, false, false, "20" },
-        { "second adapter, options on", 2, 1, 2, 1, 1, 1, 0, { "Ethernet", "Lab Network" }, 1, false, true, true, true, "0" },
-        { "no adapter chosen: first item", 2, -1, 1, 2, 0, 0, 20, { "Ethernet", "Lab Network" }, 0, true, false, false, false, "20" },
-        { "odd values", 2, 0, 3, 0, 2, -1, -1, { "Ethernet", "Lab Network" }, 0, false, false, false, false, "4294967295" },
-        { "empty table", 0, -1, 1, 2, 0, 0, 20, { "" }, -1, true, false, false, false, "20" },
+        { "defaults, first adapter", 2, 0, 1, 2, 0, 0, 20, { AUTOMATIC, "Ethernet", "Lab Network" }, 1, true, false, false, false, "20" },
+        { "second adapter, options on", 2, 1, 2, 1, 1, 1, 0, { AUTOMATIC, "Ethernet", "Lab Network" }, 2, false, true, true, true, "0" },
+        { "no adapter chosen: first adapter", 2, -1, 1, 2, 0, 0, 20, { AUTOMATIC, "Ethernet", "Lab Network" }, 1, true, false, false, false, "20" },
+        { "odd values", 2, 0, 3, 0, 2, -1, -1, { AUTOMATIC, "Ethernet", "Lab Network" }, 1, false, false, false, false, "4294967295" },
+        { "empty table", 0, -1, 1, 2, 0, 0, 20, { AUTOMATIC }, -1, true, false, false, false, "20" },
+        { "automatic stored", 2, 1, 1, 2, 0, 0, 20, { AUTOMATIC, "Ethernet", "Lab Network" }, 0, true, false, false, false, "20", 1 },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         app.adapters.count = c.count;
         app.selectedIndex = c.selectedIndex;
+        app.CardAuto = c.cardAuto;
         app.ColorSend = c.colorSend;
         app.ColorRecv = c.colorRecv;
         app.StartOpt = c.startOpt;
@@ -230,7 +235,7 @@ TEST_F(SetupDialog, OkWithNothingChangedStoresSavesAndStartsMonitoring)
 TEST_F(SetupDialog, SaveChangesNoKeepsTheEditsYesStoresThem)
 {
     ASSERT_TRUE(Run([](HWND dialog, void*) {
-        Select(dialog, 1);
+        Select(dialog, 2);
         driver::Click(dialog, IDC_SEND_YELLOW);
         driver::Click(dialog, IDC_RECV_RED);
         driver::Click(dialog, IDC_START_OPT);
@@ -242,7 +247,7 @@ TEST_F(SetupDialog, SaveChangesNoKeepsTheEditsYesStoresThem)
         ASSERT_TRUE(AnswerMessageBox(box, IDNO));
         ASSERT_TRUE(driver::Settle(dialog)) << "No closed the dialog";
         Shown shown = Read(dialog);
-        EXPECT_EQ(1, shown.selection);
+        EXPECT_EQ(2, shown.selection);
         EXPECT_TRUE(shown.sendYellow && !shown.sendRed && shown.recvRed && !shown.recvYellow && shown.startOpt);
         EXPECT_EQ("150", shown.timeout);
         EXPECT_EQ(0, app.selectedIndex.load());
@@ -267,7 +272,8 @@ TEST_F(SetupDialog, SaveChangesNoKeepsTheEditsYesStoresThem)
     EXPECT_EQ(SettingsText("Lab Network", 1, 1, 0, 2, 1, 150), ReadFileBytes(settings));
 }
 
-TEST_F(SetupDialog, EmptyTableRefusesOkEvenWithTheEmptyItemSelected)
+// Automatic needs no adapter: with an empty table it is the one choice OK takes.
+TEST_F(SetupDialog, EmptyTableRefusesOkWithNothingSelectedAndTakesAutomatic)
 {
     app.adapters.count = 0;
     app.selectedIndex = -1;
@@ -278,17 +284,15 @@ TEST_F(SetupDialog, EmptyTableRefusesOkEvenWithTheEmptyItemSelected)
         ASSERT_TRUE(AnswerMessageBox(box, IDOK));
         Select(dialog, 0);
         box = ClickForBox(dialog, IDC_SETUP_OK);
-        ExpectBox(box, "The network card is not chosen.", MB_ICONINFORMATION, { IDOK });
-        ASSERT_TRUE(AnswerMessageBox(box, IDOK));
-        ASSERT_TRUE(driver::Settle(dialog));
-        // The selected empty item is a change.
-        box = ClickForBox(dialog, IDC_SETUP_CANCEL);
-        ExpectBox(box, "Discard Changes?", MB_ICONQUESTION, { IDYES, IDNO });
+        ExpectBox(box, "Save Changes?", MB_ICONQUESTION, { IDYES, IDNO });
         ASSERT_TRUE(AnswerMessageBox(box, IDYES));
         EXPECT_TRUE(driver::WaitGone(dialog));
     }));
     EXPECT_EQ(-1, app.selectedIndex.load());
-    EXPECT_FALSE(PathExists(settings));
+    EXPECT_EQ(1, app.CardAuto);
+    EXPECT_EQ("[Option]\r\nCardName=\r\nCardIndex=-1\r\nInitOpt=-2\r\nStartOpt=0\r\nNowOpt=0\r\n"
+              "ColorSend=1\r\nColorRecv=2\r\nTimeoutP=20\r\nCardAuto=1\r\n",
+              ReadFileBytes(settings));
 }
 
 TEST_F(SetupDialog, EmptyTableCancelUntouchedAsksNothing)
@@ -375,7 +379,7 @@ TEST_F(SetupDialog, UnreadableTimeKeepsTheDialogAndTheTakenValues)
         SetUp();
         struct Arg { const char* text; } arg = { text };
         ASSERT_TRUE(Run([](HWND dialog, void* a) {
-            Select(dialog, 1);
+            Select(dialog, 2);
             driver::Click(dialog, IDC_NOW_OPT);
             driver::Click(dialog, IDC_RECV_RED);
             Type(dialog, static_cast<Arg*>(a)->text);
@@ -499,7 +503,9 @@ TEST_F(SetupDialog, AtTheFirstStartItHasATaskbarButtonAndTheForeground)
             while (out->awaitForeground && GetForegroundWindow() != dialog && GetTickCount() - start < 5000)
                 Sleep(10);
             out->foreground = GetForegroundWindow() == dialog;
-            driver::Click(dialog, IDC_SETUP_CANCEL);
+            // The first start preselects Automatic, which Cancel would ask
+            // about; the close message asks nothing.
+            PostMessageA(dialog, WM_CLOSE, 0, 0);
             EXPECT_TRUE(driver::WaitGone(dialog, 5000));
         }, &seen, firstRun));
         EXPECT_EQ(firstRun == 1, (seen.exStyle & WS_EX_APPWINDOW) != 0);
