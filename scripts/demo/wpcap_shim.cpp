@@ -11,6 +11,8 @@
 //  - pcap_setmintocopy is answered here: Wine's stub aborts the process;
 //  - pcap_lookupnet is answered here: Wine's fails for every device;
 //  - no pcap_create: Wine has no pcap_set_immediate_mode to go with it.
+// Where NETGLOW_DEMO_OPEN_RECORD names a file, every device opened is added
+// to it as a line, for the tests that count a program's opens.
 #include <winsock2.h>
 #include <windows.h>
 #include <pcap/pcap.h>
@@ -163,6 +165,26 @@ void FreeCapture(Capture* capture)
 
 Capture* From(pcap_t* handle) { return reinterpret_cast<Capture*>(handle); }
 
+void RecordOpen(const char* device)
+{
+    char path[MAX_PATH];
+    DWORD length = GetEnvironmentVariableA("NETGLOW_DEMO_OPEN_RECORD", path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return;
+    // Appended whole by one write, so that a reader never sees half a line.
+    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    char line[512];
+    size_t size = strnlen(device, sizeof line - 2);
+    std::memcpy(line, device, size);
+    std::memcpy(line + size, "\r\n", 2);
+    DWORD written = 0;
+    WriteFile(file, line, static_cast<DWORD>(size + 2), &written, nullptr);
+    CloseHandle(file);
+}
+
 // Whether pcap_dispatch may hand over now, without waiting longer.
 bool Ready(const Capture* capture)
 {
@@ -222,6 +244,7 @@ pcap_t* pcap_open_live(const char* device, int snaplen, int promisc, int timeout
         SetError(error, "no reader thread");
         return nullptr;
     }
+    RecordOpen(device);
     return reinterpret_cast<pcap_t*>(capture);
 }
 

@@ -17,15 +17,20 @@ inline std::string TrafficLog()
 
 using Keys = std::vector<std::pair<std::string, std::string>>;
 
+// cardAuto: "1" for the connection in use, "0" for the chosen adapter; empty
+// leaves the key out, as in every file written before it existed.
 inline Keys StandardKeys(const std::string& cardName, const std::string& cardIndex,
-                         const std::string& startOpt)
+                         const std::string& startOpt, const std::string& cardAuto = "")
 {
-    return {
+    Keys keys = {
         { "WaitTime", "100" }, { "WaitCount", "50" }, { "WaitFlag", "1" },
         { "CardName", cardName }, { "CardIndex", cardIndex }, { "InitOpt", "-1" },
         { "StartOpt", startOpt }, { "NowOpt", "0" }, { "ColorSend", "1" },
         { "ColorRecv", "2" }, { "TimeoutP", "20" },
     };
+    if (!cardAuto.empty())
+        keys.push_back({ "CardAuto", cardAuto });
+    return keys;
 }
 
 class E2E : public ::testing::Test {

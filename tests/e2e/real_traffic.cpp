@@ -16,44 +16,12 @@
 #include "support/host_shell.h"
 #include "support/netglow_process.h"
 #include "tests/fakes/pcap_file.h"
+#include "tests/wine/support/log_time.h"
 
 namespace {
 
 const size_t ETHERNET_HEADER = 14;
 const size_t SNAPSHOT_LENGTH = 64; // what NetGlow asks the library for
-
-// Why the loopback adapter cannot be captured here; empty when it can.
-std::string WhyNoCapture()
-{
-    if (RunHostScript("[ \"$(id -u)\" = 0 ]") != 0)
-        return "capture needs root";
-    if (RunHostScript("command -v tcpdump >/dev/null") != 0)
-        return "tcpdump is not installed";
-    char system[MAX_PATH];
-    GetSystemDirectoryA(system, MAX_PATH);
-    HMODULE library = LoadLibraryA((std::string(system) + "\\Npcap\\wpcap.dll").c_str());
-    auto find = reinterpret_cast<decltype(pcap_findalldevs)*>(
-        reinterpret_cast<void*>(GetProcAddress(library, "pcap_findalldevs")));
-    auto open = reinterpret_cast<decltype(pcap_open_live)*>(
-        reinterpret_cast<void*>(GetProcAddress(library, "pcap_open_live")));
-    auto close = reinterpret_cast<decltype(pcap_close)*>(
-        reinterpret_cast<void*>(GetProcAddress(library, "pcap_close")));
-    pcap_if_t* devices = nullptr;
-    char error[PCAP_ERRBUF_SIZE] = "";
-    if (find == nullptr || open == nullptr || close == nullptr || find(&devices, error) != 0)
-        return "the demo forwarder is not installed as the capture library";
-    std::string loopback;
-    for (pcap_if_t* device = devices; device != nullptr; device = device->next)
-        if (device->description != nullptr && std::string(device->description) == "lo")
-            loopback = device->name;
-    if (loopback.empty())
-        return "Wine's capture library lists no loopback adapter";
-    pcap_t* handle = open(loopback.c_str(), 64, 1, 1000, error);
-    if (handle == nullptr)
-        return std::string("Wine's capture library cannot open the loopback adapter: ") + error;
-    close(handle);
-    return "";
-}
 
 struct Socket {
     SOCKET s = INVALID_SOCKET;
@@ -139,19 +107,6 @@ bool IcmpEcho()
     return replies == 1;
 }
 
-// The system's own conversion to local time, apart from the C runtime's
-// that NetGlow uses.
-void LocalTimeText(uint32_t unixSeconds, char* out, size_t size)
-{
-    ULONGLONG ticks = (static_cast<ULONGLONG>(unixSeconds) + 11644473600ULL) * 10000000ULL;
-    FILETIME utc = { static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32) };
-    SYSTEMTIME universal, local;
-    FileTimeToSystemTime(&utc, &universal);
-    SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local);
-    snprintf(out, size, "%04u/%02u/%02u %02u:%02u:%02u", local.wYear, local.wMonth, local.wDay,
-             local.wHour, local.wMinute, local.wSecond);
-}
-
 struct Frame {
     std::string line;    // as NetGlow logs it
     unsigned udpSource;  // IPv4 UDP only, else 0
@@ -175,14 +130,13 @@ std::vector<Frame> ExpectedFrames(const std::string& pcapPath, uint32_t* linkTyp
         size_t skipped = captured < ETHERNET_HEADER ? captured : ETHERNET_HEADER;
         const unsigned char* ip = record.bytes.data() + skipped;
         size_t ipLength = captured - skipped;
-        char time[PACKET_TIME_SIZE];
-        LocalTimeText(record.seconds, time, sizeof time);
+        std::string time = LocalTimeText(record.seconds);
         PacketSummary summary;
         SummarizePacket(ip, ipLength, "127.0.0.1", 1, 2, &summary);
         PacketDetail detail;
         DescribePacket(ip, ipLength, &detail);
         char line[PACKET_LINE_SIZE];
-        size_t length = FormatLogLine(time, summary, detail, line, sizeof line);
+        size_t length = FormatLogLine(time.c_str(), summary, detail, line, sizeof line);
         Frame frame = { std::string(line, length ? length - 1 : 0) + "\r\n", 0, -1, summary.ipVersion };
         if (ipLength >= 20 && summary.ipVersion == 4) {
             frame.protocol = ip[9];
@@ -225,40 +179,14 @@ protected:
     {
         WSADATA data;
         ASSERT_EQ(0, WSAStartup(MAKEWORD(2, 2), &data));
-        std::string why = WhyNoCapture();
+        std::string why = WhyNoCaptureOn("lo");
         if (!why.empty())
             GTEST_SKIP() << why;
-        windowsFolder = MakeTempFolder("tcpdump");
-        folder = UnixPathOf(windowsFolder);
-        ASSERT_FALSE(folder.empty());
-        if (folder.back() != '/')
-            folder += '/';
-        // Each frame handed over and written at once, so that the file shows
-        // what it has seen. It says "listening on lo" once its capture is open.
-        tcpdumpStarted = true;
-        ASSERT_EQ(0, RunHostScript("tcpdump -i lo --immediate-mode -U -w '" + folder + "lo.pcap' >/dev/null 2>'" + folder
-                                   + "tcpdump.txt' & echo $! >'" + folder + "pid'\n"
-                                   "end=$(($(date +%s) + 10))\n"
-                                   "until grep -q 'listening on' '" + folder + "tcpdump.txt'; do\n"
-                                   "  [ $(date +%s) -lt $end ] || exit 1; sleep 0.02\n"
-                                   "done"))
-            << "tcpdump did not start";
+        ASSERT_TRUE(tcpdump.Start("lo")) << "tcpdump did not start";
     }
     void TearDown() override
     {
-        if (tcpdumpStarted)
-            StopTcpdump();
         WSACleanup();
-    }
-    int StopTcpdump()
-    {
-        tcpdumpStarted = false;
-        // It reports its counts when it has closed its file.
-        return RunHostScript("kill -INT $(cat '" + folder + "pid') || exit 1\n"
-                             "end=$(($(date +%s) + 10))\n"
-                             "until grep -q 'packets captured' '" + folder + "tcpdump.txt'; do\n"
-                             "  [ $(date +%s) -lt $end ] || exit 1; sleep 0.02\n"
-                             "done");
     }
     // Bounded: the lines of a read reach the log when the read ends.
     bool WaitForLogLine(const std::string& part, DWORD timeoutMs = 10000)
@@ -278,7 +206,7 @@ protected:
         DWORD start = GetTickCount();
         for (;;) {
             uint32_t linkType = 0;
-            for (const Frame& frame : ExpectedFrames(windowsFolder + "lo.pcap", &linkType))
+            for (const Frame& frame : ExpectedFrames(tcpdump.capturePath, &linkType))
                 if (frame.udpSource == port)
                     return true;
             if (GetTickCount() - start > timeoutMs)
@@ -288,9 +216,7 @@ protected:
     }
 
     NetGlowProcess ng;
-    std::string windowsFolder; // tcpdump's files
-    std::string folder;        // the same on the host, with trailing slash
-    bool tcpdumpStarted = false;
+    HostTcpdump tcpdump;
 };
 
 TEST_F(RealTraffic, EveryFrameTcpdumpSawHasItsLineInOrder)
@@ -327,10 +253,10 @@ TEST_F(RealTraffic, EveryFrameTcpdumpSawHasItsLineInOrder)
     ASSERT_TRUE(WaitForTcpdumpMarker(PortOf(markerAddress)));
     ng.Command(CMD_QUIT);
     ASSERT_EQ(0, ng.WaitForExit());
-    ASSERT_EQ(0, StopTcpdump());
+    ASSERT_TRUE(tcpdump.Stop());
 
     uint32_t linkType = 0;
-    std::vector<Frame> frames = ExpectedFrames(windowsFolder + "lo.pcap", &linkType);
+    std::vector<Frame> frames = ExpectedFrames(tcpdump.capturePath, &linkType);
     ASSERT_EQ(static_cast<uint32_t>(DLT_EN10MB), linkType) << "loopback frames carry a 14-byte Ethernet header";
     std::vector<std::string> logged = LogLines(ng.logPath);
 

@@ -1,4 +1,5 @@
 #include "support/host_shell.h"
+#include <pcap/pcap.h>
 #include <cstdlib>
 #include "support/netglow_process.h"
 
@@ -50,4 +51,76 @@ int RunHostScript(const std::string& script, DWORD timeoutMs)
         Sleep(10);
     }
     return std::atoi(ReadWholeFile(status).c_str());
+}
+
+std::string WhyNoCaptureOn(const std::string& linkName)
+{
+    if (RunHostScript("[ \"$(id -u)\" = 0 ]") != 0)
+        return "capture needs root";
+    if (RunHostScript("command -v tcpdump >/dev/null") != 0)
+        return "tcpdump is not installed";
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, MAX_PATH);
+    HMODULE library = LoadLibraryA((std::string(system) + "\\Npcap\\wpcap.dll").c_str());
+    auto find = reinterpret_cast<decltype(pcap_findalldevs)*>(
+        reinterpret_cast<void*>(GetProcAddress(library, "pcap_findalldevs")));
+    auto freeAll = reinterpret_cast<decltype(pcap_freealldevs)*>(
+        reinterpret_cast<void*>(GetProcAddress(library, "pcap_freealldevs")));
+    auto open = reinterpret_cast<decltype(pcap_open_live)*>(
+        reinterpret_cast<void*>(GetProcAddress(library, "pcap_open_live")));
+    auto close = reinterpret_cast<decltype(pcap_close)*>(
+        reinterpret_cast<void*>(GetProcAddress(library, "pcap_close")));
+    pcap_if_t* devices = nullptr;
+    char error[PCAP_ERRBUF_SIZE] = "";
+    if (find == nullptr || freeAll == nullptr || open == nullptr || close == nullptr || find(&devices, error) != 0)
+        return "the demo forwarder is not installed as the capture library";
+    std::string device;
+    for (pcap_if_t* listed = devices; listed != nullptr; listed = listed->next)
+        if (listed->description != nullptr && linkName == listed->description)
+            device = listed->name;
+    freeAll(devices);
+    if (device.empty())
+        return "Wine's capture library does not list " + linkName;
+    pcap_t* handle = open(device.c_str(), 64, 1, 1000, error);
+    if (handle == nullptr)
+        return "Wine's capture library cannot open " + linkName + ": " + error;
+    close(handle);
+    return "";
+}
+
+HostTcpdump::~HostTcpdump()
+{
+    if (running_)
+        Stop();
+}
+
+bool HostTcpdump::Start(const std::string& linkName, const std::string& filter)
+{
+    std::string windowsFolder = MakeTempFolder("tcpdump");
+    folder_ = UnixPathOf(windowsFolder);
+    if (folder_.empty())
+        return false;
+    if (folder_.back() != '/')
+        folder_ += '/';
+    capturePath = windowsFolder + "frames.pcap";
+    // It says "listening on" once its capture is open.
+    running_ = true;
+    return RunHostScript("tcpdump -i '" + linkName + "' -n --immediate-mode -U -w '" + folder_ + "frames.pcap' "
+                         + (filter.empty() ? "" : "'" + filter + "' ") + ">/dev/null 2>'" + folder_
+                         + "tcpdump.txt' & echo $! >'" + folder_ + "pid'\n"
+                         "end=$(($(date +%s) + 10))\n"
+                         "until grep -q 'listening on' '" + folder_ + "tcpdump.txt'; do\n"
+                         "  [ $(date +%s) -lt $end ] || exit 1; sleep 0.02\n"
+                         "done") == 0;
+}
+
+bool HostTcpdump::Stop()
+{
+    running_ = false;
+    // It reports its counts when it has closed its file.
+    return RunHostScript("kill -INT $(cat '" + folder_ + "pid') || exit 1\n"
+                         "end=$(($(date +%s) + 10))\n"
+                         "until grep -q 'packets captured' '" + folder_ + "tcpdump.txt'; do\n"
+                         "  [ $(date +%s) -lt $end ] || exit 1; sleep 0.02\n"
+                         "done") == 0;
 }

@@ -13,3 +13,31 @@ std::string UnixPathOf(const std::string& windowsPath);
 // Returns its exit status, or -1 when it did not start or end in time.
 // Programs it starts in the background live on after it.
 int RunHostScript(const std::string& script, DWORD timeoutMs = 30000);
+
+// Why the Linux interface `linkName` cannot be captured by tcpdump and by
+// NetGlow through the capture library in the system folder (the demo
+// forwarder to Wine's own, which names each device after its interface);
+// empty when it can.
+std::string WhyNoCaptureOn(const std::string& linkName);
+
+// tcpdump on the host, handing over and writing each frame at once to a
+// classic pcap file. Ended, with its file closed, by Stop or with the object,
+// also when a test fails.
+class HostTcpdump {
+public:
+    HostTcpdump() = default;
+    HostTcpdump(const HostTcpdump&) = delete;
+    HostTcpdump& operator=(const HostTcpdump&) = delete;
+    ~HostTcpdump();
+    // Starts it on the Linux interface `linkName` (or "any") with a capture filter
+    // (empty: every frame); true once its capture is open, bounded.
+    bool Start(const std::string& linkName, const std::string& filter = "");
+    // Ends it; true once it has closed its file, bounded.
+    bool Stop();
+    // The file it writes, as a Windows path.
+    std::string capturePath;
+
+private:
+    std::string folder_; // its files, host path with a trailing slash
+    bool running_ = false;
+};

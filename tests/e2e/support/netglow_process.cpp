@@ -477,6 +477,29 @@ bool WaitForForeignMessageBox(DWORD processId, ForeignMessageBox* box, DWORD tim
     }
 }
 
+namespace {
+struct BoxCount {
+    DWORD processId;
+    int count;
+};
+
+BOOL CALLBACK CountBox(HWND window, LPARAM param)
+{
+    BoxCount* boxes = reinterpret_cast<BoxCount*>(param);
+    WindowSearch search = { boxes->processId, "#32770", "NetGlow", true, nullptr, true };
+    if (!FindWindowOf(window, reinterpret_cast<LPARAM>(&search)))
+        ++boxes->count;
+    return TRUE;
+}
+} // namespace
+
+int CountForeignMessageBoxes(DWORD processId)
+{
+    BoxCount boxes = { processId, 0 };
+    EnumWindows(CountBox, reinterpret_cast<LPARAM>(&boxes));
+    return boxes.count;
+}
+
 bool AnswerForeignMessageBox(const ForeignMessageBox& box, int buttonId, DWORD timeoutMs)
 {
     PostMessageA(box.window, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),

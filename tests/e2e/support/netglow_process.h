@@ -90,6 +90,8 @@ struct ForeignMessageBox {
     DWORD threadId = 0; // the thread that shows it
 };
 bool WaitForForeignMessageBox(DWORD processId, ForeignMessageBox* box, DWORD timeoutMs = 15000);
+// How many such boxes the process shows now.
+int CountForeignMessageBoxes(DWORD processId);
 bool AnswerForeignMessageBox(const ForeignMessageBox& box, int buttonId, DWORD timeoutMs = 10000);
 
 // The settings file as the program writes it: section "Option", CRLF lines.

@@ -43,6 +43,69 @@ bool ChooseFromTrayMenu(NetGlowProcess& ng, const MenuTexts& items, const std::s
     return OpenTrayMenu(ng, &popup) && ChooseMenuItem(popup, items, text);
 }
 
+namespace {
+void MoveMouseTo(int x, int y)
+{
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &input, sizeof input);
+}
+
+HWND ShownTip(DWORD shellProcess)
+{
+    for (HWND tip = FindWindowExA(nullptr, nullptr, "tooltips_class32", nullptr); tip != nullptr;
+         tip = FindWindowExA(nullptr, tip, "tooltips_class32", nullptr)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(tip, &owner);
+        if (owner == shellProcess && IsWindowVisible(tip))
+            return tip;
+    }
+    return nullptr;
+}
+} // namespace
+
+std::string TrayIconTip(DWORD timeoutMs)
+{
+    HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
+    RECT bar;
+    if (taskbar == nullptr || !GetWindowRect(taskbar, &bar))
+        return "";
+    DWORD shell = 0;
+    GetWindowThreadProcessId(taskbar, &shell);
+    // Away first, until no tip shows: a tip shows again only when the
+    // mouse comes anew.
+    MoveMouseTo((bar.left + bar.right) / 2, bar.top - 100);
+    DWORD start = GetTickCount();
+    while (ShownTip(shell) != nullptr && GetTickCount() - start < 2000)
+        Sleep(20);
+    // Wine lays the icons out from the taskbar's right end, each a small
+    // icon with a border of 2. The tip shows after the mouse rests a moment
+    // on it; one that missed the arrival (hidden just then) shows on a
+    // further move, so the mouse moves by a pixel now and then.
+    int x = bar.right - GetSystemMetrics(SM_CXSMICON) / 2 - 2;
+    int y = (bar.top + bar.bottom) / 2;
+    start = GetTickCount();
+    for (int moves = 0;; ++moves) {
+        MoveMouseTo(x + moves % 2, y);
+        DWORD moved = GetTickCount();
+        do {
+            char text[256] = "";
+            DWORD_PTR length = 0;
+            HWND tip = ShownTip(shell);
+            if (tip != nullptr
+                && SendMessageTimeoutA(tip, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_NORMAL,
+                                       2000, &length) != 0)
+                return text;
+            if (GetTickCount() - start > timeoutMs)
+                return "";
+            Sleep(20);
+        } while (GetTickCount() - moved < 1000);
+    }
+}
+
 HWND WaitForWindow(DWORD processId, const char* className, const char* caption, DWORD timeoutMs)
 {
     DWORD start = GetTickCount();

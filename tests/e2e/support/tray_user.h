@@ -21,6 +21,12 @@ bool ChooseMenuItem(HWND popup, const MenuTexts& items, const std::string& text,
 // Opens the menu and chooses `text` from it.
 bool ChooseFromTrayMenu(NetGlowProcess& ng, const MenuTexts& items, const std::string& text);
 
+// The tip of the first icon of the notification area (the only one in a test
+// prefix), read as a person reads it: the mouse comes to rest on the icon
+// and the shell's tip window shows the text, kept current while it shows.
+// Empty when no tip showed in time.
+std::string TrayIconTip(DWORD timeoutMs = 10000);
+
 // A top-level window of the process with that class and caption, bounded wait.
 HWND WaitForWindow(DWORD processId, const char* className, const char* caption, DWORD timeoutMs = 15000);
 // Clicks a button of a dialog as a mouse click does.

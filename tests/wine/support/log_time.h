@@ -6,6 +6,7 @@
 #pragma once
 #include <windows.h>
 #include <cstdio>
+#include <cstdint>
 #include <string>
 
 inline std::string InLocalTime(std::string log, long long shiftSeconds = 0)
@@ -31,4 +32,20 @@ inline std::string InLocalTime(std::string log, long long shiftSeconds = 0)
         log.replace(at + 5, FIELD, text);
     }
     return log;
+}
+
+// "YYYY/MM/DD hh:mm:ss" of a Unix time (a capture tool's frame time) in local
+// time, by the system's own conversion, apart from the C runtime's that the
+// program uses.
+inline std::string LocalTimeText(uint32_t unixSeconds)
+{
+    ULONGLONG ticks = (static_cast<ULONGLONG>(unixSeconds) + 11644473600ULL) * 10000000ULL;
+    FILETIME utc = { static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32) };
+    SYSTEMTIME universal, local;
+    FileTimeToSystemTime(&utc, &universal);
+    SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04u/%02u/%02u %02u:%02u:%02u", local.wYear, local.wMonth, local.wDay,
+                  local.wHour, local.wMinute, local.wSecond);
+    return text;
 }
