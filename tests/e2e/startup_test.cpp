@@ -148,7 +148,11 @@ TEST_F(E2E, CommandsDuringStartUpAreIgnoredAndACloseWaitsForItsEnd)
     EXPECT_NE(0, SendMessageTimeoutA(ng.window, WM_CLOSE, 0, 0, SMTO_NORMAL, 30000, &result));
     EXPECT_TRUE(IsWindow(setup));
     EXPECT_TRUE(IsWindow(ng.window));
-    ClickButton(setup, IDC_SETUP_CANCEL); // nothing changed: no question
+    ClickButton(setup, IDC_SETUP_CANCEL);
+    ForeignMessageBox discard; // the first start preselects Automatic
+    ASSERT_TRUE(WaitForForeignMessageBox(ng.processId, &discard));
+    EXPECT_EQ("Discard Changes?", discard.text);
+    ASSERT_TRUE(AnswerForeignMessageBox(discard, IDYES));
     EXPECT_EQ(0, ng.WaitForExit());
     EXPECT_EQ(0, Calls("pcap_create"));
     EXPECT_EQ(SettingsFile(keys), ReadWholeFile(ng.settingsPath));

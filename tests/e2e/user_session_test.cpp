@@ -70,14 +70,19 @@ TEST_F(E2E, FirstSessionThroughTheTrayIcon)
     HWND setup = WaitForWindow(ng.processId, "#32770", "Setup");
     ASSERT_NE(nullptr, setup);
     HWND list = GetDlgItem(setup, IDC_CARD_LIST);
-    ASSERT_EQ(2, SendMessageA(list, CB_GETCOUNT, 0, 0));
+    ASSERT_EQ(3, SendMessageA(list, CB_GETCOUNT, 0, 0));
     // Dialog controls hold UTF-16 text; read it as such across processes.
     wchar_t name[64] = L"";
     SendMessageW(list, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(name));
+    EXPECT_STREQ(L"Automatic (the connection in use)", name);
+    EXPECT_EQ(0, SendMessageA(list, CB_GETCURSEL, 0, 0));
+    SendMessageW(list, CB_GETLBTEXT, 1, reinterpret_cast<LPARAM>(name));
     EXPECT_STREQ(L"Ethernet", name);
+    // This session watches the fake library's adapter by name.
+    SendMessageA(list, CB_SETCURSEL, 1, 0);
     ClickButton(setup, IDC_SETUP_OK);
     ForeignMessageBox save;
-    ASSERT_TRUE(WaitForForeignMessageBox(ng.processId, &save)); // item 0 differs from "none"
+    ASSERT_TRUE(WaitForForeignMessageBox(ng.processId, &save)); // item 1 differs from "none"
     EXPECT_EQ("Save Changes?", save.text);
     ASSERT_TRUE(AnswerForeignMessageBox(save, IDYES));
     ASSERT_TRUE(WaitUntilGone(setup));
@@ -221,7 +226,7 @@ TEST_F(E2E, FirstStartSetupAtEachScaling)
                                        setup, 5000);
         Screenshot(scalings[i].shot, AroundWindow(setup, 8), 500);
         ClickButton(setup, IDC_SETUP_CANCEL);
-        ForeignMessageBox discard;  // the first adapter stands chosen
+        ForeignMessageBox discard;  // Automatic stands chosen
         ASSERT_TRUE(WaitForForeignMessageBox(ng.processId, &discard));
         EXPECT_EQ("Discard Changes?", discard.text);
         ASSERT_TRUE(AnswerForeignMessageBox(discard, IDYES));
