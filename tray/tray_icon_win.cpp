@@ -3,6 +3,7 @@
 // while the shell is busy with one of these calls (a "TaskbarCreated"
 // broadcast, a click) may run another of them safely in between.
 #include "tray/tray_icon_win.h"
+#include <cstring>
 #include "core/app_state.h"
 #include "tray/tray_image_win.h"
 
@@ -15,7 +16,26 @@ const UINT FLAGS_WITHOUT_TIP = NIF_MESSAGE | NIF_ICON;
 // The resource the record's image was loaded from, for a new size.
 UINT shownIconId = 0;
 
+void CopyTip(const char* tip)
+{
+    size_t length = TipBytesThatFit(tip, TIP_LIMIT - 1);
+    std::memmove(app.trayData.szTip, tip, length);
+    app.trayData.szTip[length] = '\0';
+}
+
 } // namespace
+
+size_t TipBytesThatFit(const char* text, size_t room)
+{
+    const char* end = text;
+    while (*end != '\0') {
+        const char* next = CharNextA(end);
+        if (static_cast<size_t>(next - text) > room)
+            break;
+        end = next;
+    }
+    return static_cast<size_t>(end - text);
+}
 
 BOOL TrayIconAdd(HWND window, UINT id, UINT callbackMessage, HICON icon, const char* tip)
 {
@@ -27,7 +47,7 @@ BOOL TrayIconAdd(HWND window, UINT id, UINT callbackMessage, HICON icon, const c
     app.trayData.uCallbackMessage = callbackMessage;
     if (tip != nullptr) {
         app.trayData.uFlags = FLAGS_WITHOUT_TIP | NIF_TIP;
-        lstrcpynA(app.trayData.szTip, tip, TIP_LIMIT);
+        CopyTip(tip);
     }
     // A copy goes to the shell: a call made while this one waits may change
     // the record, and this call must still deliver what it was given.
@@ -58,7 +78,7 @@ void TrayIconSetTip(const char* tip)
 {
     if (tip != nullptr) {
         app.trayData.uFlags |= NIF_TIP;
-        lstrcpynA(app.trayData.szTip, tip, TIP_LIMIT);
+        CopyTip(tip);
     }
     NOTIFYICONDATAA record = app.trayData;
     Shell_NotifyIconA(NIM_MODIFY, &record);

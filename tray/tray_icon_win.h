@@ -1,5 +1,10 @@
 #pragma once
 #include <windows.h>
+#include <cstddef>
+
+// The longest start of text that fits in room bytes without splitting a
+// double-byte character of the ANSI code page: the one cut of every tip.
+size_t TipBytesThatFit(const char* text, size_t room);
 
 BOOL TrayIconAdd(HWND window, UINT id, UINT callbackMessage, HICON icon, const char* tip);
 void TrayIconDelete(HWND window, UINT id);

@@ -143,6 +143,27 @@ TEST_F(TrayIcon, TipIsCutTo63Characters)
     EXPECT_EQ(exactly63, Last().record.szTip);
 }
 
+// On a double-byte system (Japanese, 932) a tip that does not fit ends
+// before the character that would be cut, at the add and at every later
+// tip: the rule of the rates tip.
+TEST_F(TrayIcon, JapaneseTipIsCutBetweenCharacters)
+{
+    if (GetACP() != 932)
+        GTEST_SKIP() << "needs a Japanese system (code page " << GetACP() << "): run as wine.tray_icon_japanese";
+    // 62 letters, then "\x83\x41\x83\x43" (two katakana): the first would
+    // take bytes 62 and 63, but the tip holds 63 and its terminator.
+    const std::string name = std::string(62, 'n') + "\x83\x41\x83\x43";
+    ASSERT_TRUE(AddIcon(name.c_str()));
+    EXPECT_EQ(std::string(62, 'n'), Last().record.szTip);
+    TrayIconSetTip("short");
+    TrayIconSetTip(name.c_str());
+    EXPECT_EQ(std::string(62, 'n'), Last().record.szTip);
+    EXPECT_EQ(std::string(62, 'n'), app.trayData.szTip);
+    // One letter less: the first katakana fits whole.
+    TrayIconSetTip(name.c_str() + 1);
+    EXPECT_EQ(std::string(61, 'n') + "\x83\x41", Last().record.szTip);
+}
+
 TEST_F(TrayIcon, SetTipWithoutTextResendsTheRecordUnchanged)
 {
     ASSERT_TRUE(AddIcon(nullptr));
