@@ -52,7 +52,12 @@ BOOL TrayIconAdd(HWND window, UINT id, UINT callbackMessage, HICON icon, const c
     // A copy goes to the shell: a call made while this one waits may change
     // the record, and this call must still deliver what it was given.
     NOTIFYICONDATAA record = app.trayData;
-    return Shell_NotifyIconA(NIM_ADD, &record);
+    if (Shell_NotifyIconA(NIM_ADD, &record))
+        return TRUE;
+    // A shell busy at logon may time out an add that it then carries out;
+    // every later add of the icon fails. A modify tells whether it is there.
+    record = app.trayData;
+    return Shell_NotifyIconA(NIM_MODIFY, &record);
 }
 
 void TrayIconDelete(HWND window, UINT id)

@@ -6,6 +6,8 @@
 // double-byte character of the ANSI code page: the one cut of every tip.
 size_t TipBytesThatFit(const char* text, size_t room);
 
+// TRUE when the icon is there: added, or found there by a modify after a
+// refused add.
 BOOL TrayIconAdd(HWND window, UINT id, UINT callbackMessage, HICON icon, const char* tip);
 void TrayIconDelete(HWND window, UINT id);
 void TrayIconSetImage(UINT iconId);
