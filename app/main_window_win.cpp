@@ -106,6 +106,21 @@ LRESULT OnTaskbarCreated()
     return 0;
 }
 
+// Logoff or shutdown ends the program without Quit, and may do so soon
+// after: the settings are saved first (a stop may wait for the capture
+// thread), then the run ends. During start-up the settings may not be read
+// yet, and a close then saves nothing either.
+LRESULT OnEndSession(WPARAM ending)
+{
+    if (!ending)
+        return 0;
+    if (!app.startingUp)
+        SaveSettings();
+    if (app.monitoring)
+        StopMonitoring();
+    return 0;
+}
+
 } // namespace
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -120,7 +135,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_QUERYOPEN:
         return 0; // never restored
     case WM_ENDSESSION:
-        return 0;
+        return OnEndSession(wParam);
     case WM_COMMAND:
         return OnCommand(window, wParam, lParam);
     case WM_TIMER:

@@ -153,4 +153,66 @@ TEST(MainWindow, ScalingAtTheSameIconSizeChangesNothingAndANewShellGetsTheIconBa
     PatchImport("Shell_NotifyIconA", real);
 }
 
+// Logoff ends a program that starts with Windows without Quit: the settings
+// are saved first, then the run is stopped. An end of session that was
+// called off changes nothing; one during start-up, when the settings may not
+// be read yet, saves nothing.
+TEST(MainWindow, EndOfSessionSavesTheSettingsThenStopsMonitoring)
+{
+    ASSERT_TRUE(ClassRegistered());
+    void* real = PatchImport("Shell_NotifyIconA", reinterpret_cast<void*>(RefusingNotifyIcon));
+    ASSERT_NE(nullptr, real);
+    const std::string waitKeys = "[Option]\r\nWaitTime=100\r\nWaitCount=50\r\nWaitFlag=1\r\n";
+    const std::string saved = waitKeys
+        + "CardName=Ethernet\r\nCardIndex=0\r\nInitOpt=-1\r\nStartOpt=1\r\nNowOpt=0\r\n"
+          "ColorSend=1\r\nColorRecv=2\r\nTimeoutP=20\r\n";
+    const struct {
+        BOOL ending;
+        int startingUp;
+        std::vector<DWORD> calls; // the stop's stopped lamp
+        std::string file;
+    } cases[] = {
+        { FALSE, 0, {}, waitKeys },
+        { TRUE, 1, { NIM_MODIFY }, waitKeys },
+        { TRUE, 0, { NIM_MODIFY }, saved },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "ending " << c.ending << ", starting up " << c.startingUp);
+        ResetAppState();
+        refusals = 0;
+        iconThere = false;
+        std::string settings = MakeTempFolder("end-session") + "NetGlow.ini";
+        lstrcpynA(app.settingsPath, settings.c_str(), sizeof app.settingsPath);
+        std::ofstream(settings, std::ios::binary) << waitKeys;
+        HWND window = CreateMainWindow(app.instance);
+        ASSERT_NE(nullptr, window);
+        app.mainWindow = window;
+        app.adapters.count = 1;
+        lstrcpynA(app.adapters.deviceName[0], "\\Device\\NPF_{X}", ADAPTER_TEXT_SIZE);
+        lstrcpynA(app.adapters.ipv4Address[0], "192.168.1.10", ADAPTER_TEXT_SIZE);
+        lstrcpynA(app.CardName, "Ethernet", sizeof app.CardName);
+        app.selectedIndex = 0;
+        app.InitOpt = -1;
+        app.StartOpt = 1;
+        SetFakeCaptureDevices({ "device=\\Device\\NPF_{X}" });
+        StartMonitoring();
+        ASSERT_EQ(1, app.monitoring.load());
+        ClearCalls();
+        app.startingUp = c.startingUp;
+
+        SendMessageA(window, WM_ENDSESSION, c.ending, ENDSESSION_LOGOFF);
+        EXPECT_EQ(c.file, ReadFileBytes(settings));
+        EXPECT_EQ(c.ending ? 0 : 1, app.monitoring.load());
+        EXPECT_EQ(c.calls, messages);
+        // The stop came after the save.
+        EXPECT_EQ(std::vector<std::string>(c.calls.size(), c.file), settingsSeen);
+        app.startingUp = 0;
+        DestroyWindow(window);
+        MSG quit;
+        PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+        EXPECT_EQ(0, app.monitoring.load());
+    }
+    PatchImport("Shell_NotifyIconA", real);
+}
+
 } // namespace
