@@ -104,3 +104,23 @@ void TrayIconRestore()
     NOTIFYICONDATAA record = app.trayData;
     Shell_NotifyIconA(NIM_ADD, &record);
 }
+
+void TrayIconShowBalloon(const char* text)
+{
+    if (app.trayData.cbSize == 0 || app.trayIconAdded == 0)
+        return;
+    // A record of its own, long enough to carry the balloon's fields (the
+    // second version), with NIF_INFO alone: the image and the tip stay, and
+    // every other call keeps the first-version record.
+    NOTIFYICONDATAA record;
+    ZeroMemory(&record, sizeof record);
+    record.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    record.hWnd = app.trayData.hWnd;
+    record.uID = app.trayData.uID;
+    record.uFlags = NIF_INFO;
+    lstrcpynA(record.szInfo, text, sizeof record.szInfo);
+    lstrcpynA(record.szInfoTitle, app.caption, sizeof record.szInfoTitle);
+    record.dwInfoFlags = NIIF_INFO;
+    record.uTimeout = 10000; // the shortest that Windows 2000 and XP allow
+    Shell_NotifyIconA(NIM_MODIFY, &record);
+}

@@ -16,3 +16,5 @@ void TrayIconSetTip(const char* tip);
 void TrayIconShowImageAgain();
 // Explorer restarted: add the icon again with the image and tip it had.
 void TrayIconRestore();
+// A balloon from the icon, with the program's name as its title.
+void TrayIconShowBalloon(const char* text);

@@ -215,4 +215,85 @@ TEST(MainWindow, EndOfSessionSavesTheSettingsThenStopsMonitoring)
     PatchImport("Shell_NotifyIconA", real);
 }
 
+std::vector<std::tuple<HWND, UINT, DWORD, void*>> filterCalls;
+BOOL WINAPI RecordingMessageFilter(HWND window, UINT message, DWORD action, void* change)
+{
+    filterCalls.emplace_back(window, message, action, change);
+    return TRUE;
+}
+
+typedef FARPROC(WINAPI* GetProcAddressFn)(HMODULE, LPCSTR);
+GetProcAddressFn realGetProcAddress;
+FARPROC WINAPI ProcAddressWithFilterStandIn(HMODULE module, LPCSTR name)
+{
+    if (HIWORD(reinterpret_cast<ULONG_PTR>(name)) != 0 && std::strcmp(name, "ChangeWindowMessageFilterEx") == 0
+        && module == GetModuleHandleA("user32.dll"))
+        return reinterpret_cast<FARPROC>(RecordingMessageFilter);
+    return realGetProcAddress(module, name);
+}
+
+// An elevated NetGlow would never hear of a restarted Explorer, nor of a
+// second start: UIPI drops messages from unelevated senders. Both are let
+// through. Wine has no UIPI, so only the calls can be seen, through the
+// stand-in GetProcAddress hands out for the function (not every system has it).
+TEST(MainWindow, ShellAndSecondStartMessagesPassTheElevationFilter)
+{
+    ASSERT_TRUE(ClassRegistered());
+    void* real = PatchImport("Shell_NotifyIconA", reinterpret_cast<void*>(RefusingNotifyIcon));
+    ASSERT_NE(nullptr, real);
+    realGetProcAddress = reinterpret_cast<GetProcAddressFn>(
+        PatchImport("GetProcAddress", reinterpret_cast<void*>(ProcAddressWithFilterStandIn)));
+    ASSERT_NE(nullptr, realGetProcAddress);
+    ResetAppState();
+    refusals = 0;
+    iconThere = false;
+    filterCalls.clear();
+    HWND window = CreateMainWindow(app.instance);
+    PatchImport("GetProcAddress", reinterpret_cast<void*>(realGetProcAddress));
+    ASSERT_NE(nullptr, window);
+    const DWORD MSGFLT_ALLOW_ACTION = 1;
+    EXPECT_EQ((std::vector<std::tuple<HWND, UINT, DWORD, void*>>{
+                  { window, RegisterWindowMessageA("TaskbarCreated"), MSGFLT_ALLOW_ACTION, nullptr },
+                  { window, RegisterWindowMessageA("NetGlow.AlreadyRunning"), MSGFLT_ALLOW_ACTION, nullptr } }),
+              filterCalls);
+    DestroyWindow(window);
+    MSG quit;
+    PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    PatchImport("Shell_NotifyIconA", real);
+}
+
+// A second start asks the running copy to say so from its icon: a balloon in
+// a record large enough to carry its text. The icon's other calls keep the
+// first-version record.
+TEST(MainWindow, SecondStartShowsABalloonFromTheIcon)
+{
+    ASSERT_TRUE(ClassRegistered());
+    void* real = PatchImport("Shell_NotifyIconA", reinterpret_cast<void*>(RefusingNotifyIcon));
+    ASSERT_NE(nullptr, real);
+    ResetAppState();
+    refusals = 0;
+    iconThere = false;
+    HWND window = CreateMainWindow(app.instance);
+    ASSERT_NE(nullptr, window);
+    ClearCalls();
+    SendMessageA(window, RegisterWindowMessageA("NetGlow.AlreadyRunning"), 0, 0);
+    ASSERT_EQ(std::vector<DWORD>{ NIM_MODIFY }, messages);
+    const NOTIFYICONDATAA& balloon = records[0];
+    EXPECT_EQ(sizeof(void*) == 8 ? 504u : 488u, balloon.cbSize); // up to szInfoTitle and dwInfoFlags
+    EXPECT_EQ(window, balloon.hWnd);
+    EXPECT_EQ(128u, balloon.uID);
+    EXPECT_EQ(0x10u, balloon.uFlags); // NIF_INFO alone: image and tip stay as they are
+    EXPECT_STREQ("NetGlow is already running.", balloon.szInfo);
+    EXPECT_STREQ("NetGlow", balloon.szInfoTitle);
+    EXPECT_EQ(1u, balloon.dwInfoFlags); // NIIF_INFO
+    TrayIconSetImage(ICON_IDLE);
+    ASSERT_EQ(2u, records.size());
+    EXPECT_EQ(sizeof(void*) == 8 ? 104u : 88u, records[1].cbSize);
+    EXPECT_EQ(7u, records[1].uFlags);
+    DestroyWindow(window);
+    MSG quit;
+    PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    PatchImport("Shell_NotifyIconA", real);
+}
+
 } // namespace
