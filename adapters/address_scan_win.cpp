@@ -13,8 +13,8 @@ const DWORD COMMAND_WAIT_MS = 10000;
 // After the command was ended: until its files are closed.
 const DWORD END_WAIT_MS = 5000;
 
-// Named with the process id: two copies scanning at once (another user's,
-// an elevated one) never write or delete each other's files.
+// Named with the process id: two processes scanning at the same time never
+// write, read or delete each other's files.
 bool FormScanPaths(char* batchPath, char* reportPath)
 {
     char tempDir[SCAN_PATH_SIZE];

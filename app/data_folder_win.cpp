@@ -74,10 +74,11 @@ bool ElevatedRunSharesLocalSettings()
     if (FileExists(app.settingsPath) || !RunsElevated())
         return false;
     char folder[PATH_FIELD_SIZE - 11];
+    if (!LocalDataFolder(folder, sizeof folder, false))
+        return false;
     char settings[PATH_FIELD_SIZE];
-    return LocalDataFolder(folder, sizeof folder, false)
-        && std::snprintf(settings, sizeof settings, "%sNetGlow.ini", folder) < static_cast<int>(sizeof settings)
-        && FileExists(settings);
+    int length = std::snprintf(settings, sizeof settings, "%sNetGlow.ini", folder);
+    return length > 0 && static_cast<size_t>(length) < sizeof settings && FileExists(settings);
 }
 
 } // namespace

@@ -64,18 +64,46 @@ void ClearCalls()
     settingsSeen.clear();
 }
 
-bool ClassRegistered()
-{
-    static bool registered = RegisterMainWindowClass(GetModuleHandleA(nullptr));
-    return registered;
-}
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        static bool registered = RegisterMainWindowClass(GetModuleHandleA(nullptr));
+        ASSERT_TRUE(registered);
+        realNotify = PatchImport("Shell_NotifyIconA", reinterpret_cast<void*>(RefusingNotifyIcon));
+        ASSERT_NE(nullptr, realNotify);
+        Reset();
+    }
+    // A fresh process whose shell has no icon and takes every add.
+    static void Reset()
+    {
+        ResetAppState();
+        refusals = 0;
+        refusedAddTimesOut = false;
+        iconThere = false;
+        ClearCalls();
+    }
+    void TearDown() override { PatchImport("Shell_NotifyIconA", realNotify); }
+    // The main window of a run whose tray registration has ended.
+    HWND Create()
+    {
+        HWND window = CreateMainWindow(app.instance);
+        app.mainWindow = window;
+        return window;
+    }
+    static void Destroy(HWND window)
+    {
+        app.startingUp = 0;
+        DestroyWindow(window);
+        MSG quit;
+        PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    }
+    void* realNotify = nullptr;
+};
 
-TEST(MainWindow, OffersTheIconWaitCountTimesWaitTimeApartThenCloses)
+TEST_F(MainWindow, OffersTheIconWaitCountTimesWaitTimeApartThenCloses)
 {
-    ASSERT_TRUE(ClassRegistered());
     const int WAIT_TIME = 150, WAIT_COUNT = 3, TICK = 16; // a tick of the clock may shorten a pause
-    void* real = PatchImport("Shell_NotifyIconA", reinterpret_cast<void*>(RefusingNotifyIcon));
-    ASSERT_NE(nullptr, real);
     const struct {
         int refused;
         bool timesOut;
@@ -90,16 +118,14 @@ TEST(MainWindow, OffersTheIconWaitCountTimesWaitTimeApartThenCloses)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.refused << (c.timesOut ? " timing out" : ""));
-        ResetAppState();
+        Reset();
         app.startingUp = 1; // as in WinMain: giving up must still close the window
         std::string settings = MakeTempFolder("main-window") + "NetGlow.ini";
         lstrcpynA(app.settingsPath, settings.c_str(), sizeof app.settingsPath);
         std::ofstream(settings, std::ios::binary) << "[Option]\r\nWaitTime=" << WAIT_TIME
                                                   << "\r\nWaitCount=" << WAIT_COUNT << "\r\nWaitFlag=1\r\n";
-        ClearCalls();
         refusals = c.refused;
         refusedAddTimesOut = c.timesOut;
-        iconThere = false;
         DWORD start = GetTickCount();
         HWND window = CreateMainWindow(app.instance);
         DWORD took = GetTickCount() - start;
@@ -120,26 +146,16 @@ TEST(MainWindow, OffersTheIconWaitCountTimesWaitTimeApartThenCloses)
         EXPECT_EQ(givenUp, window == nullptr);
         MSG quit;
         EXPECT_EQ(givenUp, PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0);
-        if (window != nullptr) {
-            app.startingUp = 0;
-            DestroyWindow(window);
-            PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
-        }
+        if (window != nullptr)
+            Destroy(window);
     }
-    PatchImport("Shell_NotifyIconA", real);
 }
 
 // A scaling change that leaves the small-icon size as it was sends the shell
 // nothing; a restarted Explorer gets the icon added again, and only that.
-TEST(MainWindow, ScalingAtTheSameIconSizeChangesNothingAndANewShellGetsTheIconBack)
+TEST_F(MainWindow, ScalingAtTheSameIconSizeChangesNothingAndANewShellGetsTheIconBack)
 {
-    ASSERT_TRUE(ClassRegistered());
-    void* real = PatchImport("Shell_NotifyIconA", reinterpret_cast<void*>(RefusingNotifyIcon));
-    ASSERT_NE(nullptr, real);
-    ResetAppState();
-    refusals = 0;
-    iconThere = false;
-    HWND window = CreateMainWindow(app.instance);
+    HWND window = Create();
     ASSERT_NE(nullptr, window);
     TrayIconSetImage(ICON_IDLE);
     ClearCalls();
@@ -147,21 +163,15 @@ TEST(MainWindow, ScalingAtTheSameIconSizeChangesNothingAndANewShellGetsTheIconBa
     EXPECT_EQ(std::vector<DWORD>{}, messages);
     SendMessageA(window, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
     EXPECT_EQ(std::vector<DWORD>{ NIM_ADD }, messages);
-    DestroyWindow(window);
-    MSG quit;
-    PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
-    PatchImport("Shell_NotifyIconA", real);
+    Destroy(window);
 }
 
 // Logoff ends a program that starts with Windows without Quit: the settings
 // are saved first, then the run is stopped. An end of session that was
 // called off changes nothing; one during start-up, when the settings may not
 // be read yet, saves nothing.
-TEST(MainWindow, EndOfSessionSavesTheSettingsThenStopsMonitoring)
+TEST_F(MainWindow, EndOfSessionSavesTheSettingsThenStopsMonitoring)
 {
-    ASSERT_TRUE(ClassRegistered());
-    void* real = PatchImport("Shell_NotifyIconA", reinterpret_cast<void*>(RefusingNotifyIcon));
-    ASSERT_NE(nullptr, real);
     const std::string waitKeys = "[Option]\r\nWaitTime=100\r\nWaitCount=50\r\nWaitFlag=1\r\n";
     const std::string saved = waitKeys
         + "CardName=Ethernet\r\nCardIndex=0\r\nInitOpt=-1\r\nStartOpt=1\r\nNowOpt=0\r\n"
@@ -178,15 +188,12 @@ TEST(MainWindow, EndOfSessionSavesTheSettingsThenStopsMonitoring)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "ending " << c.ending << ", starting up " << c.startingUp);
-        ResetAppState();
-        refusals = 0;
-        iconThere = false;
+        Reset();
         std::string settings = MakeTempFolder("end-session") + "NetGlow.ini";
         lstrcpynA(app.settingsPath, settings.c_str(), sizeof app.settingsPath);
         std::ofstream(settings, std::ios::binary) << waitKeys;
-        HWND window = CreateMainWindow(app.instance);
+        HWND window = Create();
         ASSERT_NE(nullptr, window);
-        app.mainWindow = window;
         app.adapters.count = 1;
         lstrcpynA(app.adapters.deviceName[0], "\\Device\\NPF_{X}", ADAPTER_TEXT_SIZE);
         lstrcpynA(app.adapters.ipv4Address[0], "192.168.1.10", ADAPTER_TEXT_SIZE);
@@ -206,13 +213,9 @@ TEST(MainWindow, EndOfSessionSavesTheSettingsThenStopsMonitoring)
         EXPECT_EQ(c.calls, messages);
         // The stop came after the save.
         EXPECT_EQ(std::vector<std::string>(c.calls.size(), c.file), settingsSeen);
-        app.startingUp = 0;
-        DestroyWindow(window);
-        MSG quit;
-        PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+        Destroy(window);
         EXPECT_EQ(0, app.monitoring.load());
     }
-    PatchImport("Shell_NotifyIconA", real);
 }
 
 std::vector<std::tuple<HWND, UINT, DWORD, void*>> filterCalls;
@@ -236,19 +239,13 @@ FARPROC WINAPI ProcAddressWithFilterStandIn(HMODULE module, LPCSTR name)
 // second start: UIPI drops messages from unelevated senders. Both are let
 // through. Wine has no UIPI, so only the calls can be seen, through the
 // stand-in GetProcAddress hands out for the function (not every system has it).
-TEST(MainWindow, ShellAndSecondStartMessagesPassTheElevationFilter)
+TEST_F(MainWindow, ShellAndSecondStartMessagesPassTheElevationFilter)
 {
-    ASSERT_TRUE(ClassRegistered());
-    void* real = PatchImport("Shell_NotifyIconA", reinterpret_cast<void*>(RefusingNotifyIcon));
-    ASSERT_NE(nullptr, real);
     realGetProcAddress = reinterpret_cast<GetProcAddressFn>(
         PatchImport("GetProcAddress", reinterpret_cast<void*>(ProcAddressWithFilterStandIn)));
     ASSERT_NE(nullptr, realGetProcAddress);
-    ResetAppState();
-    refusals = 0;
-    iconThere = false;
     filterCalls.clear();
-    HWND window = CreateMainWindow(app.instance);
+    HWND window = Create();
     PatchImport("GetProcAddress", reinterpret_cast<void*>(realGetProcAddress));
     ASSERT_NE(nullptr, window);
     const DWORD MSGFLT_ALLOW_ACTION = 1;
@@ -256,24 +253,15 @@ TEST(MainWindow, ShellAndSecondStartMessagesPassTheElevationFilter)
                   { window, RegisterWindowMessageA("TaskbarCreated"), MSGFLT_ALLOW_ACTION, nullptr },
                   { window, RegisterWindowMessageA("NetGlow.AlreadyRunning"), MSGFLT_ALLOW_ACTION, nullptr } }),
               filterCalls);
-    DestroyWindow(window);
-    MSG quit;
-    PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
-    PatchImport("Shell_NotifyIconA", real);
+    Destroy(window);
 }
 
 // A second start asks the running copy to say so from its icon: a balloon in
 // a record large enough to carry its text. The icon's other calls keep the
 // first-version record.
-TEST(MainWindow, SecondStartShowsABalloonFromTheIcon)
+TEST_F(MainWindow, SecondStartShowsABalloonFromTheIcon)
 {
-    ASSERT_TRUE(ClassRegistered());
-    void* real = PatchImport("Shell_NotifyIconA", reinterpret_cast<void*>(RefusingNotifyIcon));
-    ASSERT_NE(nullptr, real);
-    ResetAppState();
-    refusals = 0;
-    iconThere = false;
-    HWND window = CreateMainWindow(app.instance);
+    HWND window = Create();
     ASSERT_NE(nullptr, window);
     ClearCalls();
     SendMessageA(window, RegisterWindowMessageA("NetGlow.AlreadyRunning"), 0, 0);
@@ -290,10 +278,7 @@ TEST(MainWindow, SecondStartShowsABalloonFromTheIcon)
     ASSERT_EQ(2u, records.size());
     EXPECT_EQ(sizeof(void*) == 8 ? 104u : 88u, records[1].cbSize);
     EXPECT_EQ(7u, records[1].uFlags);
-    DestroyWindow(window);
-    MSG quit;
-    PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
-    PatchImport("Shell_NotifyIconA", real);
+    Destroy(window);
 }
 
 } // namespace
