@@ -8,15 +8,22 @@
 namespace {
 
 const size_t SCAN_PATH_SIZE = 512;
+// An ipconfig that never returns must not hold the GUI thread for longer.
+const DWORD COMMAND_WAIT_MS = 10000;
+// After the command was ended: until its files are closed.
+const DWORD END_WAIT_MS = 5000;
 
+// Named with the process id: two processes scanning at the same time never
+// write, read or delete each other's files.
 bool FormScanPaths(char* batchPath, char* reportPath)
 {
     char tempDir[SCAN_PATH_SIZE];
     DWORD length = GetTempPathA(sizeof tempDir, tempDir);
     if (length == 0 || length >= sizeof tempDir)
         return false;
-    int batch = std::snprintf(batchPath, SCAN_PATH_SIZE, "%sNetGlawrun.bat", tempDir);
-    int report = std::snprintf(reportPath, SCAN_PATH_SIZE, "%sNetGlawtxt", tempDir);
+    unsigned long id = GetCurrentProcessId();
+    int batch = std::snprintf(batchPath, SCAN_PATH_SIZE, "%sNetGlaw%lurun.bat", tempDir, id);
+    int report = std::snprintf(reportPath, SCAN_PATH_SIZE, "%sNetGlaw%lutxt", tempDir, id);
     return batch > 0 && static_cast<size_t>(batch) < SCAN_PATH_SIZE
         && report > 0 && static_cast<size_t>(report) < SCAN_PATH_SIZE;
 }
@@ -43,24 +50,58 @@ bool WriteBatchFile(const char* batchPath, const char* systemDir, const char* re
     return std::fclose(batch) == 0 && written;
 }
 
-void RunHidden(const char* batchPath, const char* systemDir)
+// A job that ends every process in it when its last handle closes: the
+// command interpreter and the ipconfig it starts.
+HANDLE CreateKillOnCloseJob()
+{
+    HANDLE job = CreateJobObjectA(nullptr, nullptr);
+    if (job == nullptr)
+        return nullptr;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits;
+    ZeroMemory(&limits, sizeof limits);
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+        CloseHandle(job);
+        return nullptr;
+    }
+    return job;
+}
+
+// False when the command did not end within COMMAND_WAIT_MS: it has then been
+// ended, and its report is not to be read.
+bool RunHidden(const char* batchPath, const char* systemDir)
 {
     char commandLine[SCAN_PATH_SIZE + 3];
     int length = std::snprintf(commandLine, sizeof commandLine, "\"%s\"", batchPath);
     if (length <= 0 || static_cast<size_t>(length) >= sizeof commandLine)
-        return;
+        return true;
     STARTUPINFOA startup;
     GetStartupInfoA(&startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION process;
-    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE,
+    // Suspended until it is in the job, so that ipconfig is started inside it.
+    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE | CREATE_SUSPENDED,
                         nullptr, systemDir, &startup, &process))
-        return;
-    while (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT)
-        Sleep(300);
+        return true;
+    HANDLE job = CreateKillOnCloseJob();
+    // Where the job cannot be had (a system without nested jobs running us
+    // in one), ending the interpreter is the most that can be done.
+    bool inJob = job != nullptr && AssignProcessToJobObject(job, process.hProcess);
+    ResumeThread(process.hThread);
+    bool ended = WaitForSingleObject(process.hProcess, COMMAND_WAIT_MS) != WAIT_TIMEOUT;
+    if (!ended) {
+        if (inJob)
+            TerminateJobObject(job, 1);
+        else
+            TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, END_WAIT_MS);
+    }
+    if (job != nullptr)
+        CloseHandle(job);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
+    return ended;
 }
 
 int ParseReportFile(const char* reportPath)
@@ -92,9 +133,12 @@ int RunAddressScan()
 
     // A report left by an interrupted scan must not pass for this one.
     DeleteFileA(reportPath);
+    // A command that had to be ended leaves at most a part of a report: the
+    // IP Helper fills in the adapters instead.
+    bool reported = true;
     if (haveSystemDir && WriteBatchFile(batchPath, systemDir, reportPath))
-        RunHidden(batchPath, systemDir);
-    int failure = ParseReportFile(reportPath);
+        reported = RunHidden(batchPath, systemDir);
+    int failure = reported ? ParseReportFile(reportPath) : IPCONFIG_OK;
     DeleteFileA(batchPath);
     DeleteFileA(reportPath);
 

@@ -28,11 +28,12 @@ bool FolderIsWritable(const char* folder)
     return DeleteFileA(probe) != 0;
 }
 
-// "%LOCALAPPDATA%\NetGlow\", created when missing.
-bool LocalDataFolder(char* folder, size_t size)
+// "%LOCALAPPDATA%\NetGlow\", created when missing if asked to.
+bool LocalDataFolder(char* folder, size_t size, bool create)
 {
     char base[MAX_PATH];
-    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, base))) {
+    int flags = CSIDL_LOCAL_APPDATA | (create ? CSIDL_FLAG_CREATE : 0);
+    if (FAILED(SHGetFolderPathA(nullptr, flags, nullptr, 0, base))) {
         DWORD length = GetEnvironmentVariableA("LOCALAPPDATA", base, sizeof base);
         if (length == 0 || length >= sizeof base)
             return false;
@@ -40,20 +41,55 @@ bool LocalDataFolder(char* folder, size_t size)
     int length = std::snprintf(folder, size, "%s\\NetGlow\\", base);
     if (length < 0 || static_cast<size_t>(length) >= size)
         return false;
-    if (!CreateDirectoryA(folder, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+    if (create && !CreateDirectoryA(folder, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
         return false;
     return true;
+}
+
+bool FileExists(const char* path)
+{
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool RunsElevated()
+{
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return false;
+    TOKEN_ELEVATION elevation = {};
+    DWORD length = 0;
+    // Systems before Vista know no such question: never elevated there.
+    BOOL answered = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &length);
+    CloseHandle(token);
+    return answered && elevation.TokenIsElevated != 0;
+}
+
+// An elevated run can write beside a program under Program Files, where the
+// normal runs cannot; it takes the settings they keep in LocalAppData, or
+// the two kinds of run would drift apart (and the elevated one would ask
+// for the first-run Setup again). Settings beside the program win.
+bool ElevatedRunSharesLocalSettings()
+{
+    if (FileExists(app.settingsPath) || !RunsElevated())
+        return false;
+    char folder[PATH_FIELD_SIZE - 11];
+    if (!LocalDataFolder(folder, sizeof folder, false))
+        return false;
+    char settings[PATH_FIELD_SIZE];
+    int length = std::snprintf(settings, sizeof settings, "%sNetGlow.ini", folder);
+    return length > 0 && static_cast<size_t>(length) < sizeof settings && FileExists(settings);
 }
 
 } // namespace
 
 DataFolder ChooseDataFolder()
 {
-    if (FolderIsWritable(app.moduleDir))
+    if (FolderIsWritable(app.moduleDir) && !ElevatedRunSharesLocalSettings())
         return DATA_FOLDER_PROGRAM;
     // Both names are 11 characters long.
     char folder[PATH_FIELD_SIZE - 11];
-    if (!LocalDataFolder(folder, sizeof folder))
+    if (!LocalDataFolder(folder, sizeof folder, true))
         return DATA_FOLDER_PROGRAM;
     char settings[PATH_FIELD_SIZE];
     std::snprintf(settings, sizeof settings, "%sNetGlow.ini", folder);

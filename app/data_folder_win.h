@@ -10,6 +10,8 @@ enum DataFolder {
 // program: when the program's folder cannot be written (a small file cannot
 // be created and deleted there), points the two paths into
 // %LOCALAPPDATA%\NetGlow\ (created when missing), taking over a settings file
-// left beside the program when that folder has none yet. The help file stays
-// beside the program. Where no such folder can be had, nothing changes.
+// left beside the program when that folder has none yet. An elevated run
+// uses that folder too when it holds NetGlow.ini and none lies beside the
+// program. The help file stays beside the program. Where no such folder can
+// be had, nothing changes.
 DataFolder ChooseDataFolder();

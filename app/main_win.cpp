@@ -12,6 +12,23 @@ namespace {
 // real directory and never by a truncated one.
 char modulePath[32768];
 
+// One copy per user session: a second one (Start with Windows, then a
+// shortcut) would add a second icon and a second capture writing the same
+// log. The mutex lives in the session's own namespace; one that an elevated
+// copy created cannot even be opened by an unelevated one.
+bool AnotherCopyRuns()
+{
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, "Local\\NetGlow-{2F6C1E8B-94D3-4A7B-B05E-7C1D3E9A6F42}");
+    DWORD error = GetLastError();
+    if (mutex == nullptr)
+        return error == ERROR_ACCESS_DENIED;
+    if (error == ERROR_ALREADY_EXISTS) {
+        CloseHandle(mutex);
+        return true;
+    }
+    return false; // held for the whole run; the system closes it at the end
+}
+
 bool SetUpPaths()
 {
     DWORD length = GetModuleFileNameA(nullptr, modulePath, sizeof modulePath);
@@ -42,6 +59,10 @@ bool SetUpPaths()
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
+    if (AnotherCopyRuns()) {
+        TellRunningCopy();
+        return 0;
+    }
     ResetAppState();
     app.startingUp = 1;
     app.instance = instance;

@@ -20,6 +20,28 @@ const char WINDOW_CLASS[] = "NetGlow";
 // Explorer broadcasts this after a restart; its new notification area has
 // forgotten every icon.
 UINT taskbarCreatedMessage = 0;
+// A second start of the program posts this to the running copy.
+const char ALREADY_RUNNING_MESSAGE[] = "NetGlow.AlreadyRunning";
+UINT alreadyRunningMessage = 0;
+
+// Elevated, the program would hear neither a restarted Explorer nor a
+// second start by the user: UIPI drops their messages, sent from lower
+// integrity, unless the window lets them through. Looked up, since systems
+// before Windows 7 lack the call.
+void AllowMessagesFromUnelevatedSenders(HWND window)
+{
+    typedef BOOL(WINAPI * FilterFn)(HWND, UINT, DWORD, void*);
+    const DWORD MSGFLT_ALLOW_ACTION = 1; // MSGFLT_ALLOW
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    if (user32 == nullptr)
+        return;
+    FilterFn allow = reinterpret_cast<FilterFn>(
+        reinterpret_cast<void*>(GetProcAddress(user32, "ChangeWindowMessageFilterEx")));
+    if (allow == nullptr)
+        return;
+    allow(window, taskbarCreatedMessage, MSGFLT_ALLOW_ACTION, nullptr);
+    allow(window, alreadyRunningMessage, MSGFLT_ALLOW_ACTION, nullptr);
+}
 
 void RemoveRestoreCommands(HWND window)
 {
@@ -52,6 +74,7 @@ void RegisterTrayIcon(HWND window)
 LRESULT OnCreate(HWND window)
 {
     RemoveRestoreCommands(window);
+    AllowMessagesFromUnelevatedSenders(window);
     LoadTrayWaitSettings();
     RegisterTrayIcon(window);
     app.trayIconAdded = 1;
@@ -110,6 +133,28 @@ LRESULT OnTaskbarCreated()
     return 0;
 }
 
+// Logoff or shutdown ends the program without Quit, and may do so soon
+// after: the settings are saved first (a stop may wait for the capture
+// thread), then the run ends. During start-up the settings may not be read
+// yet, and a close then saves nothing either.
+LRESULT OnEndSession(WPARAM ending)
+{
+    if (!ending)
+        return 0;
+    if (!app.startingUp)
+        SaveSettings();
+    if (app.monitoring)
+        StopMonitoring();
+    return 0;
+}
+
+// A second start ended at once; the user still learns where the program is.
+LRESULT OnAlreadyRunning()
+{
+    TrayIconShowBalloon("NetGlow is already running.");
+    return 0;
+}
+
 } // namespace
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -124,7 +169,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_QUERYOPEN:
         return 0; // never restored
     case WM_ENDSESSION:
-        return 0;
+        return OnEndSession(wParam);
     case WM_COMMAND:
         return OnCommand(window, wParam, lParam);
     case WM_TIMER:
@@ -144,6 +189,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     default:
         if (message == taskbarCreatedMessage && message != 0)
             return OnTaskbarCreated();
+        if (message == alreadyRunningMessage && message != 0)
+            return OnAlreadyRunning();
         return DefWindowProcA(window, message, wParam, lParam);
     }
 }
@@ -198,6 +245,7 @@ void RequestQuit()
 bool RegisterMainWindowClass(HINSTANCE instance)
 {
     taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
+    alreadyRunningMessage = RegisterWindowMessageA(ALREADY_RUNNING_MESSAGE);
     WNDCLASSA windowClass;
     ZeroMemory(&windowClass, sizeof windowClass);
     windowClass.style = 0;
@@ -216,4 +264,11 @@ HWND CreateMainWindow(HINSTANCE instance)
                            WS_MINIMIZE | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU,
                            CW_USEDEFAULT, SW_MINIMIZE, CW_USEDEFAULT, CW_USEDEFAULT,
                            nullptr, nullptr, instance, nullptr);
+}
+
+void TellRunningCopy()
+{
+    HWND running = FindWindowA(WINDOW_CLASS, nullptr);
+    if (running != nullptr)
+        PostMessageA(running, RegisterWindowMessageA(ALREADY_RUNNING_MESSAGE), 0, 0);
 }

@@ -8,3 +8,6 @@ void RequestQuit();
 // Registers the "NetGlow" class; false on failure.
 bool RegisterMainWindowClass(HINSTANCE instance);
 HWND CreateMainWindow(HINSTANCE instance);
+// A second copy found the program running: asks the running copy's main
+// window (if it has one yet) to say so from its icon.
+void TellRunningCopy();

@@ -35,14 +35,24 @@ size_t FormatRate(uint64_t bytesPerSecond, char* out, size_t size)
             value /= 1024;
             ++unit;
         }
-        // Tenths, rounded once: 99.96 is "100", never "100.0".
-        uint64_t tenths = static_cast<uint64_t>(value * 10 + 0.5);
-        if (tenths < 1000)
-            n = std::snprintf(out, size, "%u.%u %s/s", static_cast<unsigned>(tenths / 10),
-                              static_cast<unsigned>(tenths % 10), units[unit]);
-        else
-            n = std::snprintf(out, size, "%llu %s/s", static_cast<unsigned long long>((tenths + 5) / 10),
-                              units[unit]);
+        // Each precision rounds the value itself, once: 100.45 is "100",
+        // never "100.5" rounded again to "101". What rounds up to 1000 is
+        // shown in the next unit ("1.0 MB/s", not "1000 KB/s").
+        for (;;) {
+            uint64_t tenths = static_cast<uint64_t>(value * 10 + 0.5);
+            if (tenths < 1000) {
+                n = std::snprintf(out, size, "%u.%u %s/s", static_cast<unsigned>(tenths / 10),
+                                  static_cast<unsigned>(tenths % 10), units[unit]);
+                break;
+            }
+            uint64_t whole = static_cast<uint64_t>(value + 0.5);
+            if (whole < 1000 || unit == 3) {
+                n = std::snprintf(out, size, "%llu %s/s", static_cast<unsigned long long>(whole), units[unit]);
+                break;
+            }
+            value /= 1024;
+            ++unit;
+        }
     }
     if (n < 0 || static_cast<size_t>(n) >= size) {
         out[0] = '\0';

@@ -11,7 +11,8 @@ enum {
 };
 
 // Bytes per second in B, KB, MB or GB (of 1024), with one decimal below 100
-// ("45.3 KB/s", "120 KB/s", "0 B/s"). Returns the length.
+// ("45.3 KB/s", "120 KB/s", "0 B/s"), rounded once; what rounds to 1000 of a
+// unit is 1.0 of the next ("1.0 MB/s"). Returns the length.
 size_t FormatRate(uint64_t bytesPerSecond, char* out, size_t size);
 
 // How many bytes of the name fit in front of these rates in a tip.

@@ -22,20 +22,6 @@ uint64_t receivedBefore = 0;
 uint64_t readAtMs = 0;
 char shownTip[TIP_TEXT_SIZE] = "";
 
-// The longest start of the name that fits in room bytes without splitting
-// a double-byte character.
-size_t NameBytesThatFit(const char* name, size_t room)
-{
-    const char* end = name;
-    while (*end != '\0') {
-        const char* next = CharNextA(end);
-        if (static_cast<size_t>(next - name) > room)
-            break;
-        end = next;
-    }
-    return static_cast<size_t>(end - name);
-}
-
 void ShowTip(const char* tip)
 {
     if (std::strcmp(tip, shownTip) == 0)
@@ -89,7 +75,7 @@ LRESULT OnRateTimer(HWND)
     readAtMs = now;
 
     const char* name = PlainTip();
-    size_t nameLength = NameBytesThatFit(name, RateTipNameRoom(sentRate, receivedRate));
+    size_t nameLength = TipBytesThatFit(name, RateTipNameRoom(sentRate, receivedRate));
     char tip[TIP_TEXT_SIZE];
     FormatRateTip(name, nameLength, sentRate, receivedRate, tip);
     ShowTip(tip);

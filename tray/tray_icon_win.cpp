@@ -3,6 +3,7 @@
 // while the shell is busy with one of these calls (a "TaskbarCreated"
 // broadcast, a click) may run another of them safely in between.
 #include "tray/tray_icon_win.h"
+#include <cstring>
 #include "core/app_state.h"
 #include "tray/tray_image_win.h"
 
@@ -15,7 +16,26 @@ const UINT FLAGS_WITHOUT_TIP = NIF_MESSAGE | NIF_ICON;
 // The resource the record's image was loaded from, for a new size.
 UINT shownIconId = 0;
 
+void CopyTip(const char* tip)
+{
+    size_t length = TipBytesThatFit(tip, TIP_LIMIT - 1);
+    std::memmove(app.trayData.szTip, tip, length);
+    app.trayData.szTip[length] = '\0';
+}
+
 } // namespace
+
+size_t TipBytesThatFit(const char* text, size_t room)
+{
+    const char* end = text;
+    while (*end != '\0') {
+        const char* next = CharNextA(end);
+        if (static_cast<size_t>(next - text) > room)
+            break;
+        end = next;
+    }
+    return static_cast<size_t>(end - text);
+}
 
 BOOL TrayIconAdd(HWND window, UINT id, UINT callbackMessage, HICON icon, const char* tip)
 {
@@ -27,12 +47,17 @@ BOOL TrayIconAdd(HWND window, UINT id, UINT callbackMessage, HICON icon, const c
     app.trayData.uCallbackMessage = callbackMessage;
     if (tip != nullptr) {
         app.trayData.uFlags = FLAGS_WITHOUT_TIP | NIF_TIP;
-        lstrcpynA(app.trayData.szTip, tip, TIP_LIMIT);
+        CopyTip(tip);
     }
     // A copy goes to the shell: a call made while this one waits may change
     // the record, and this call must still deliver what it was given.
     NOTIFYICONDATAA record = app.trayData;
-    return Shell_NotifyIconA(NIM_ADD, &record);
+    if (Shell_NotifyIconA(NIM_ADD, &record))
+        return TRUE;
+    // A shell busy at logon may time out an add that it then carries out;
+    // every later add of the icon fails. A modify tells whether it is there.
+    record = app.trayData;
+    return Shell_NotifyIconA(NIM_MODIFY, &record);
 }
 
 void TrayIconDelete(HWND window, UINT id)
@@ -58,7 +83,7 @@ void TrayIconSetTip(const char* tip)
 {
     if (tip != nullptr) {
         app.trayData.uFlags |= NIF_TIP;
-        lstrcpynA(app.trayData.szTip, tip, TIP_LIMIT);
+        CopyTip(tip);
     }
     NOTIFYICONDATAA record = app.trayData;
     Shell_NotifyIconA(NIM_MODIFY, &record);
@@ -78,4 +103,24 @@ void TrayIconRestore()
         return;
     NOTIFYICONDATAA record = app.trayData;
     Shell_NotifyIconA(NIM_ADD, &record);
+}
+
+void TrayIconShowBalloon(const char* text)
+{
+    if (app.trayData.cbSize == 0 || app.trayIconAdded == 0)
+        return;
+    // A record of its own, long enough to carry the balloon's fields (the
+    // second version), with NIF_INFO alone: the image and the tip stay, and
+    // every other call keeps the first-version record.
+    NOTIFYICONDATAA record;
+    ZeroMemory(&record, sizeof record);
+    record.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    record.hWnd = app.trayData.hWnd;
+    record.uID = app.trayData.uID;
+    record.uFlags = NIF_INFO;
+    lstrcpynA(record.szInfo, text, sizeof record.szInfo);
+    lstrcpynA(record.szInfoTitle, app.caption, sizeof record.szInfoTitle);
+    record.dwInfoFlags = NIIF_INFO;
+    record.uTimeout = 10000; // the shortest that Windows 2000 and XP allow
+    Shell_NotifyIconA(NIM_MODIFY, &record);
 }

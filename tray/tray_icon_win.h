@@ -1,6 +1,13 @@
 #pragma once
 #include <windows.h>
+#include <cstddef>
 
+// The longest start of text that fits in room bytes without splitting a
+// double-byte character of the ANSI code page: the one cut of every tip.
+size_t TipBytesThatFit(const char* text, size_t room);
+
+// TRUE when the icon is there: added, or found there by a modify after a
+// refused add.
 BOOL TrayIconAdd(HWND window, UINT id, UINT callbackMessage, HICON icon, const char* tip);
 void TrayIconDelete(HWND window, UINT id);
 void TrayIconSetImage(UINT iconId);
@@ -9,3 +16,5 @@ void TrayIconSetTip(const char* tip);
 void TrayIconShowImageAgain();
 // Explorer restarted: add the icon again with the image and tip it had.
 void TrayIconRestore();
+// A balloon from the icon, with the program's name as its title.
+void TrayIconShowBalloon(const char* text);

@@ -98,7 +98,7 @@ bool StaysInvisible(DWORD ms)
     return true;
 }
 
-std::string TempPath(const char* name)
+std::string TempPath(const std::string& name)
 {
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
@@ -279,9 +279,10 @@ protected:
         EXPECT_TRUE(NoForeignMessageBoxWithin(ng.processId, 500));
         EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
         EXPECT_EQ(0, Calls("pcap_create"));
-        // The temporary batch file and report are gone.
-        EXPECT_FALSE(FileExists(TempPath("NetGlawrun.bat")));
-        EXPECT_FALSE(FileExists(TempPath("NetGlawtxt")));
+        // The temporary batch file and report, named with the process id, are gone.
+        std::string pid = std::to_string(ng.processId);
+        EXPECT_FALSE(FileExists(TempPath("NetGlaw" + pid + "run.bat")));
+        EXPECT_FALSE(FileExists(TempPath("NetGlaw" + pid + "txt")));
         // A start from the menu finds no adapter either, silently.
         ASSERT_TRUE(ng.Command(CMD_MONITOR_START));
         EXPECT_TRUE(NoForeignMessageBoxWithin(ng.processId, 500));

@@ -158,3 +158,46 @@ TEST_F(E2E, CommandsDuringStartUpAreIgnoredAndACloseWaitsForItsEnd)
     EXPECT_EQ(SettingsFile(keys), ReadWholeFile(ng.settingsPath));
     EXPECT_TRUE(WaitForLamp(0));
 }
+
+// A second start for the same user (Start with Windows, then a shortcut)
+// ends at once and leaves the running copy alone, which says so from its icon.
+TEST_F(E2E, SecondStartEndsAtOnceAndTheRunningCopySaysSo)
+{
+    SetControl("log_balloons=1\r\n");
+    StartWith(StandardKeys("Ethernet", "0", "1"));
+    ASSERT_TRUE(WaitForCalls("pcap_dispatch", 1));
+    NetGlowProcess second;
+    ASSERT_TRUE(second.Start(false));
+    EXPECT_EQ(0, second.WaitForExit(10000));
+    EXPECT_FALSE(FileExists(second.settingsPath)) << "the second copy began a start of its own";
+    EXPECT_TRUE(WaitForCalls("balloon", 1));
+    // 504: the record up to the balloon's fields (64-bit).
+    EXPECT_EQ(1, Calls("balloon size 504: NetGlow is already running."));
+    EXPECT_TRUE(ng.Answers());
+    EXPECT_EQ(0, Calls("pcap_breakloop")) << "the running copy's capture was stopped";
+    Quit();
+}
+
+// The running copy is elevated: its mutex cannot even be opened by this user.
+TEST_F(E2E, StartBesideAnElevatedCopyEndsAtOnce)
+{
+    SECURITY_DESCRIPTOR descriptor;
+    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    ACL empty;
+    InitializeAcl(&empty, sizeof empty, ACL_REVISION);
+    SetSecurityDescriptorDacl(&descriptor, TRUE, &empty, FALSE);
+    SECURITY_ATTRIBUTES attributes = { sizeof attributes, &descriptor, FALSE };
+    const char name[] = "Local\\NetGlow-{2F6C1E8B-94D3-4A7B-B05E-7C1D3E9A6F42}";
+    HANDLE elevatedCopys = CreateMutexA(&attributes, FALSE, name);
+    ASSERT_NE(nullptr, elevatedCopys);
+    HANDLE probe = CreateMutexA(nullptr, FALSE, name);
+    DWORD denied = GetLastError();
+    if (probe != nullptr)
+        CloseHandle(probe);
+    ASSERT_EQ(nullptr, probe) << "this user may open a mutex whose access list grants nothing";
+    ASSERT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), denied);
+    ASSERT_TRUE(ng.Start());
+    EXPECT_EQ(0, ng.WaitForExit(10000));
+    EXPECT_FALSE(FileExists(ng.settingsPath)) << "it began a start of its own";
+    CloseHandle(elevatedCopys);
+}

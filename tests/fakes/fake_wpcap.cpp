@@ -56,6 +56,7 @@ struct Control {
     bool ignoreBreak = false;
     bool countShellCalls = false;
     bool logHandover = false;
+    bool logBalloons = false;
     std::string callsPath;
 };
 
@@ -111,6 +112,8 @@ Control ReadControl()
             control.dispatchBatch = std::atoi(value) > 0 ? std::atoi(value) : 1;
         } else if (key == "count_shell_calls") {
             control.countShellCalls = std::atoi(value) != 0;
+        } else if (key == "log_balloons") {
+            control.logBalloons = std::atoi(value) != 0;
         } else if (key == "log_handover") {
             control.logHandover = std::atoi(value) != 0;
         } else if (key == "ignore_break") {
@@ -184,10 +187,19 @@ NotifyFn realNotify = nullptr;
 std::atomic<long> shellCalls{ 0 };
 // With log_handover too: the calls file where each image change is noted.
 std::string notifyCallsPath;
+// With log_balloons: the calls file where each balloon is noted, as a shell
+// reads it (the text only from a record large enough to carry it).
+std::string balloonCallsPath;
 double CounterMs();
 BOOL WINAPI CountingNotify(DWORD message, PNOTIFYICONDATAA data)
 {
     ++shellCalls;
+    if (message == NIM_MODIFY && (data->uFlags & NIF_INFO) && !balloonCallsPath.empty()) {
+        Control control;
+        control.callsPath = balloonCallsPath;
+        LogCall(control, "balloon size " + std::to_string(data->cbSize) + ": "
+                             + (data->cbSize >= NOTIFYICONDATAA_V2_SIZE ? data->szInfo : ""));
+    }
     if (message == NIM_MODIFY && !notifyCallsPath.empty()) {
         char text[64];
         std::snprintf(text, sizeof text, "notify %.3f", CounterMs());
@@ -265,6 +277,10 @@ int pcap_findalldevs(pcap_if_t** list, char* errbuf)
 {
     Control control = ReadControl();
     LogCall(control, "pcap_findalldevs");
+    if (control.logBalloons) {
+        CountShellCalls();
+        balloonCallsPath = control.callsPath;
+    }
     *list = nullptr;
     if (control.findalldevsFails) {
         SetError(errbuf, control.findalldevsError.c_str());

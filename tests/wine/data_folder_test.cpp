@@ -1,10 +1,13 @@
 // Where NetGlow.ini and NetGlow.txt go. Wine runs as root, so no folder is
 // really read-only here: the file system's answer to the write probe is
 // replaced instead, through the test program's own import of CreateFileA,
-// which refuses to create anything in the folder under test.
+// which refuses to create anything in the folder under test. For the same
+// reason the token's elevation is answered by a stand-in for
+// GetTokenInformation.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shlobj.h>
+#include <fstream>
 #include <string>
 #include "core/app_state.h"
 #include "app/data_folder_win.h"
@@ -18,6 +21,24 @@ typedef HANDLE(WINAPI* CreateFileFn)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES
 CreateFileFn realCreateFile;
 std::string readOnlyFolder;  // empty: every folder can be written
 int refusedCreates;
+
+typedef BOOL(WINAPI* TokenInformationFn)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD);
+TokenInformationFn realTokenInformation;
+DWORD elevated; // the stand-in's answer
+
+BOOL WINAPI TokenInformationStandIn(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID data, DWORD size,
+                                    PDWORD returned)
+{
+    if (kind != TokenElevation)
+        return realTokenInformation(token, kind, data, size, returned);
+    if (size < sizeof(TOKEN_ELEVATION)) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    static_cast<TOKEN_ELEVATION*>(data)->TokenIsElevated = elevated;
+    *returned = sizeof(TOKEN_ELEVATION);
+    return TRUE;
+}
 
 HANDLE WINAPI CreateFileRefusingTheFolder(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                                           DWORD disposition, DWORD flags, HANDLE templateFile)
@@ -64,6 +85,8 @@ protected:
     {
         realCreateFile = reinterpret_cast<CreateFileFn>(
             PatchImport("CreateFileA", reinterpret_cast<void*>(CreateFileRefusingTheFolder)));
+        realTokenInformation = reinterpret_cast<TokenInformationFn>(
+            PatchImport("GetTokenInformation", reinterpret_cast<void*>(TokenInformationStandIn)));
     }
     void SetUp() override
     {
@@ -78,6 +101,7 @@ protected:
         RemoveLocal();
         readOnlyFolder.clear();
         refusedCreates = 0;
+        elevated = 0;
     }
     void TearDown() override
     {
@@ -159,4 +183,46 @@ TEST_F(DataFolderChoice, SettingsLeftBesideAReadOnlyProgramCarryOverOnce)
     ASSERT_EQ(DATA_FOLDER_LOCAL_APP_DATA, ChooseDataFolder());
     EXPECT_EQ(mine, ReadFileBytes(app.settingsPath));
     EXPECT_EQ(old, ReadFileBytes(program + "NetGlow.ini"));
+}
+
+// An elevated run can write beside a program under Program Files. Where the
+// normal runs keep their settings in LocalAppData and none lie beside the
+// program, it takes those, so that both kinds of run share one file; an
+// unelevated copy (a portable one on a stick) keeps the folder it can write.
+TEST_F(DataFolderChoice, AnElevatedRunTakesTheSettingsOfTheNormalRuns)
+{
+    const std::string localSettings = "[Option]\r\nCardName=Wi-Fi\r\nInitOpt=-1\r\n";
+    const std::string programSettings = "[Option]\r\nCardName=Ethernet\r\nInitOpt=-1\r\n";
+    const struct {
+        DWORD elevated;
+        bool inLocal, besideProgram;
+        DataFolder chosen;
+    } cases[] = {
+        { 1, true, false, DATA_FOLDER_LOCAL_APP_DATA },
+        { 1, true, true, DATA_FOLDER_PROGRAM },
+        { 1, false, false, DATA_FOLDER_PROGRAM },
+        { 0, true, false, DATA_FOLDER_PROGRAM },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "elevated " << c.elevated << ", in LocalAppData " << c.inLocal
+                                        << ", beside the program " << c.besideProgram);
+        SetUp();
+        elevated = c.elevated;
+        if (c.inLocal) {
+            CreateDirectoryA(local.c_str(), nullptr);
+            std::ofstream(local + "NetGlow.ini", std::ios::binary) << localSettings;
+        }
+        if (c.besideProgram)
+            std::ofstream(program + "NetGlow.ini", std::ios::binary) << programSettings;
+        EXPECT_EQ(c.chosen, ChooseDataFolder());
+        std::string folder = c.chosen == DATA_FOLDER_LOCAL_APP_DATA ? local : program;
+        EXPECT_EQ(folder + "NetGlow.ini", app.settingsPath);
+        EXPECT_EQ(folder + "NetGlow.txt", app.logPath);
+        EXPECT_EQ(program + "NetGlow.chm", app.helpPath);
+        EXPECT_EQ(c.inLocal ? localSettings : "<missing>", ReadFileBytes(local + "NetGlow.ini"));
+        EXPECT_EQ(c.besideProgram ? programSettings : "<missing>", ReadFileBytes(program + "NetGlow.ini"));
+        EXPECT_EQ(c.inLocal, PathExists(local)) << "created without need";
+        DeleteFileA((program + "NetGlow.ini").c_str());
+        TearDown();
+    }
 }

@@ -2,6 +2,10 @@
 // place of the system folder's: the table it yields, its messages, and the
 // two temporary files, which never outlive a scan.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <tlhelp32.h>
+#include <algorithm>
+#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,6 +28,55 @@ std::string TempPath()
     char path[MAX_PATH];
     GetTempPathA(sizeof path, path);
     return path;
+}
+
+// The scan's own files: named with the process id, so that two processes
+// (or an older copy with its fixed names) never meet.
+std::string OwnFile(const char* what)
+{
+    char name[64];
+    std::snprintf(name, sizeof name, what, static_cast<unsigned long>(GetCurrentProcessId()));
+    return TempPath() + name;
+}
+std::string OwnBatch() { return OwnFile("NetGlaw%lurun.bat"); }
+std::string OwnReport() { return OwnFile("NetGlaw%lutxt"); }
+
+// The command interpreters this process started and every ipconfig.exe, by
+// process id.
+std::vector<std::pair<DWORD, std::string>> ScanProcesses()
+{
+    std::vector<std::pair<DWORD, std::string>> found;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry;
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        bool interpreter = entry.th32ParentProcessID == GetCurrentProcessId()
+            && lstrcmpiA(entry.szExeFile, "cmd.exe") == 0;
+        if (interpreter || lstrcmpiA(entry.szExeFile, "ipconfig.exe") == 0)
+            found.emplace_back(entry.th32ProcessID, entry.szExeFile);
+    }
+    CloseHandle(snapshot);
+    return found;
+}
+
+// Those not among `before` that still run after up to timeoutMs: their names.
+std::vector<std::string> ScanProcessesStillRunning(const std::vector<std::pair<DWORD, std::string>>& before,
+                                                   DWORD timeoutMs)
+{
+    std::vector<std::string> running;
+    DWORD start = GetTickCount();
+    for (const auto& found : ScanProcesses()) {
+        if (std::find(before.begin(), before.end(), found) != before.end())
+            continue;
+        HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, found.first);
+        if (process == nullptr)
+            continue; // ended meanwhile
+        DWORD spent = GetTickCount() - start;
+        if (WaitForSingleObject(process, spent < timeoutMs ? timeoutMs - spent : 0) == WAIT_TIMEOUT)
+            running.push_back(found.second);
+        CloseHandle(process);
+    }
+    return running;
 }
 
 Rows IpconfigRows()
@@ -52,9 +105,8 @@ protected:
     Lines Scanned(Outcome* outcome) { return Describe(RunRecording(Scan, outcome)); }
     void ExpectNoTemporaryFiles()
     {
-        std::string temp = TempPath();
-        EXPECT_FALSE(PathExists(temp + "NetGlawrun.bat")) << temp;
-        EXPECT_FALSE(PathExists(temp + "NetGlawtxt")) << temp;
+        EXPECT_FALSE(PathExists(OwnBatch())) << OwnBatch();
+        EXPECT_FALSE(PathExists(OwnReport())) << OwnReport();
     }
 };
 
@@ -99,6 +151,26 @@ TEST_F(AddressScan, WaitsForASlowCommand)
     EXPECT_EQ(0, outcome.result);
     EXPECT_EQ((Rows{ { "Local Area Connection", "192.168.1.10" }, { "Wireless Network Connection", "10.0.0.23" } }),
               IpconfigRows());
+    ExpectNoTemporaryFiles();
+}
+
+// An ipconfig that never returns: after 10 s the scan ends the command
+// interpreter and ipconfig with it and yields an empty table (the IP Helper
+// fills the adapters in).
+TEST_F(AddressScan, CommandThatNeverReturnsIsEndedWithItsInterpreter)
+{
+    SetFakeIpconfigReport(FixturePath("ipconfig/xp_english.txt"));
+    SetEnvironmentVariableA("NETGLOW_FAKE_IPCONFIG_DELAY_MS", "120000");
+    auto before = ScanProcesses();
+    Outcome outcome;
+    DWORD start = GetTickCount();
+    EXPECT_EQ(Lines{}, Describe(RunRecording(Scan, &outcome, 30000)));
+    DWORD took = GetTickCount() - start;
+    EXPECT_GE(took, 9900u);
+    EXPECT_LT(took, 20000u);
+    EXPECT_EQ(0, outcome.result);
+    EXPECT_EQ(0, app.ipconfig.count);
+    EXPECT_EQ(std::vector<std::string>{}, ScanProcessesStillRunning(before, 5000));
     ExpectNoTemporaryFiles();
 }
 
@@ -180,10 +252,9 @@ TEST_F(AddressScan, TemporaryDirectoryWithSpacesAndAccents)
 // an interrupted scan is not taken for a new one.
 TEST_F(AddressScan, UnwritableBatchFileGivesAnEmptyTable)
 {
-    std::string temp = TempPath();
-    ASSERT_TRUE(CreateDirectoryA((temp + "NetGlawrun.bat").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(OwnBatch().c_str(), nullptr));
     std::string stale = ReadFileBytes(FixturePath("ipconfig/win10_english.txt").c_str());
-    FILE* report = fopen((temp + "NetGlawtxt").c_str(), "wb");
+    FILE* report = fopen(OwnReport().c_str(), "wb");
     ASSERT_NE(nullptr, report);
     fwrite(stale.data(), 1, stale.size(), report);
     fclose(report);
@@ -193,8 +264,35 @@ TEST_F(AddressScan, UnwritableBatchFileGivesAnEmptyTable)
     EXPECT_EQ(Lines{}, Scanned(&outcome));
     EXPECT_EQ(0, outcome.result);
     EXPECT_EQ(0, app.ipconfig.count);
-    EXPECT_FALSE(PathExists(temp + "NetGlawtxt"));
-    RemoveDirectoryA((temp + "NetGlawrun.bat").c_str());
+    EXPECT_FALSE(PathExists(OwnReport()));
+    RemoveDirectoryA(OwnBatch().c_str());
+}
+
+// Another process in the middle of its scan, under the names every copy
+// once shared: its open batch file and its report stay as they are, and
+// this scan reads its own report.
+TEST_F(AddressScan, AnotherProcessesScanFilesAreLeftAlone)
+{
+    std::string temp = TempPath();
+    HANDLE otherBatch = CreateFileA((temp + "NetGlawrun.bat").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, otherBatch);
+    FILE* otherReport = fopen((temp + "NetGlawtxt").c_str(), "wb");
+    ASSERT_NE(nullptr, otherReport);
+    fputs("another report\r\n", otherReport);
+    fclose(otherReport);
+
+    SetFakeIpconfigReport(FixturePath("ipconfig/win10_english.txt"));
+    Outcome outcome;
+    EXPECT_EQ(Lines{}, Scanned(&outcome));
+    EXPECT_EQ(0, outcome.result);
+    EXPECT_EQ((Rows{ { "Ethernet", "192.168.178.24" }, { "vEthernet (Default Switch)", "172.21.240.1" } }),
+              IpconfigRows());
+    EXPECT_EQ("another report\r\n", ReadFileBytes(temp + "NetGlawtxt"));
+    CloseHandle(otherBatch);
+    DeleteFileA((temp + "NetGlawrun.bat").c_str());
+    DeleteFileA((temp + "NetGlawtxt").c_str());
+    ExpectNoTemporaryFiles();
 }
 
 } // namespace

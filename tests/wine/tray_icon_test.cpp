@@ -86,6 +86,12 @@ protected:
         }
         return added;
     }
+    // Asked of the shell itself: it refuses to add an icon it has.
+    bool ShellHasTheIcon()
+    {
+        NOTIFYICONDATAA record = app.trayData;
+        return !realNotify(NIM_ADD, &record);
+    }
     HWND window = nullptr;
 };
 
@@ -107,8 +113,14 @@ TEST_F(TrayIcon, AddFillsTheFirstVersionRecordAndReallyAdds)
     EXPECT_EQ(static_cast<UINT>(TRAY_CALLBACK_MESSAGE), add.record.uCallbackMessage);
     EXPECT_EQ(LampIcon(ICON_STOPPED), add.record.hIcon);
     EXPECT_STREQ("NetGlow", add.record.szTip);
-    // The shell has it now: a second add of the same icon is refused.
-    EXPECT_FALSE(TrayIconAdd(window, TRAY_ICON_ID, TRAY_CALLBACK_MESSAGE, LampIcon(ICON_STOPPED), "NetGlow"));
+    EXPECT_TRUE(ShellHasTheIcon());
+    // Added again: the shell refuses, and a modify finds the icon there.
+    LONG sent = deliveredCount;
+    EXPECT_TRUE(TrayIconAdd(window, TRAY_ICON_ID, TRAY_CALLBACK_MESSAGE, LampIcon(ICON_STOPPED), "NetGlow"));
+    ASSERT_EQ(sent + 2, deliveredCount);
+    EXPECT_EQ(static_cast<DWORD>(NIM_ADD), delivered[sent].message);
+    EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), delivered[sent + 1].message);
+    EXPECT_EQ(0, std::memcmp(&delivered[sent].record, &delivered[sent + 1].record, NOTIFYICONDATAA_V1_SIZE));
 }
 
 TEST_F(TrayIcon, AddWithoutTipHasNoTipFlag)
@@ -141,6 +153,27 @@ TEST_F(TrayIcon, TipIsCutTo63Characters)
     std::string exactly64(kLongTip, 64);
     TrayIconSetTip(exactly64.c_str());
     EXPECT_EQ(exactly63, Last().record.szTip);
+}
+
+// On a double-byte system (Japanese, 932) a tip that does not fit ends
+// before the character that would be cut, at the add and at every later
+// tip: the rule of the rates tip.
+TEST_F(TrayIcon, JapaneseTipIsCutBetweenCharacters)
+{
+    if (GetACP() != 932)
+        GTEST_SKIP() << "needs a Japanese system (code page " << GetACP() << "): run as wine.tray_icon_japanese";
+    // 62 letters, then "\x83\x41\x83\x43" (two katakana): the first would
+    // take bytes 62 and 63, but the tip holds 63 and its terminator.
+    const std::string name = std::string(62, 'n') + "\x83\x41\x83\x43";
+    ASSERT_TRUE(AddIcon(name.c_str()));
+    EXPECT_EQ(std::string(62, 'n'), Last().record.szTip);
+    TrayIconSetTip("short");
+    TrayIconSetTip(name.c_str());
+    EXPECT_EQ(std::string(62, 'n'), Last().record.szTip);
+    EXPECT_EQ(std::string(62, 'n'), app.trayData.szTip);
+    // One letter less: the first katakana fits whole.
+    TrayIconSetTip(name.c_str() + 1);
+    EXPECT_EQ(std::string(61, 'n') + "\x83\x41", Last().record.szTip);
 }
 
 TEST_F(TrayIcon, SetTipWithoutTextResendsTheRecordUnchanged)
@@ -235,8 +268,7 @@ TEST_F(TrayIcon, RestoreAddsTheIconAgainWithItsImageAndTip)
     EXPECT_EQ(LampIcon(ICON_IDLE), add.record.hIcon);
     EXPECT_STREQ("Wi-Fi", add.record.szTip);
     EXPECT_EQ(7u, add.record.uFlags);
-    // It is really back: a second add of it is refused.
-    EXPECT_FALSE(TrayIconAdd(window, TRAY_ICON_ID, TRAY_CALLBACK_MESSAGE, LampIcon(ICON_IDLE), "Wi-Fi"));
+    EXPECT_TRUE(ShellHasTheIcon());
 }
 
 TEST_F(TrayIcon, RestoreBeforeAnyAddSendsNothing)

@@ -156,8 +156,28 @@ NetGlowProcess::~NetGlowProcess()
     }
 }
 
-bool NetGlowProcess::Start()
+namespace {
+// Every copy started so far that may still run.
+std::vector<HANDLE> startedCopies;
+
+bool EarlierCopiesEnded(DWORD timeoutMs)
 {
+    DWORD start = GetTickCount();
+    while (!startedCopies.empty()) {
+        DWORD spent = GetTickCount() - start;
+        if (WaitForSingleObject(startedCopies.back(), spent < timeoutMs ? timeoutMs - spent : 0) != WAIT_OBJECT_0)
+            return false;
+        CloseHandle(startedCopies.back());
+        startedCopies.pop_back();
+    }
+    return true;
+}
+} // namespace
+
+bool NetGlowProcess::Start(bool alone)
+{
+    if (alone && !EarlierCopiesEnded(30000))
+        return false;
     std::string exe = folder + "NetGlow.exe";
     if (!CopyFileA(BuildPath("NetGlow.exe").c_str(), exe.c_str(), FALSE))
         return false;
@@ -187,6 +207,9 @@ bool NetGlowProcess::Start()
     CloseHandle(info.hThread);
     process = info.hProcess;
     processId = info.dwProcessId;
+    HANDLE kept = nullptr;
+    if (DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &kept, SYNCHRONIZE, FALSE, 0))
+        startedCopies.push_back(kept);
     return true;
 }
 

@@ -45,8 +45,10 @@ public:
     std::string ipconfigReport;
     std::string desktop;      // empty: the default desktop (with the shell)
 
-    // Copies NetGlow.exe into `folder` and starts it. False if it did not start.
-    bool Start();
+    // Copies NetGlow.exe into `folder` and starts it, once every copy this
+    // program started before has ended (a second copy ends at once), with a
+    // bound; alone false: at once. False if it did not start.
+    bool Start(bool alone = true);
     // Waits for the main window (class "NetGlow"), bounded.
     HWND WaitForMainWindow(DWORD timeoutMs = 30000);
     // Sends a command to the main window and waits until it was handled.
