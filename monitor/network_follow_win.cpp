@@ -148,8 +148,12 @@ void FollowConnection(HWND window, const NetworkSnapshot& snapshot)
     if (choice >= 0)
         DeviceOf(snapshot.Routes().route[choice].guid, device, sizeof device);
     const char* running = RunningDevice();
-    if (running != nullptr && std::strcmp(running, device) == 0)
+    if (running != nullptr && std::strcmp(running, device) == 0) {
+        OwnAddresses own;
+        if (snapshot.FindAdapter(running, nullptr, 0, &own))
+            PublishRunAddresses(own);
         return;
+    }
     EndRun();
     if (choice < 0) {
         ShowNoConnection(window);
@@ -185,7 +189,6 @@ void LookAtNetwork(HWND window)
     bool known = snapshot.Take();
     if (app.CardAuto == 1) {
         FollowConnection(window, snapshot);
-        // The run just started has the addresses of this very snapshot.
         return;
     }
     const char* running = RunningDevice();

@@ -63,6 +63,9 @@ const Phase AUTOMATIC[] = {
       Event::LINE, &SECOND, "10.17.2.1", nullptr },
     { "a resume from sleep reopens the capture and lines keep coming", "", Action::RESUME,
       Event::REOPENED_LINE, &SECOND, "10.17.2.1", nullptr },
+    { "an address change on the adapter in use gives SEND lines from the new address",
+      "readdress ngB0 2 1 9 && ip route add default via 10.17.2.2 dev ngB0 metric 100", Action::NONE,
+      Event::SEND_LINE, &SECOND, "10.17.2.9", nullptr },
 };
 
 const DWORD EVENT_BOUND_MS = 15000;
