@@ -5,6 +5,8 @@ TEST_F(E2E, StartsMonitoringAtStartLogsEveryFrameAndQuitsCleanly)
 {
     StartWith(StandardKeys("Ethernet", "0", "1"));
     EXPECT_TRUE(WaitForCalls(std::string("pcap_activate ") + ETHERNET_DEVICE + " 64 1 1000 immediate", 1));
+    // Each read takes up to a driver buffer's worth of frames.
+    EXPECT_TRUE(WaitForCalls("pcap_dispatch 1000\r", 1));
     EXPECT_TRUE(WaitForLamp(ICON_IDLE));
 
     // The capture starts with the program, before logging can be switched on;
