@@ -213,6 +213,8 @@ int InitializeApp()
     app.cardMissing = 0;
     app.adapters.count = 0;
     WSAStartup(MAKEWORD(2, 2), &app.wsaData);
+    // Set once, before the first-run Setup: its "start now" hands the image
+    // to the lamp, which must go on showing what it believes it shows.
     TrayIconSetImage(ICON_STOPPED);
     if (BuildAdapterTable() != 0)
         return -8;
@@ -221,7 +223,6 @@ int InitializeApp()
             return -8;
         app.InitOpt = -1;
     }
-    TrayIconSetImage(ICON_STOPPED);
     if (app.StartOpt == 1) {
         FindAdapterByName();
         if (app.CardName[0] != '\0' && app.selectedIndex == -1)

@@ -51,6 +51,8 @@ struct CaptureRun {
     bool automatic = false;
     std::atomic<int32_t> stopping{ 0 };
     std::atomic<int32_t> reopenRequested{ 0 };
+    // The failure box while it is being made or shown, for a stop to close.
+    std::atomic<HWND> box{ nullptr };
     SRWLOCK handleLock = SRWLOCK_INIT;  // the handle against a break from the GUI thread
     pcap_t* handle = nullptr;
     char deviceName[ADAPTER_TEXT_SIZE] = "";
@@ -104,18 +106,47 @@ void BreakCurrentRead(CaptureRun* run)
     ReleaseSRWLockShared(&run->handleLock);
 }
 
+// A stop closes the run's failure box: the user has stopped, and a box
+// about the ended run must not stay, nor appear afterwards. The flag is set
+// before the box is looked at, and BoxBeingMade notes the box before it
+// looks at the flag: either the stop sees the box, or the box the stop.
 void BreakReads(CaptureRun* run)
 {
     run->stopping.store(1);
+    HWND box = run->box.load();
+    if (box != nullptr)
+        PostMessageA(box, WM_CLOSE, 0, 0);
     SetEvent(run->stopEvent);
     BreakCurrentRead(run);
 }
 
+// The run whose failure box this capture thread is about to show.
+thread_local CaptureRun* boxOfRun = nullptr;
+
+// Notes the failure box (a dialog window) as the system makes it, or
+// refuses it when the run is stopping by then. Other windows the system
+// makes for the thread (an input method's) pass.
+LRESULT CALLBACK BoxBeingMade(int code, WPARAM wParam, LPARAM lParam)
+{
+    char className[8] = "";
+    HWND window = reinterpret_cast<HWND>(wParam);
+    if (code == HCBT_CREATEWND && boxOfRun != nullptr && GetClassNameA(window, className, sizeof className) > 0
+        && lstrcmpA(className, "#32770") == 0) {
+        boxOfRun->box.store(window);
+        if (boxOfRun->stopping.load()) {
+            boxOfRun->box.store(nullptr);
+            return 1;
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 // The chosen adapter's failure is shown on the capture thread, so the lamp
 // and the tray keep working while the box is open; the stop request is
-// posted, not sent: StopMonitoring waits for this thread, which must not be
-// waiting for the GUI thread meanwhile. An automatic run says nothing and
-// lets the connection check find another way.
+// posted, not sent: StopMonitoring waits for this thread. The box belongs to
+// the main window, so making and closing it needs the GUI thread, which
+// answers while a stop waits (WaitForRun). An automatic run says nothing
+// and lets the connection check find another way.
 void ReportCaptureFailure(CaptureRun* run, const char* text, CaptureEnd end)
 {
     if (run->stopping.load())
@@ -124,7 +155,13 @@ void ReportCaptureFailure(CaptureRun* run, const char* text, CaptureEnd end)
         PostMessageA(run->window, WM_CAPTURE_ENDED, end, run->number);
         return;
     }
+    boxOfRun = run;
+    HHOOK hook = SetWindowsHookExA(WH_CBT, BoxBeingMade, nullptr, GetCurrentThreadId());
     ShowAppMessage(run->window, text, MB_OK | MB_ICONERROR);
+    if (hook != nullptr)
+        UnhookWindowsHookEx(hook);
+    run->box.store(nullptr);
+    boxOfRun = nullptr;
     if (!run->stopping.load())
         PostMessageA(run->window, WM_COMMAND, CMD_MONITOR_STOP, run->number);
 }
@@ -216,6 +253,26 @@ void RunCapture(CaptureRun* run)
     ReadUntilStopped(run, library, handle);
 }
 
+// Waits, up to wait ms, for a run's thread; true when it has ended. A
+// thread making or closing its failure box waits for this thread to answer
+// (the box's owner is disabled and enabled again): sent messages are
+// handled meanwhile, posted ones stay for the message loop.
+bool WaitForRun(CaptureRun* run, DWORD wait)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        DWORD spent = GetTickCount() - start;
+        DWORD result = MsgWaitForMultipleObjects(1, &run->thread, FALSE, spent < wait ? wait - spent : 0,
+                                                 QS_SENDMESSAGE);
+        if (result == WAIT_OBJECT_0)
+            return true;
+        if (result != WAIT_OBJECT_0 + 1)
+            return false;
+    }
+}
+
 // Waits, up to wait ms, for a stranded run's thread; true when it has ended.
 bool StrandedRunEnded(DWORD wait)
 {
@@ -277,7 +334,7 @@ void EndRun()
     if (run == nullptr)
         return;
     BreakReads(run);
-    if (WaitForSingleObject(run->thread, STOP_WAIT_MS) == WAIT_OBJECT_0) {
+    if (WaitForRun(run, STOP_WAIT_MS)) {
         Release(run);
     } else {
         // Kept until it ends: no run starts while it lives (and so there

@@ -5,6 +5,8 @@ TEST_F(E2E, StartsMonitoringAtStartLogsEveryFrameAndQuitsCleanly)
 {
     StartWith(StandardKeys("Ethernet", "0", "1"));
     EXPECT_TRUE(WaitForCalls(std::string("pcap_activate ") + ETHERNET_DEVICE + " 64 1 1000 immediate", 1));
+    // Each read takes up to a driver buffer's worth of frames.
+    EXPECT_TRUE(WaitForCalls("pcap_dispatch 1000\r", 1));
     EXPECT_TRUE(WaitForLamp(ICON_IDLE));
 
     // The capture starts with the program, before logging can be switched on;
@@ -75,6 +77,43 @@ INSTANTIATE_TEST_SUITE_P(E2E, CaptureFailures, ::testing::Values(
     CaptureFailure{ "lookupnet_fail=1\r\n", "Interface information is unacquirable." },
     CaptureFailure{ "loop_fail_after=2\r\nreplay=TRAFFIC\r\n",
                     "The error occurred with the pcap_loop function." }));
+
+// A stop that meets the capture thread's failure box, open or on its way
+// (the fake library holds the box back until the stop breaks the read),
+// ends the run at once: the stop does not wait out its bound, the box is
+// closed with the run, and with the thread ended none can appear after.
+struct StopDuringFailure {
+    const char* extra;
+    const char* awaited; // a call of the fake library; null: the box itself
+};
+
+class StopsDuringACaptureFailure : public E2E, public ::testing::WithParamInterface<StopDuringFailure> {};
+
+TEST_P(StopsDuringACaptureFailure, EndTheRunAndLeaveNoBox)
+{
+    SetControl("loop_fail_after=2\r\nreplay=" + SourcePath("tests\\fixtures\\e2e\\traffic.pcap") + "\r\n"
+               + GetParam().extra);
+    StartWith(StandardKeys("Ethernet", "0", "1"));
+    if (GetParam().awaited == nullptr) {
+        ForeignMessageBox box;
+        ASSERT_TRUE(WaitForForeignMessageBox(ng.processId, &box));
+        EXPECT_EQ("The error occurred with the pcap_loop function.", box.text);
+    } else {
+        ASSERT_TRUE(WaitForCalls(GetParam().awaited, 1));
+    }
+    // Well within the stop's own bound of 5 s for a thread that does not end.
+    ASSERT_TRUE(ng.Command(CMD_MONITOR_STOP, 4000));
+    // The device that failed and the one opened again: both closed.
+    EXPECT_EQ(2, Calls("pcap_close")) << "the capture thread did not end with the stop";
+    EXPECT_EQ(0, CountForeignMessageBoxes(ng.processId));
+    EXPECT_TRUE(IsWindowEnabled(ng.window)) << "the box's owner was left disabled";
+    EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
+    Quit();
+}
+
+INSTANTIATE_TEST_SUITE_P(E2E, StopsDuringACaptureFailure, ::testing::Values(
+    StopDuringFailure{ "", nullptr },
+    StopDuringFailure{ "box_waits_for_break=1\r\n", "message_box The error occurred with the pcap_loop function." }));
 
 TEST_F(E2E, StopWhileWaitingForTrafficEndsTheRunQuietly)
 {

@@ -159,6 +159,26 @@ TEST_F(E2E, CommandsDuringStartUpAreIgnoredAndACloseWaitsForItsEnd)
     EXPECT_TRUE(WaitForLamp(0));
 }
 
+// The first-run Setup's "start now" starts monitoring before start-up has
+// ended: the lamp shows idle, as after any start, not the stopped image.
+TEST_F(E2E, FirstRunSetupStartingNowShowsTheIdleLamp)
+{
+    ASSERT_TRUE(ng.Start()); // no settings file: the first run
+    HWND setup = WaitForWindow(ng.processId, "#32770", "Setup");
+    ASSERT_NE(nullptr, setup);
+    SendMessageA(GetDlgItem(setup, IDC_CARD_LIST), CB_SETCURSEL, 1, 0); // "Ethernet"
+    SendMessageA(GetDlgItem(setup, IDC_NOW_OPT), BM_SETCHECK, BST_CHECKED, 0);
+    ClickButton(setup, IDC_SETUP_OK);
+    ForeignMessageBox save;
+    ASSERT_TRUE(WaitForForeignMessageBox(ng.processId, &save));
+    EXPECT_EQ("Save Changes?", save.text);
+    ASSERT_TRUE(AnswerForeignMessageBox(save, IDYES));
+    ASSERT_NE(nullptr, ng.WaitForMainWindow());
+    EXPECT_TRUE(WaitForCalls(std::string("pcap_activate ") + ETHERNET_DEVICE, 1));
+    EXPECT_TRUE(WaitForLamp(ICON_IDLE));
+    Quit();
+}
+
 // A second start for the same user (Start with Windows, then a shortcut)
 // ends at once and leaves the running copy alone, which says so from its icon.
 TEST_F(E2E, SecondStartEndsAtOnceAndTheRunningCopySaysSo)

@@ -57,6 +57,7 @@ struct Control {
     bool countShellCalls = false;
     bool logHandover = false;
     bool logBalloons = false;
+    bool boxWaitsForBreak = false;
     std::string callsPath;
 };
 
@@ -116,6 +117,8 @@ Control ReadControl()
             control.logBalloons = std::atoi(value) != 0;
         } else if (key == "log_handover") {
             control.logHandover = std::atoi(value) != 0;
+        } else if (key == "box_waits_for_break") {
+            control.boxWaitsForBreak = std::atoi(value) != 0;
         } else if (key == "ignore_break") {
             control.ignoreBreak = std::atoi(value) != 0;
         } else if (key == "calls") {
@@ -224,6 +227,36 @@ double CounterMs()
     return now.QuadPart * 1000.0 / frequency.QuadPart;
 }
 
+// With box_waits_for_break: a message box that the program asks for on a
+// thread of its own is held back until the next pcap_breakloop (bounded),
+// so that a test can make the box arrive while a stop is under way. The
+// request is noted in the calls file ("message_box TEXT").
+typedef int(WINAPI* MessageBoxFn)(HWND, LPCSTR, LPCSTR, UINT);
+MessageBoxFn realMessageBox = nullptr;
+HANDLE breakSeen = nullptr;
+std::atomic<bool> holdBoxes{ false };
+std::string boxCallsPath;
+int WINAPI MessageBoxAfterBreak(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
+{
+    if (holdBoxes && owner != nullptr && GetWindowThreadProcessId(owner, nullptr) != GetCurrentThreadId()) {
+        ResetEvent(breakSeen);
+        Control control;
+        control.callsPath = boxCallsPath;
+        LogCall(control, std::string("message_box ") + (text ? text : ""));
+        WaitForSingleObject(breakSeen, 30000);
+    }
+    return realMessageBox(owner, text, caption, type);
+}
+void HoldMessageBoxes(const Control& control)
+{
+    boxCallsPath = control.callsPath;
+    if (breakSeen == nullptr)
+        breakSeen = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (realMessageBox == nullptr)
+        realMessageBox = reinterpret_cast<MessageBoxFn>(
+            PatchImport("MessageBoxA", reinterpret_cast<void*>(MessageBoxAfterBreak)));
+}
+
 // Devices whose reads failed after loop_fail_after frames: they stay lost,
 // so a handle opened on one again fails at its first read, until the control
 // file no longer asks for failures.
@@ -257,6 +290,9 @@ pcap_t* NewHandle(const Control& control, const char* device, int snaplen, int p
     p->batch = control.dispatchBatch;
     p->ignoreBreak = control.ignoreBreak;
     p->logHandover = control.logHandover;
+    holdBoxes = control.boxWaitsForBreak;
+    if (control.boxWaitsForBreak)
+        HoldMessageBoxes(control);
     if (control.countShellCalls) {
         CountShellCalls();
         notifyCallsPath = control.logHandover ? control.callsPath : std::string();
@@ -432,6 +468,8 @@ int pcap_dispatch(pcap_t* p, int cnt, pcap_handler callback, u_char* user)
 void pcap_breakloop(pcap_t* p)
 {
     LogHandleCall(p, "pcap_breakloop");
+    if (breakSeen != nullptr)
+        SetEvent(breakSeen);
     p->breakRequested = 1;
     SetEvent(p->wake);
 }

@@ -1,5 +1,6 @@
 // The adapters the system's IP Helper reports with an IPv4 address (under
-// Wine: this machine's interfaces), with the name in the ANSI code page.
+// Wine: this machine's interfaces), with the name in the ANSI code page; and
+// one with an IPv6 address of its own.
 // Test-side code shared by the Wine tests and the end-to-end runs; the
 // product has its own, stricter reading (adapters/system_adapters_win.cpp).
 #pragma once
@@ -7,6 +8,7 @@
 #include <ws2tcpip.h>
 #include <windows.h>
 #include <iphlpapi.h>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -35,4 +37,28 @@ inline std::vector<SystemAdapter> SystemAdaptersWithIpv4()
                               + std::to_string(b[3]) });
     }
     return found;
+}
+
+// The first adapter the IP Helper reports with an IPv6 address of its own
+// (::1 aside, which every machine sends from): its GUID and that address.
+// False when no adapter has one.
+inline bool SystemAdapterWithOwnIpv6(std::string* guid, unsigned char address[16])
+{
+    static const unsigned char loopback[16] = { 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1 };
+    ULONG size = 64 * 1024;
+    std::vector<unsigned char> buffer(size);
+    auto* adapters = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data());
+    if (GetAdaptersAddresses(AF_INET6, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER,
+                             nullptr, adapters, &size) != NO_ERROR)
+        return false;
+    for (auto* adapter = adapters; adapter != nullptr; adapter = adapter->Next)
+        for (auto* unicast = adapter->FirstUnicastAddress; unicast != nullptr; unicast = unicast->Next) {
+            auto* ipv6 = reinterpret_cast<const sockaddr_in6*>(unicast->Address.lpSockaddr);
+            if (ipv6 == nullptr || ipv6->sin6_family != AF_INET6 || std::memcmp(&ipv6->sin6_addr, loopback, 16) == 0)
+                continue;
+            *guid = adapter->AdapterName;
+            std::memcpy(address, &ipv6->sin6_addr, 16);
+            return true;
+        }
+    return false;
 }

@@ -133,6 +133,12 @@ std::vector<FixtureCase> FixtureCases()
           { { "Ethernet", "192.168.0.12" }, { "Wi-Fi Oficina Peque\xA4" "a", "192.168.0.13" },
             { "VPN Sucursal", "10.10.0.4" } },
           "Teredo Tunneling Pseudo-Interface" },
+        { "portuguese_win10.txt", IPCONFIG_OK,
+          { { "Ethernet", "192.168.15.20" }, { "Wi-Fi Escrit\xA2rio", "192.168.15.21" } },
+          "Teredo Tunneling Pseudo-Interface" },
+        { "italian_win10.txt", IPCONFIG_OK,
+          { { "Ethernet", "192.168.1.30" }, { "Wi-Fi Citt\x85", "192.168.1.31" } },
+          "Connessione di rete Bluetooth" },
         { "chinese_win10.txt", IPCONFIG_OK,
           { { "\xD2\xD4\xCC\xAB\xCD\xF8", "192.168.1.5" }, { "\xB1\xBE\xB5\xD8\xC1\xAC\xBD\xD3 2", "10.0.0.8" },
             { "\xCA\xD6\xBB\xFA\xCD\xF8\xC2\xE7", "100.64.3.2" } },
@@ -287,6 +293,10 @@ TEST(IpconfigLines, LaterLanguageLabelsAreWholeLabels)
         { "   Direcci\xA2n IPv4 de configuraci\xA2n autom\xA0tica: 169.254.1.1\n", "" },
         { "   IPv4 \xB5\xD8\xD6\xB7 . . . . : 10.1.1.7(\xCA\xD7\xD1\xA1) \r\n", "10.1.1.7" },
         { "   IPv4 Address of any text: 10.1.1.8\n", "10.1.1.8" },
+        { "   Endere\x87o IPv4. . . . . . . .  : 10.1.1.9(Preferencial) \r\n", "10.1.1.9" },
+        { "   Endere\x87o IPv6 de link local . : fe80::1\n", "" },
+        { "   Indirizzo IPv4. . . . . . . . : 10.1.1.10(Preferenziale) \r\n", "10.1.1.10" },
+        { "   Indirizzo IPv4 autoconfigurazione . : 169.254.1.2\n", "" },
     };
     for (const Case& c : cases) {
         auto table = StaleTable();
@@ -311,6 +321,10 @@ TEST(IpconfigLines, LaterLanguageHeadingsDropTheSpacesBeforeTheColon)
         { "Carte PPP  :\r\n", "before" },
         { "PPP adapter Dial-up:\r\n", "Dial-up" },
         { "Ethernet adapter Spaced :\r\n", "Spaced " }, // English keeps its bytes
+        { "Adaptador Ethernet Ethernet 2 :\r\n", "Ethernet 2" },
+        { "Adaptador de Rede sem Fio Wi-Fi :\r\n", "Wi-Fi" },
+        { "Scheda Ethernet Ethernet 3 :\r\n", "Ethernet 3" },
+        { "Scheda LAN wireless Wi-Fi 2 :\r\n", "Wi-Fi 2" },
     };
     for (const Case& c : cases) {
         auto table = StaleTable();

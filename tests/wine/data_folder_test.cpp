@@ -147,6 +147,19 @@ TEST_F(DataFolderChoice, AWritableProgramFolderKeepsEverythingBesideTheProgram)
     EXPECT_EQ(2, FilesIn(program));
 }
 
+// A probe that an earlier process of the same id left behind (it ended
+// before it could delete it) does not make the folder look unwritable.
+TEST_F(DataFolderChoice, AProbeLeftByAnEarlierProcessIsDeletedAndTheFolderKept)
+{
+    std::string stale = program + "NetGlow-" + std::to_string(GetCurrentProcessId()) + ".tmp";
+    std::ofstream(stale, std::ios::binary) << "left";
+    ASSERT_TRUE(PathExists(stale));
+    EXPECT_EQ(DATA_FOLDER_PROGRAM, ChooseDataFolder());
+    EXPECT_EQ(program + "NetGlow.ini", app.settingsPath);
+    EXPECT_EQ(0, FilesIn(program)) << "the probe was left behind";
+    EXPECT_FALSE(PathExists(local));
+}
+
 TEST_F(DataFolderChoice, AReadOnlyProgramFolderMovesSettingsAndLogToLocalAppData)
 {
     readOnlyFolder = program;

@@ -94,3 +94,54 @@ TEST(Rates, TipShowsTheNameAndTheRatesOfTheLastSecondThenTheNameAlone)
     EXPECT_EQ("Ethernet", tips.back().text);
     DestroyLampWindow(window);
 }
+
+// A new run counts from nothing: frames of an earlier run that no rate has
+// shown yet (this thread handles no timer meanwhile) are not shown as the
+// new run's traffic.
+TEST(Rates, ANewRunStartsCountingFromNothing)
+{
+    // Patched once for the program: a second patch would hand back the recorder.
+    if (realNotify == nullptr)
+        realNotify = reinterpret_cast<NotifyFn>(PatchImport("Shell_NotifyIconA", reinterpret_cast<void*>(RecordingNotify)));
+    ASSERT_NE(nullptr, realNotify);
+    ResetAppState();
+    HWND window = CreateLampWindow();
+    app.mainWindow = window;
+    app.adapters.count = 1;
+    lstrcpynA(app.adapters.deviceName[0], "\\Device\\NPF_{X}", ADAPTER_TEXT_SIZE);
+    lstrcpynA(app.adapters.ipv4Address[0], "192.168.1.10", ADAPTER_TEXT_SIZE);
+    app.selectedIndex = 0;
+    lstrcpynA(app.CardName, "Ethernet", sizeof app.CardName);
+    app.trayData.uFlags = NIF_TIP;
+    std::string log = MakeTempFolder("rates") + "NetGlow.txt";
+    lstrcpynA(app.logPath, log.c_str(), sizeof app.logPath);
+    app.logging = 1;
+    // The first run: 20 frames of 1000 bytes at once. A read's lines are
+    // written after its traffic is counted.
+    SetFakeCaptureDevices({ "device=\\Device\\NPF_{X}", "replay=" + WriteCapture({ 64 }, 1000), "replay_repeat=20" });
+    StartMonitoring();
+    DWORD start = GetTickCount();
+    while (CountOf(ReadFileBytes(log), "\r\n") < 20 && GetTickCount() - start < 10000)
+        Sleep(10);
+    StopMonitoring();
+    ASSERT_EQ(20, CountOf(ReadFileBytes(log), "\r\n"));
+
+    // The second run, on a quiet adapter.
+    tips.clear();
+    SetFakeCaptureDevices({ "device=\\Device\\NPF_{X}" });
+    StartMonitoring();
+    bool shown = PumpUntil([](void*) {
+        for (const Tip& tip : tips)
+            if (tip.text.find("Received") != std::string::npos)
+                return true;
+        return false;
+    }, nullptr, 10000);
+    StopMonitoring();
+    ASSERT_TRUE(shown) << "the rates never reached the tip";
+    for (const Tip& tip : tips)
+        if (tip.text.find("Received") != std::string::npos) {
+            EXPECT_EQ("Ethernet\nSent 0 B/s  Received 0 B/s", tip.text);
+            break;
+        }
+    DestroyLampWindow(window);
+}

@@ -287,6 +287,7 @@ TEST(Resources, EveryIconHoldsEverySize)
 
 struct XmlElement {
     std::wstring name;
+    std::wstring ns; // its namespace: the system reads a setting only in its own
     std::map<std::wstring, std::wstring> attributes;
     std::wstring text;
 };
@@ -317,6 +318,8 @@ bool ParseXml(const BYTE* data, DWORD size, std::vector<XmlElement>* elements)
             XmlElement element;
             reader->GetLocalName(&text, nullptr);
             element.name = text;
+            reader->GetNamespaceUri(&text, nullptr);
+            element.ns = text;
             for (HRESULT more = reader->MoveToFirstAttribute(); more == S_OK; more = reader->MoveToNextAttribute()) {
                 const WCHAR* value = nullptr;
                 reader->GetLocalName(&text, nullptr);
@@ -367,6 +370,8 @@ TEST(Resources, ManifestAsksForStylesScalingNoElevationAndNamesTheSystems)
     ASSERT_EQ(1u, dpiAware.size());
     EXPECT_TRUE(dpiAwareness[0]->text == L"PerMonitorV2");
     EXPECT_TRUE(dpiAware[0]->text == L"true") << "system awareness where PerMonitorV2 is unknown";
+    EXPECT_TRUE(dpiAwareness[0]->ns == L"http://schemas.microsoft.com/SMI/2016/WindowsSettings");
+    EXPECT_TRUE(dpiAware[0]->ns == L"http://schemas.microsoft.com/SMI/2005/WindowsSettings");
 
     auto level = Named(xml, L"requestedExecutionLevel");
     ASSERT_EQ(1u, level.size());

@@ -576,6 +576,32 @@ TEST_F(TrayCommands, QuitStopsMonitoringThenCloses)
     EXPECT_EQ(1, closes);
 }
 
+// Start-up (the first-run Setup may be open) ignores the menu's commands,
+// but a failed run's own stop request, which names its run, goes through:
+// its thread has ended, and monitoring must not stay on without it.
+TEST_F(TrayCommands, DuringStartUpOnlyAFailedRunsOwnStopRequestActs)
+{
+    const struct {
+        const char* what;
+        bool namesTheRun;
+        int monitoringAfter;
+    } cases[] = {
+        { "the menu's stop", false, 1 },
+        { "the run's own stop", true, 0 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetUp();
+        OnCommand(window, CMD_MONITOR_START);
+        ASSERT_EQ(1, app.monitoring.load());
+        app.startingUp = 1;
+        OnCommand(window, CMD_MONITOR_STOP, c.namesTheRun ? RunningNumber() : 0);
+        EXPECT_EQ(c.monitoringAfter, app.monitoring.load());
+        app.startingUp = 0;
+        TearDown();
+    }
+}
+
 struct SetupCase {
     const char* what;
     bool nowOpt;

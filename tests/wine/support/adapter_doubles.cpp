@@ -257,6 +257,22 @@ std::string WriteCapture(const std::vector<unsigned>& lengths, unsigned original
     return path;
 }
 
+std::string WriteFrames(const std::vector<std::vector<unsigned char>>& frames, uint32_t seconds)
+{
+    std::string path = MakeTempFolder("capture") + "frames.pcap";
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    const unsigned header[6] = { 0xa1b2c3d4u, 0x00040002u, 0, 0, 65535, 1 };
+    std::fwrite(header, 4, 6, file);
+    for (const std::vector<unsigned char>& frame : frames) {
+        const unsigned length = static_cast<unsigned>(frame.size());
+        const unsigned record[4] = { seconds, 0, length, length };
+        std::fwrite(record, 4, 4, file);
+        std::fwrite(frame.data(), 1, frame.size(), file);
+    }
+    std::fclose(file);
+    return path;
+}
+
 std::ostream& operator<<(std::ostream& out, const AdapterRow& row)
 {
     return out << "{" << row.device << ", " << row.name << ", " << row.address << "}";

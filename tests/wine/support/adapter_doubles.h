@@ -4,6 +4,7 @@
 // receives in order with the message boxes shown meanwhile.
 #pragma once
 #include <windows.h>
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -22,6 +23,8 @@ std::vector<std::string> ReadCalls();
 // A classic pcap file (microseconds) with frames of the given captured
 // lengths, frame i filled with the byte i; originalLength 0: as captured.
 std::string WriteCapture(const std::vector<unsigned>& lengths, unsigned originalLength = 0);
+// A classic pcap file of these frames, whole, all captured at that second.
+std::string WriteFrames(const std::vector<std::vector<unsigned char>>& frames, uint32_t seconds);
 
 
 // The report the fake ipconfig prints: a fixture file, or nothing ("").
