@@ -19,9 +19,8 @@ cmake --build "$build" -j 2 --target NetGlow netglow_help
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 mkdir "$stage/$name"
-cp "$build/NetGlow.exe" "$build/NetGlow.chm" "$stage/$name/"
-# Windows line ends for Notepad.
-sed 's/$/\r/' "$root/docs/help/ReadMe.txt" > "$stage/$name/ReadMe.txt"
+# The build's read-me carries the version and Windows line ends.
+cp "$build/NetGlow.exe" "$build/NetGlow.chm" "$build/ReadMe.txt" "$stage/$name/"
 
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
