@@ -23,6 +23,7 @@ ManifestSupportedOS all
 SetCompressor /SOLID lzma
 ShowInstDetails show
 ShowUninstDetails show
+BrandingText "NetGlow ${VERSION}"
 
 VIProductVersion "${VERSION}.0"
 VIFileVersion "${VERSION}.0"
@@ -64,9 +65,11 @@ Var ScopeAllBox
 Var WasRunning    ; 1: the copy of this folder was quit, to be started again
 Var NpcapMissing  ; 1: neither capture library is in the system folder
 Var CaptureLibrary
+Var FirstPage     ; the page shown first, which has nothing to go back to
 
 Page custom NpcapPage
 Page custom ScopePage ScopePageLeave
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW DirectoryPageShow
 !insertmacro MUI_PAGE_DIRECTORY
 Page custom OptionsPage OptionsPageLeave
 Page custom ClosePage ClosePageLeave
@@ -145,6 +148,16 @@ Page custom ClosePage ClosePageLeave
 !macroend
 !insertmacro SHARED_FUNCTIONS ""
 !insertmacro SHARED_FUNCTIONS "un."
+
+!macro NO_BACK_ON_FIRST_PAGE PAGE
+  ${If} $FirstPage == ""
+    StrCpy $FirstPage "${PAGE}"
+  ${EndIf}
+  ${If} $FirstPage == "${PAGE}"
+    GetDlgItem $0 $HWNDPARENT 3
+    EnableWindow $0 0
+  ${EndIf}
+!macroend
 
 ; The folder of the chosen scope, unless /D= named one: an earlier
 ; installation's, else the default.
@@ -268,6 +281,7 @@ Function NpcapPage
   !insertmacro MUI_HEADER_TEXT "Npcap is missing" "NetGlow needs a packet-capture driver."
   nsDialogs::Create 1018
   Pop $0
+  !insertmacro NO_BACK_ON_FIRST_PAGE npcap
   ${NSD_CreateLabel} 0 0 100% 60u "NetGlow watches a network adapter through Npcap (or WinPcap), and neither is installed on this computer. Setup installs NetGlow anyway. To use it, install Npcap from its download page, check $\"Install Npcap in WinPcap API-compatible Mode$\" during its setup, then start NetGlow."
   Pop $0
   ${NSD_CreateLink} 0 66u 100% 12u "${NPCAP_URL}"
@@ -295,6 +309,7 @@ Function ScopePage
   !insertmacro MUI_HEADER_TEXT "Choose users" "Install NetGlow for you alone or for everyone on this computer."
   nsDialogs::Create 1018
   Pop $0
+  !insertmacro NO_BACK_ON_FIRST_PAGE scope
   ${NSD_CreateRadioButton} 0 10u 100% 12u "Only for &me (no administrator rights needed)"
   Pop $1
   ${NSD_CreateRadioButton} 0 30u 100% 12u "For &all users of this computer (needs administrator rights)"
@@ -317,6 +332,10 @@ Function ScopePageLeave
     StrCpy $AllUsers 0
   ${EndIf}
   Call ApplyScope
+FunctionEnd
+
+Function DirectoryPageShow
+  !insertmacro NO_BACK_ON_FIRST_PAGE directory
 FunctionEnd
 
 ; Checked for a new installation and with /AUTOSTART; for an earlier
@@ -415,6 +434,9 @@ Function FinishPageShow
   ${OrIf} $WasRunning = 1
     ${NSD_Uncheck} $mui.FinishPage.Run
     ShowWindow $mui.FinishPage.Run ${SW_HIDE}
+  ${EndIf}
+  ${If} $NpcapMissing = 1
+    ${NSD_SetText} $mui.FinishPage.Text "NetGlow has been installed on your computer. Install Npcap (${NPCAP_URL}) before you start it.$\r$\n$\r$\nClick Finish to close Setup."
   ${EndIf}
 FunctionEnd
 
