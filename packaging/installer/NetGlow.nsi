@@ -88,10 +88,20 @@ Page custom ClosePage ClosePageLeave
 
 ; Functions the installer and the uninstaller both need, once for each.
 !macro SHARED_FUNCTIONS UN
-  ; Runs this program again elevated with the parameters in $0, waits for it
-  ; and ends with its exit code. Explicit padding keeps the structure's
-  ; 64-bit layout (SHELLEXECUTEINFOW, 112 bytes; hProcess at its end).
+  ; Runs this program again elevated with the parameters in $0 (an
+  ; uninstaller's "_?=" last), waits for it and ends with its exit code.
+  ; Explicit padding keeps the structure's 64-bit layout
+  ; (SHELLEXECUTEINFOW, 112 bytes; hProcess at its end).
   Function ${UN}RelaunchElevated
+    ; Once only: an elevated copy that is still no administrator's gives up.
+    ClearErrors
+    ${GetOptions} $CMDLINE "/Relaunched" $1
+    ${IfNot} ${Errors}
+      MessageBox MB_OK|MB_ICONSTOP "Only an administrator can install or remove NetGlow for all users." /SD IDOK
+      SetErrorLevel 1
+      Quit
+    ${EndIf}
+    StrCpy $0 "/Relaunched $0"
     System::Call '*(i 112, i 0x40, p $HWNDPARENT, w "runas", w "$EXEPATH", w r0, p 0, i 1, i 0, \
                    p 0, p 0, p 0, p 0, i 0, i 0, p 0, p 0) p .r1'
     System::Call 'shell32::ShellExecuteExW(p r1) i .r2'
@@ -203,7 +213,8 @@ Function ElevateForAllUsers
   ${If} $DirGiven = 1
     StrCpy $0 "$0 /D=$INSTDIR"
   ${EndIf}
-  ${IfNot} ${Silent}
+  ; From the scope page: this installer's window gives way to the other's.
+  ${If} $HWNDPARENT P<> 0
     HideWindow
   ${EndIf}
   Call RelaunchElevated
@@ -243,6 +254,14 @@ Function .onInit
     StrCpy $AutoStart 1
   ${EndIf}
   Call ApplyScope
+  ; /AllUsers skips the scope page, where the choice would elevate.
+  ${If} $AllUsers = 1
+    ClearErrors
+    ${GetOptions} $Params "/AllUsers" $0
+    ${IfNot} ${Errors}
+      Call ElevateForAllUsers
+    ${EndIf}
+  ${EndIf}
 
   StrCpy $NpcapMissing 0
   ${If} ${FileExists} "$SYSDIR\Npcap\wpcap.dll"
@@ -255,9 +274,6 @@ Function .onInit
 
   StrCpy $WasRunning 0
   ${If} ${Silent}
-    ${If} $AllUsers = 1
-      Call ElevateForAllUsers
-    ${EndIf}
     Call QuitRunningCopy
     ${If} $R0 == running
       ${If} ${FileExists} "$INSTDIR\*.*"
