@@ -19,8 +19,12 @@ have tcpdump || need+=(tcpdump)
 have chmcmd || need+=(fp-utils)
 have clang++ || need+=(clang)
 have zip || need+=(zip)
+have makensis || need+=(nsis)
 have unzip || need+=(unzip)
 have xxd || need+=(xxd)
+# The winget manifests' check reads YAML with Debian's interpreter when the
+# one on the path lacks it.
+python3 -c 'import yaml' 2>/dev/null || /usr/bin/python3 -c 'import yaml' 2>/dev/null || need+=(python3-yaml)
 [ -f /usr/include/pcap/pcap.h ] || need+=(libpcap-dev)
 [ -d /usr/src/googletest/googletest ] || need+=(googletest)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)

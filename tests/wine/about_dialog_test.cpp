@@ -93,7 +93,7 @@ TEST(AboutDialog, ShowsTheVersionLine)
     // The template holds the line in UTF-16 (see the resources test); an ANSI
     // dialog shows it through the system's code page, which under a
     // non-Japanese one turns the full-width characters into their nearest forms.
-    const wchar_t* designed = L"NetGlow\u3000\uFF08WinPcap Edition\uFF09     Version 1.0.3";
+    const wchar_t* designed = L"NetGlow\u3000\uFF08WinPcap Edition\uFF09     Version " NETGLOW_VERSION;
     char ansi[128];
     wchar_t expected[128];
     WideCharToMultiByte(CP_ACP, 0, designed, -1, ansi, sizeof ansi, nullptr, nullptr);

@@ -1,5 +1,6 @@
-// The compiled dialog templates and icons, read back as the system reads them.
+// The compiled dialog templates, icons and version, read back as the system reads them.
 #include <gtest/gtest.h>
+#include <cstdlib>
 #include <windows.h>
 #include <initguid.h>
 #include <xmllite.h>
@@ -201,7 +202,7 @@ TEST(Resources, AboutDialogTemplateHoldsTheFullWidthCharactersAsUtf16)
     EXPECT_EQ(0u, d.style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_VISIBLE));
     ASSERT_EQ(5u, d.controls.size());
     // Checked by code unit, so that a code-page slip in the build shows.
-    const std::u16string title = u"NetGlow\u3000\uFF08WinPcap Edition\uFF09     Version 1.0.3";
+    const std::u16string title = u"NetGlow\u3000\uFF08WinPcap Edition\uFF09     Version " NETGLOW_VERSION;
     EXPECT_EQ(title.size(), d.controls[1].text.size());
     EXPECT_TRUE(title == d.controls[1].text);
     EXPECT_EQ(u'\u3000', d.controls[1].text[7]);
@@ -257,6 +258,53 @@ TEST(Resources, EveryDialogAndIconIsJapanese)
             EXPECT_EQ(std::set<WORD>{ 1041 }, languages)
                 << "type " << reinterpret_cast<ULONG_PTR>(kind.type) << " name " << name;
         }
+    }
+}
+
+// What Explorer's Details tab shows of the built program, read the way it
+// reads it: the numbers and the English (United States) strings that the
+// translation names.
+TEST(Resources, ProgramCarriesTheVersionOfTheBuild)
+{
+    const char* build = std::getenv("NETGLOW_BUILD_DIR");
+    ASSERT_NE(nullptr, build);
+    std::string path = std::string("Z:") + build + "/NetGlow.exe";
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    ASSERT_NE(0u, size) << path;
+    std::vector<char> data(size);
+    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, data.data()));
+
+    void* value = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(data.data(), "\\", &value, &length));
+    const VS_FIXEDFILEINFO* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
+    auto numbers = [](DWORD high, DWORD low) {
+        char text[64];
+        snprintf(text, sizeof text, "%u.%u.%u.%u", HIWORD(high), LOWORD(high), HIWORD(low), LOWORD(low));
+        return std::string(text);
+    };
+    EXPECT_EQ(NETGLOW_VERSION ".0", numbers(fixed->dwFileVersionMS, fixed->dwFileVersionLS));
+    EXPECT_EQ(NETGLOW_VERSION ".0", numbers(fixed->dwProductVersionMS, fixed->dwProductVersionLS));
+    EXPECT_EQ(static_cast<DWORD>(VFT_APP), fixed->dwFileType);
+
+    ASSERT_TRUE(VerQueryValueA(data.data(), "\\VarFileInfo\\Translation", &value, &length));
+    ASSERT_EQ(4u, length);
+    EXPECT_EQ(0x0409, static_cast<const WORD*>(value)[0]);
+    EXPECT_EQ(1200, static_cast<const WORD*>(value)[1]);
+
+    const struct { const char* name; const char* text; } strings[] = {
+        { "FileDescription", "NetGlow network activity lamp" }, { "FileVersion", NETGLOW_VERSION },
+        { "ProductName", "NetGlow" }, { "ProductVersion", NETGLOW_VERSION }, { "OriginalFilename", "NetGlow.exe" },
+    };
+    for (const auto& string : strings) {
+        std::string query = std::string("\\StringFileInfo\\040904B0\\") + string.name;
+        value = nullptr;
+        EXPECT_TRUE(VerQueryValueA(data.data(), query.c_str(), &value, &length)) << string.name;
+        EXPECT_STREQ(string.text, value != nullptr ? static_cast<const char*>(value) : "") << string.name;
     }
 }
 

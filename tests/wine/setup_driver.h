@@ -18,7 +18,7 @@ inline bool HasVersionLine(HWND dialog)
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         wchar_t text[128] = L"";
         GetWindowTextW(child, text, 128);
-        if (wcsstr(text, L"Version 1.0.3") != nullptr)
+        if (wcsstr(text, L"Version " NETGLOW_VERSION) != nullptr)
             return true;
     }
     return false;

@@ -174,14 +174,8 @@ bool EarlierCopiesEnded(DWORD timeoutMs)
 }
 } // namespace
 
-bool NetGlowProcess::Start(bool alone)
+void NetGlowProcess::UseDoubles()
 {
-    if (alone && !EarlierCopiesEnded(30000))
-        return false;
-    std::string exe = folder + "NetGlow.exe";
-    if (!CopyFileA(BuildPath("NetGlow.exe").c_str(), exe.c_str(), FALSE))
-        return false;
-    CopyFileA(BuildPath("NetGlow.chm").c_str(), (folder + "NetGlow.chm").c_str(), FALSE);
     if (!FileExists(wpcapControl))
         WriteWholeFile(wpcapControl, "");
     SetEnvironmentVariableA("NETGLOW_FAKE_WPCAP", wpcapControl.c_str());
@@ -190,6 +184,43 @@ bool NetGlowProcess::Start(bool alone)
     std::string control = ReadWholeFile(wpcapControl);
     if (control.find("calls=") == std::string::npos)
         WriteWholeFile(wpcapControl, control + "calls=" + wpcapCalls + "\r\n");
+}
+
+bool NetGlowProcess::AttachToRunningCopy(DWORD notProcessId, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        // One main window per session: the single-instance check sees to it.
+        HWND found = FindWindowA("NetGlow", nullptr);
+        DWORD pid = 0;
+        if (found != nullptr)
+            GetWindowThreadProcessId(found, &pid);
+        if (pid != 0 && pid != notProcessId) {
+            HANDLE opened = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, pid);
+            if (opened != nullptr) {
+                if (process != nullptr)
+                    CloseHandle(process);
+                process = opened;
+                processId = pid;
+                window = found;
+                return true;
+            }
+        }
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(20);
+    }
+}
+
+bool NetGlowProcess::Start(bool alone)
+{
+    if (alone && !EarlierCopiesEnded(30000))
+        return false;
+    std::string exe = folder + "NetGlow.exe";
+    if (!CopyFileA(BuildPath("NetGlow.exe").c_str(), exe.c_str(), FALSE))
+        return false;
+    CopyFileA(BuildPath("NetGlow.chm").c_str(), (folder + "NetGlow.chm").c_str(), FALSE);
+    UseDoubles();
 
     STARTUPINFOA startup;
     ZeroMemory(&startup, sizeof startup);

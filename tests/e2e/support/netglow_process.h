@@ -49,6 +49,15 @@ public:
     // program started before has ended (a second copy ends at once), with a
     // bound; alone false: at once. False if it did not start.
     bool Start(bool alone = true);
+    // Points the doubles at this object's control files for every program
+    // this process starts from now on, and what those start in turn (an
+    // installer, a shortcut). Start does this itself.
+    void UseDoubles();
+    // Takes over the copy that runs in this session, however it was started,
+    // found by its main window class (shown or not yet), bounded; a copy
+    // whose process id is `not` (one that is ending) is passed over. False
+    // when none came up in time.
+    bool AttachToRunningCopy(DWORD notProcessId = 0, DWORD timeoutMs = 30000);
     // Waits for the main window (class "NetGlow"), bounded.
     HWND WaitForMainWindow(DWORD timeoutMs = 30000);
     // Sends a command to the main window and waits until it was handled.
