@@ -228,7 +228,7 @@ TEST_F(SetupDialog, OkWithNothingChangedStoresSavesAndStartsMonitoring)
     EXPECT_EQ(0, app.cardMissing.load());
     EXPECT_STREQ("Lab Network", app.trayData.szTip);
     EXPECT_EQ(1, app.monitoring.load());
-    EXPECT_EQ(1, CountOf(ReadFileBytes(calls), std::string("pcap_create ") + LAB_DEVICE));
+    EXPECT_EQ(1, CountCalls(calls, std::string("pcap_create ") + LAB_DEVICE));
     EXPECT_EQ(SettingsText("Lab Network", 1, 0, 1, 1, 2, 20), ReadFileBytes(settings));
 }
 
@@ -407,7 +407,7 @@ TEST_F(SetupDialog, UnreadableTimeKeepsTheDialogAndTheTakenValues)
             ClickToClose(dialog, IDC_SETUP_CANCEL);
         }, &arg));
         EXPECT_FALSE(PathExists(settings)) << "saved with an unreadable time";
-        EXPECT_EQ(1, CountOf(ReadFileBytes(calls), "pcap_create "));
+        EXPECT_EQ(1, CountCalls(calls, "pcap_create "));
         StopMonitoring();
     }
 }

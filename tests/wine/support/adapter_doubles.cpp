@@ -8,22 +8,9 @@
 
 namespace {
 
-std::string TempDir()
-{
-    char path[MAX_PATH];
-    DWORD length = GetTempPathA(sizeof path, path);
-    return length > 0 && length < sizeof path ? std::string(path) : std::string("C:\\");
-}
-
 std::string ScratchRoot()
 {
-    static std::string root = [] {
-        char name[64];
-        std::snprintf(name, sizeof name, "netglow-adapters-%lu\\", GetCurrentProcessId());
-        std::string path = TempDir() + name;
-        CreateDirectoryA(path.c_str(), nullptr);
-        return path;
-    }();
+    static std::string root = MakeTempFolder("adapters");
     return root;
 }
 
@@ -51,16 +38,6 @@ bool selectSaved = false;
 
 } // namespace
 
-std::string FixturePath(const std::string& relative)
-{
-    const char* source = std::getenv("NETGLOW_SOURCE_DIR");
-    std::string path = std::string("Z:") + (source ? source : "") + "/tests/fixtures/" + relative;
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
-}
-
 std::string CallsPath()
 {
     return ScratchRoot() + "wpcap-calls.txt";
@@ -81,17 +58,9 @@ void SetFakeCaptureDevices(const std::vector<std::string>& controlLines)
 std::vector<std::string> ReadCalls()
 {
     std::vector<std::string> calls;
-    if (!PathExists(CallsPath()))
-        return calls;
-    std::string text = ReadFileBytes(CallsPath());
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find("\r\n", start);
-        if (end == std::string::npos)
-            end = text.size();
-        calls.push_back(text.substr(start, end - start));
-        start = end + 2;
-    }
+    if (PathExists(CallsPath()))
+        for (const std::string& line : Lines(ReadFileBytes(CallsPath())))
+            calls.push_back(line.substr(0, line.find_last_not_of("\r\n") + 1));
     return calls;
 }
 

@@ -11,9 +11,6 @@
 #include "tests/fakes/system_adapters.h"
 #include "support/test_files.h"
 
-// A Windows path for a file of the source tree's fixtures ("ipconfig/x.txt").
-std::string FixturePath(const std::string& relative);
-
 // Writes the fake wpcap.dll's control file and points NETGLOW_FAKE_WPCAP at it.
 // A "calls" line naming CallsPath() is added so the calls can be checked.
 void SetFakeCaptureDevices(const std::vector<std::string>& controlLines);
