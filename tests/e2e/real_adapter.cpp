@@ -76,11 +76,12 @@ TEST(RealAdapter, ListedAndMonitoredWithoutRegistryNamesFromAGermanReport)
     ASSERT_TRUE(WriteWholeFile(ng.settingsPath, SettingsFile(keys)));
     ASSERT_TRUE(ng.Start());
     ASSERT_NE(nullptr, ng.WaitForMainWindow());
-    EXPECT_TRUE(WaitForLamp(ICON_IDLE)) << "monitoring did not start on " << chosen.device;
-    ForeignMessageBox box;
-    if (WaitForForeignMessageBox(ng.processId, &box, 1000)) {
+    // Wine's capture library keeps no record of the program's calls.
+    EXPECT_TRUE(WaitForLampOnScreen(ICON_IDLE)) << "monitoring did not start on " << chosen.device;
+    SeenMessageBox box;
+    if (WaitForMessageBoxOf(ng.processId, &box, 1000)) {
         ADD_FAILURE() << "message: " << box.text;
-        AnswerForeignMessageBox(box, IDOK);
+        AnswerMessageBox(box, IDOK);
     }
     ng.Command(CMD_QUIT);
     EXPECT_EQ(0, ng.WaitForExit());
@@ -88,7 +89,7 @@ TEST(RealAdapter, ListedAndMonitoredWithoutRegistryNamesFromAGermanReport)
     for (auto& key : saved)
         if (key.first == "CardIndex")
             key.second = std::to_string(index);
-    EXPECT_EQ(SettingsFile(saved), ReadWholeFile(ng.settingsPath));
+    EXPECT_EQ(SettingsFile(saved), ReadFileBytes(ng.settingsPath));
 }
 
 } // namespace

@@ -45,12 +45,12 @@ int RunHostScript(const std::string& script, DWORD timeoutMs)
         CloseHandle(info.hThread);
     std::string status = folder + "status";
     DWORD start = GetTickCount();
-    while (!FileExists(status)) {
+    while (!PathExists(status)) {
         if (GetTickCount() - start > timeoutMs)
             return -1;
         Sleep(10);
     }
-    return std::atoi(ReadWholeFile(status).c_str());
+    return std::atoi(ReadFileBytes(status).c_str());
 }
 
 std::string WhyNoCaptureOn(const std::string& linkName)

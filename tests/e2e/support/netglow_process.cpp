@@ -7,100 +7,15 @@
 #include <vector>
 #include "res/resource.h"
 
-std::string HostPathToWindows(const std::string& hostPath)
-{
-    std::string path = "Z:" + hostPath;
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
-}
-
-static std::string EnvPath(const char* name, const std::string& relative)
-{
-    const char* root = std::getenv(name);
-    std::string path = HostPathToWindows(root ? root : ".");
-    if (!relative.empty())
-        path += "\\" + relative;
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
-}
-
-std::string SourcePath(const std::string& relative) { return EnvPath("NETGLOW_SOURCE_DIR", relative); }
-std::string BuildPath(const std::string& relative) { return EnvPath("NETGLOW_BUILD_DIR", relative); }
-
-size_t CountLines(const std::string& text)
-{
-    size_t lines = 0;
-    for (char c : text)
-        lines += (c == '\n');
-    return lines;
-}
-
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t end = text.find('\n', at);
-        if (end == std::string::npos) {
-            lines.push_back(text.substr(at)); // a cut line: never a whole one
-            break;
-        }
-        lines.push_back(text.substr(at, end + 1 - at));
-        at = end + 1;
-    }
-    return lines;
-}
-
 bool WaitForLogLines(const std::string& path, size_t lines, DWORD timeoutMs)
 {
     DWORD start = GetTickCount();
-    while (CountLines(ReadWholeFile(path)) < lines) {
+    while (CountLines(ReadFileBytes(path)) < lines) {
         if (GetTickCount() - start > timeoutMs)
             return false;
         Sleep(10);
     }
     return true;
-}
-
-std::string ReadWholeFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-    return static_cast<bool>(out);
-}
-
-bool FileExists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-std::string MakeTempFolder(const char* tag)
-{
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    static int serial = 0;
-    char folder[MAX_PATH];
-    // Process ids start again with each Wine server, so a folder of an
-    // earlier run may carry this name; its files must not pass for ours.
-    for (int attempt = 0; attempt < 10000; ++attempt) {
-        snprintf(folder, sizeof folder, "%sng-%s-%lu-%d\\", temp, tag,
-                 static_cast<unsigned long>(GetCurrentProcessId()), ++serial);
-        if (CreateDirectoryA(folder, nullptr))
-            break;
-    }
-    return folder;
 }
 
 static const char NETWORK_KEY[] = "SYSTEM\\ControlSet001\\Control\\Network";
@@ -140,8 +55,11 @@ NetGlowProcess::NetGlowProcess()
     folder = MakeTempFolder("e2e");
     settingsPath = folder + "NetGlow.ini";
     logPath = folder + "NetGlow.txt";
-    wpcapControl = folder + "wpcap-control.txt";
-    wpcapCalls = folder + "wpcap-calls.txt";
+    // Apart from the program's folder, which a test may take away: the
+    // record of the program's calls goes on meanwhile.
+    std::string doubles = MakeTempFolder("doubles");
+    wpcapControl = doubles + "wpcap-control.txt";
+    wpcapCalls = doubles + "wpcap-calls.txt";
     ipconfigReport = SourcePath("tests\\fixtures\\ipconfig\\win10_english.txt");
 }
 
@@ -182,14 +100,17 @@ bool NetGlowProcess::Start(bool alone)
     if (!CopyFileA(BuildPath("NetGlow.exe").c_str(), exe.c_str(), FALSE))
         return false;
     CopyFileA(BuildPath("NetGlow.chm").c_str(), (folder + "NetGlow.chm").c_str(), FALSE);
-    if (!FileExists(wpcapControl))
+    if (!PathExists(wpcapControl))
         WriteWholeFile(wpcapControl, "");
     SetEnvironmentVariableA("NETGLOW_FAKE_WPCAP", wpcapControl.c_str());
     SetEnvironmentVariableA("NETGLOW_FAKE_IPCONFIG", ipconfigReport.c_str());
 
-    std::string control = ReadWholeFile(wpcapControl);
+    std::string control = ReadFileBytes(wpcapControl);
     if (control.find("calls=") == std::string::npos)
-        WriteWholeFile(wpcapControl, control + "calls=" + wpcapCalls + "\r\n");
+        control += "calls=" + wpcapCalls + "\r\n";
+    if (control.find("log_lamps=") == std::string::npos)
+        control += "log_lamps=1\r\n";
+    WriteWholeFile(wpcapControl, control);
 
     STARTUPINFOA startup;
     ZeroMemory(&startup, sizeof startup);
@@ -220,7 +141,6 @@ struct WindowSearch {
     const char* caption;   // null: any; otherwise a part of the caption
     bool visibleOnly;
     HWND found;
-    bool messageBox; // the caption whole, and a message box's text control
 };
 
 BOOL CALLBACK FindWindowOf(HWND window, LPARAM param)
@@ -234,9 +154,7 @@ BOOL CALLBACK FindWindowOf(HWND window, LPARAM param)
     char caption[256];
     GetClassNameA(window, className, sizeof className);
     GetWindowTextA(window, caption, sizeof caption);
-    bool captionFits = search->caption == nullptr
-        || (search->messageBox ? lstrcmpA(caption, search->caption) == 0 && GetDlgItem(window, 0xFFFF) != nullptr
-                               : strstr(caption, search->caption) != nullptr);
+    bool captionFits = search->caption == nullptr || strstr(caption, search->caption) != nullptr;
     if ((search->className == nullptr || lstrcmpA(className, search->className) == 0) && captionFits) {
         search->found = window;
         return FALSE;
@@ -247,7 +165,7 @@ BOOL CALLBACK FindWindowOf(HWND window, LPARAM param)
 
 HWND FindProcessWindow(DWORD processId, const char* className, const char* caption, bool visibleOnly)
 {
-    WindowSearch search = { processId, className, caption, visibleOnly, nullptr, false };
+    WindowSearch search = { processId, className, caption, visibleOnly, nullptr };
     EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
@@ -335,18 +253,7 @@ DWORD NetGlowProcess::HandleCount()
     return ProcessHandleCount(process);
 }
 
-int CountCalls(const std::string& callsPath, const std::string& prefix)
-{
-    std::istringstream lines(ReadWholeFile(callsPath));
-    std::string line;
-    int count = 0;
-    while (std::getline(lines, line))
-        if (line.compare(0, prefix.size(), prefix) == 0)
-            ++count;
-    return count;
-}
-
-int VisibleLamp()
+int LampOnScreen()
 {
     // The notification area sits at the right end of the taskbar at the
     // bottom of the screen; look for the lamp's body colour there.
@@ -398,11 +305,11 @@ int VisibleLamp()
     return counts[best] >= 8 ? lamps[best].icon : 0;
 }
 
-bool WaitForLamp(int icon, DWORD timeoutMs)
+bool WaitForLampOnScreen(int icon, DWORD timeoutMs)
 {
     DWORD start = GetTickCount();
     for (;;) {
-        if (VisibleLamp() == icon)
+        if (LampOnScreen() == icon)
             return true;
         if (GetTickCount() - start > timeoutMs)
             return false;
@@ -410,130 +317,45 @@ bool WaitForLamp(int icon, DWORD timeoutMs)
     }
 }
 
-bool WaitUntil(bool (*pred)(void*), void* arg, DWORD timeoutMs)
+std::vector<NetGlowProcess::LampSet> NetGlowProcess::Lamps()
 {
-    DWORD start = GetTickCount();
-    while (!pred(arg)) {
-        if (GetTickCount() - start > timeoutMs)
-            return pred(arg);
-        Sleep(10);
-    }
-    return true;
+    std::vector<LampSet> lamps;
+    for (const std::string& line : Lines(ReadFileBytes(wpcapCalls)))
+        if (line.compare(0, 5, "lamp ") == 0)
+            lamps.push_back({ std::atoi(line.c_str() + 5), line.find(" added") != std::string::npos });
+    return lamps;
 }
 
-namespace {
-// Icon handles are not comparable across processes, so compare what the
-// box shows on screen with each system icon drawn on the same background.
-UINT ForeignIconStyle(HWND box)
-{
-    HWND iconControl = GetDlgItem(box, 0x0014);
-    if (iconControl == nullptr)
-        iconControl = GetDlgItem(box, 0x0440); // Wine's number for it
-    if (iconControl == nullptr)
-        return 0;
-    RECT rect;
-    GetWindowRect(iconControl, &rect);
-    const int size = 32;
-    HDC screen = GetDC(nullptr);
-    HDC shown = CreateCompatibleDC(screen);
-    HBITMAP shownBitmap = CreateCompatibleBitmap(screen, size, size);
-    HGDIOBJ oldShown = SelectObject(shown, shownBitmap);
-    BitBlt(shown, 0, 0, size, size, screen, rect.left, rect.top, SRCCOPY);
-    COLORREF background = GetPixel(shown, 0, 0);
-
-    HDC drawn = CreateCompatibleDC(screen);
-    HBITMAP drawnBitmap = CreateCompatibleBitmap(screen, size, size);
-    HGDIOBJ oldDrawn = SelectObject(drawn, drawnBitmap);
-    struct { LPCSTR id; UINT style; } icons[] = {
-        { IDI_HAND, MB_ICONERROR }, { IDI_QUESTION, MB_ICONQUESTION }, { IDI_ASTERISK, MB_ICONINFORMATION },
-    };
-    UINT style = 0;
-    for (auto& icon : icons) {
-        HBRUSH brush = CreateSolidBrush(background);
-        RECT all = { 0, 0, size, size };
-        FillRect(drawn, &all, brush);
-        DeleteObject(brush);
-        DrawIconEx(drawn, 0, 0, LoadIconA(nullptr, icon.id), size, size, 0, nullptr, DI_NORMAL);
-        int same = 0;
-        for (int y = 0; y < size; ++y)
-            for (int x = 0; x < size; ++x)
-                same += GetPixel(drawn, x, y) == GetPixel(shown, x, y);
-        if (same == size * size) {
-            style = icon.style;
-            break;
-        }
-    }
-    SelectObject(drawn, oldDrawn);
-    DeleteObject(drawnBitmap);
-    DeleteDC(drawn);
-    SelectObject(shown, oldShown);
-    DeleteObject(shownBitmap);
-    DeleteDC(shown);
-    ReleaseDC(nullptr, screen);
-    return style;
-}
-} // namespace
-
-bool WaitForForeignMessageBox(DWORD processId, ForeignMessageBox* box, DWORD timeoutMs)
+bool NetGlowProcess::WaitForLamp(int icon, DWORD timeoutMs)
 {
     DWORD start = GetTickCount();
     for (;;) {
-        WindowSearch search = { processId, "#32770", "NetGlow", true, nullptr, true };
-        EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&search));
-        if (search.found != nullptr) {
-            char text[2048] = "";
-            GetDlgItemTextA(search.found, 0xFFFF, text, sizeof text);
-            box->window = search.found;
-            box->text = text;
-            // The box may still be painting; look again for a moment.
-            box->iconStyle = ForeignIconStyle(search.found);
-            for (int retry = 0; retry < 50 && box->iconStyle == 0; ++retry) {
-                Sleep(20);
-                box->iconStyle = ForeignIconStyle(search.found);
-            }
-            box->threadId = GetWindowThreadProcessId(search.found, nullptr);
+        std::vector<LampSet> lamps = Lamps();
+        if (!lamps.empty() && lamps.back().lamp == icon)
             return true;
-        }
-        if (GetTickCount() - start > timeoutMs)
-            return false;
-        Sleep(20);
-    }
-}
-
-namespace {
-struct BoxCount {
-    DWORD processId;
-    int count;
-};
-
-BOOL CALLBACK CountBox(HWND window, LPARAM param)
-{
-    BoxCount* boxes = reinterpret_cast<BoxCount*>(param);
-    WindowSearch search = { boxes->processId, "#32770", "NetGlow", true, nullptr, true };
-    if (!FindWindowOf(window, reinterpret_cast<LPARAM>(&search)))
-        ++boxes->count;
-    return TRUE;
-}
-} // namespace
-
-int CountForeignMessageBoxes(DWORD processId)
-{
-    BoxCount boxes = { processId, 0 };
-    EnumWindows(CountBox, reinterpret_cast<LPARAM>(&boxes));
-    return boxes.count;
-}
-
-bool AnswerForeignMessageBox(const ForeignMessageBox& box, int buttonId, DWORD timeoutMs)
-{
-    PostMessageA(box.window, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(box.window, buttonId)));
-    DWORD start = GetTickCount();
-    while (IsWindow(box.window)) {
         if (GetTickCount() - start > timeoutMs)
             return false;
         Sleep(10);
     }
-    return true;
+}
+
+bool NetGlowProcess::WaitForLampAfter(size_t* position, std::vector<int> icons, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        std::vector<LampSet> lamps = Lamps();
+        for (size_t i = *position; i < lamps.size(); ++i) {
+            for (int icon : icons) {
+                if (lamps[i].lamp == icon) {
+                    *position = i + 1;
+                    return true;
+                }
+            }
+        }
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(10);
+    }
 }
 
 std::string SettingsFile(const std::vector<std::pair<std::string, std::string>>& keys)
@@ -544,8 +366,3 @@ std::string SettingsFile(const std::vector<std::pair<std::string, std::string>>&
     return text;
 }
 
-bool NoForeignMessageBoxWithin(DWORD processId, DWORD timeoutMs)
-{
-    ForeignMessageBox box;
-    return !WaitForForeignMessageBox(processId, &box, timeoutMs);
-}

@@ -130,7 +130,7 @@ bool ProbeTraffic::AwaitLine(const std::vector<VethAdapter>& across, const VethA
         }
         DWORD round = GetTickCount();
         do {
-            for (const std::string& logged : Lines(ReadWholeFile(logPath_))) {
+            for (const std::string& logged : Lines(ReadFileBytes(logPath_))) {
                 if (mine.count(PortField(logged)) != 0 && HoldsAll(logged, parts)) {
                     *line = logged;
                     *port = PortField(logged);
@@ -148,7 +148,7 @@ std::string ProbeTraffic::LastProbeLine() const
 {
     std::set<unsigned> all(sent_.begin(), sent_.end());
     std::string last = "(none)";
-    for (const std::string& logged : Lines(ReadWholeFile(logPath_)))
+    for (const std::string& logged : Lines(ReadFileBytes(logPath_)))
         if (all.count(PortField(logged)) != 0)
             last = logged.substr(0, logged.find_last_not_of("\r\n") + 1);
     return last;
