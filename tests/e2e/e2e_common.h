@@ -63,29 +63,19 @@ protected:
     // A call beginning with `prefix` after the nth call beginning with `mark`, bounded.
     bool WaitForCallAfter(const std::string& mark, int nth, const std::string& prefix, DWORD timeoutMs = 10000)
     {
-        DWORD start = GetTickCount();
-        for (;;) {
+        return WaitFor([&] {
             int marks = 0;
-            for (const std::string& line : Lines(ReadFileBytes(ng.wpcapCalls))) {
-                marks += line.compare(0, mark.size(), mark) == 0;
-                if (marks >= nth && line.compare(0, prefix.size(), prefix) == 0)
+            for (const std::string& line : Lines(ReadFileBytes(ng.wpcapCalls)))
+                if ((marks += line.compare(0, mark.size(), mark) == 0) >= nth
+                    && line.compare(0, prefix.size(), prefix) == 0)
                     return true;
-            }
-            if (GetTickCount() - start > timeoutMs)
-                return false;
-            Sleep(10);
-        }
+            return false;
+        }, timeoutMs);
     }
     // The capture thread reaches the library a moment after a command returns.
     bool WaitForCalls(const std::string& prefix, int count, DWORD timeoutMs = 10000)
     {
-        DWORD start = GetTickCount();
-        while (Calls(prefix) < count) {
-            if (GetTickCount() - start > timeoutMs)
-                return false;
-            Sleep(10);
-        }
-        return true;
+        return WaitFor([&] { return Calls(prefix) >= count; }, timeoutMs);
     }
 
     NetGlowProcess ng;

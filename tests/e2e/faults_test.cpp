@@ -64,18 +64,6 @@ bool LampFlickers(NetGlowProcess& ng)
         && ng.WaitForLampAfter(&at, { ICON_RED });
 }
 
-// The program may hold the log open for a moment while it appends a line.
-template <typename F> bool Retry(F attempt, DWORD timeoutMs = 5000)
-{
-    DWORD start = GetTickCount();
-    while (!attempt()) {
-        if (GetTickCount() - start > timeoutMs)
-            return false;
-        Sleep(1);
-    }
-    return true;
-}
-
 // Whether a read-only file still opens for writing here: under Wine run as
 // root, it does (the attribute maps to Unix modes, which root passes).
 bool ReadOnlyIsEnforced(const std::string& path)
@@ -90,13 +78,6 @@ bool ReadOnlyIsEnforced(const std::string& path)
 
 const char kReadOnlyNotEnforced[] =
     "a read-only file stays writable here (Wine run as root): the fault cannot be provoked";
-
-std::string TempPath(const std::string& name)
-{
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    return std::string(temp) + name;
-}
 
 class Faults : public E2E {
 protected:
@@ -117,7 +98,8 @@ TEST_F(Faults, LogDeletedWhileLoggingComesBackWithTheNextLines)
 {
     StartLogging(EndlessTraffic());
     ASSERT_TRUE(WaitForLogLines(ng.logPath, 20));
-    ASSERT_TRUE(Retry([&] { return DeleteFileA(ng.logPath.c_str()) != 0; }));
+    // The program may hold the log open for a moment while it appends a line.
+    ASSERT_TRUE(WaitFor([&] { return DeleteFileA(ng.logPath.c_str()) != 0; }, 5000));
     ASSERT_TRUE(WaitForLogLines(ng.logPath, 20));
     ASSERT_TRUE(ng.Command(CMD_MONITOR_STOP));
     std::string log = ReadFileBytes(ng.logPath);
@@ -139,7 +121,7 @@ protected:
         StartLogging(EndlessTraffic());
         ASSERT_TRUE(WaitForLogLines(ng.logPath, 20));
         std::string early = ReadFileBytes(ng.logPath);
-        ASSERT_TRUE(Retry(block));
+        ASSERT_TRUE(WaitFor(block, 5000)); // the log may be open for a moment, as above
         if (!probe()) {
             unblock();
             ng.Command(CMD_MONITOR_STOP);
@@ -285,8 +267,8 @@ protected:
         EXPECT_EQ(0, Calls("pcap_create"));
         // The temporary batch file and report, named with the process id, are gone.
         std::string pid = std::to_string(ng.processId);
-        EXPECT_FALSE(PathExists(TempPath("NetGlaw" + pid + "run.bat")));
-        EXPECT_FALSE(PathExists(TempPath("NetGlaw" + pid + "txt")));
+        EXPECT_FALSE(PathExists(TempPath() + "NetGlaw" + pid + "run.bat"));
+        EXPECT_FALSE(PathExists(TempPath() + "NetGlaw" + pid + "txt"));
         // A start from the menu finds no adapter either, silently: a box
         // would keep the command from returning.
         ASSERT_TRUE(ng.Command(CMD_MONITOR_START));

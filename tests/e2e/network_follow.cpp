@@ -138,10 +138,8 @@ protected:
                 ExpectProbeLine(phase);
                 break;
             case Event::REOPENED_LINE: {
-                DWORD start = GetTickCount();
-                while (Opens() <= opensBefore && GetTickCount() - start < EVENT_BOUND_MS)
-                    Sleep(10);
-                EXPECT_LT(opensBefore, Opens()) << "the capture was not reopened";
+                EXPECT_TRUE(WaitFor([&] { return Opens() > opensBefore; }, EVENT_BOUND_MS))
+                    << "the capture was not reopened";
                 ExpectProbeLine(phase);
                 EXPECT_GE(opensBefore + 1, Opens()) << "the capture was opened more than once";
                 break;
@@ -153,10 +151,7 @@ protected:
                 // Wine's capture library keeps no record of the program's calls.
                 EXPECT_TRUE(WaitForLampOnScreen(ICON_STOPPED, EVENT_BOUND_MS)) << "the lamp shows " << LampOnScreen();
                 std::string tip;
-                DWORD start = GetTickCount();
-                while ((tip = TrayIconTip()) != "No connection" && GetTickCount() - start < EVENT_BOUND_MS)
-                    Sleep(10);
-                EXPECT_EQ("No connection", tip);
+                EXPECT_TRUE(WaitFor([&] { return (tip = TrayIconTip()) == "No connection"; }, EVENT_BOUND_MS)) << tip;
                 SeenMessageBox box;
                 if (WaitForMessageBoxOf(ng.processId, &box, QUIET_MS)) {
                     ADD_FAILURE() << "message box: " << box.text;

@@ -13,10 +13,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <sstream>
-#include "res/resource.h"
+#include "e2e_common.h"
 #include "support/host_shell.h"
-#include "support/netglow_process.h"
-#include "tests/wine/support/log_time.h"
 
 namespace {
 
@@ -272,28 +270,19 @@ protected:
     // Bounded: the lines of a read reach the log when the read ends.
     bool WaitForLogLine(const std::string& part, DWORD timeoutMs = 10000)
     {
-        DWORD start = GetTickCount();
-        while (ReadFileBytes(ng.logPath).find(part) == std::string::npos) {
-            if (GetTickCount() - start > timeoutMs)
-                return false;
-            Sleep(10);
-        }
-        return true;
+        return WaitFor([&] { return ReadFileBytes(ng.logPath).find(part) != std::string::npos; }, timeoutMs);
     }
 
     // The marker sent from `port` is in tcpdump's file; bounded.
     bool WaitForTcpdumpMarker(unsigned port, DWORD timeoutMs = 10000)
     {
-        DWORD start = GetTickCount();
-        for (;;) {
+        return WaitFor([&] {
             std::string linkType;
             for (const Frame& frame : ExpectedFrames(tcpdump.capturePath, &linkType))
                 if (frame.udpSource == port)
                     return true;
-            if (GetTickCount() - start > timeoutMs)
-                return false;
-            Sleep(10);
-        }
+            return false;
+        }, timeoutMs);
     }
 
     NetGlowProcess ng;
@@ -302,10 +291,7 @@ protected:
 
 TEST_F(RealTraffic, EveryFrameTcpdumpSawHasItsLineInOrder)
 {
-    ASSERT_TRUE(WriteWholeFile(ng.settingsPath, SettingsFile({
-        { "WaitTime", "100" }, { "WaitCount", "50" }, { "WaitFlag", "1" }, { "CardName", "Loopback" },
-        { "InitOpt", "-1" }, { "StartOpt", "1" }, { "NowOpt", "0" }, { "ColorSend", "1" },
-        { "ColorRecv", "2" }, { "TimeoutP", "20" } })));
+    ASSERT_TRUE(WriteWholeFile(ng.settingsPath, SettingsFile(StandardKeys("Loopback", "0", "1"))));
     ASSERT_TRUE(ng.Start());
     ASSERT_NE(nullptr, ng.WaitForMainWindow());
     ASSERT_TRUE(ng.Command(CMD_LOG_START));

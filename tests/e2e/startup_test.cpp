@@ -12,26 +12,6 @@ Keys WithKey(Keys keys, const std::string& name, const std::string& value)
     return keys;
 }
 
-// Wine chooses the Windows version it reports per program.
-class ReportedWindowsVersion {
-public:
-    explicit ReportedWindowsVersion(const char* version)
-    {
-        RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\NetGlow.exe", 0, nullptr, 0,
-                        KEY_ALL_ACCESS, nullptr, &key_, nullptr);
-        RegSetValueExA(key_, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
-                       static_cast<DWORD>(lstrlenA(version) + 1));
-    }
-    ~ReportedWindowsVersion()
-    {
-        RegCloseKey(key_);
-        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\NetGlow.exe");
-    }
-
-private:
-    HKEY key_ = nullptr;
-};
-
 } // namespace
 
 TEST_F(E2E, WaitCountZeroRunsWithoutAnIcon)
@@ -48,7 +28,8 @@ TEST_F(E2E, WaitCountZeroRunsWithoutAnIcon)
 
 TEST_F(E2E, UnsupportedWindowsShowsItsMessageAndRemovesTheIcon)
 {
-    ReportedWindowsVersion nt4("nt40");
+    // Wine chooses the Windows version it reports per program.
+    TemporaryValue nt4(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\NetGlow.exe", "Version", REG_SZ, "nt40", 5);
     const Keys keys = StandardKeys("Ethernet", "0", "1");
     ASSERT_TRUE(WriteWholeFile(ng.settingsPath, SettingsFile(keys)));
     ASSERT_TRUE(ng.Start());

@@ -238,40 +238,25 @@ bool DeviceLost(const std::string& device)
     return false;
 }
 
-// The threads that opened a device, each with the calls file of its open:
-// the end of such a thread (a capture run's) is noted there, so that a test
-// can await it instead of waiting out what the thread might still show.
-struct OpeningThread {
-    DWORD id;
-    std::string callsPath;
-};
-std::vector<OpeningThread> openingThreads;
-CRITICAL_SECTION openingLock;
+// The end of a thread that opened a device (a capture run's) is noted in
+// the calls file of its open, so that a test can await it instead of waiting
+// out what the thread might still show.
+DWORD openedSlot = TLS_OUT_OF_INDEXES; // the thread's calls path
 
 void NoteOpeningThread(const Control& control)
 {
-    EnterCriticalSection(&openingLock);
-    bool known = false;
-    for (const OpeningThread& thread : openingThreads)
-        known = known || thread.id == GetCurrentThreadId();
-    if (!known)
-        openingThreads.push_back({ GetCurrentThreadId(), control.callsPath });
-    LeaveCriticalSection(&openingLock);
+    if (TlsGetValue(openedSlot) == nullptr)
+        TlsSetValue(openedSlot, new std::string(control.callsPath));
 }
 
 void NoteThreadEnd()
 {
-    EnterCriticalSection(&openingLock);
-    for (size_t i = 0; i < openingThreads.size(); ++i) {
-        if (openingThreads[i].id == GetCurrentThreadId()) {
-            Control control;
-            control.callsPath = openingThreads[i].callsPath;
-            LogCall(control, "capture_thread_end");
-            openingThreads.erase(openingThreads.begin() + static_cast<std::ptrdiff_t>(i));
-            break;
-        }
+    if (auto* callsPath = static_cast<std::string*>(TlsGetValue(openedSlot))) {
+        Control control;
+        control.callsPath = *callsPath;
+        LogCall(control, "capture_thread_end");
+        delete callsPath;
     }
-    LeaveCriticalSection(&openingLock);
 }
 
 pcap_t* NewHandle(const Control& control, const char* device, int snaplen, int promisc, int to_ms)
@@ -313,7 +298,7 @@ extern "C" {
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
 {
     if (reason == DLL_PROCESS_ATTACH)
-        InitializeCriticalSection(&openingLock);
+        openedSlot = TlsAlloc();
     else if (reason == DLL_THREAD_DETACH)
         NoteThreadEnd();
     return TRUE;

@@ -270,9 +270,8 @@ TEST_F(PacketLog, ShortFramesAreLoggedWithZeros)
     app.logging = 1;
     Frame full = Received();
     // A 10-byte frame, shorter than the Ethernet header, and a 14-byte one.
-    DeliverFrame(full.data(), 10, kFirstSecond);
-    DeliverFrame(full.data(), 14, kFirstSecond);
-    DeliverFrame(full.data(), 34, kFirstSecond);
+    for (size_t captured : { 10, 14, 34 })
+        DeliverRead({ full }, kFirstSecond, captured);
     const std::string zeros = "Time=2015/01/01 00:00:05\tRECV\tIPv4\tProtocol=0\tPort=0\tSend Address=0.0.0.0\tRecv Address=0.0.0.0\r\n";
     EXPECT_EQ(zeros + zeros
                   + "Time=2015/01/01 00:00:05\tRECV\tIPv4\tProtocol=TCP\tPort=0\tSend Address=203.0.113.7\tRecv Address=192.168.1.10\r\n",

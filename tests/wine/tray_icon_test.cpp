@@ -149,7 +149,7 @@ TEST_F(TrayIcon, SetTipWithoutTextResendsTheRecordUnchanged)
     NOTIFYICONDATAA before = app.trayData;
     notify::Clear();
     TrayIconSetTip(nullptr);
-    ASSERT_EQ(1u, notify::Count());
+    ASSERT_EQ(1u, notify::Calls().size());
     const NotifyCall resent = Last();
     EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), resent.message);
     EXPECT_EQ(0, std::memcmp(&before, &resent.record, NOTIFYICONDATAA_V1_SIZE));
@@ -228,7 +228,7 @@ TEST_F(TrayIcon, RestoreAddsTheIconAgainWithItsImageAndTip)
     ASSERT_TRUE(notify::RealShell(NIM_DELETE, &gone));
     notify::Clear();
     TrayIconRestore();
-    ASSERT_EQ(1u, notify::Count());
+    ASSERT_EQ(1u, notify::Calls().size());
     const NotifyCall add = Last();
     EXPECT_EQ(static_cast<DWORD>(NIM_ADD), add.message);
     EXPECT_EQ(ICON_IDLE, LampShown(add.record.hIcon));
@@ -240,7 +240,7 @@ TEST_F(TrayIcon, RestoreAddsTheIconAgainWithItsImageAndTip)
 TEST_F(TrayIcon, RestoreBeforeAnyAddSendsNothing)
 {
     TrayIconRestore();
-    EXPECT_EQ(0u, notify::Count());
+    EXPECT_EQ(0u, notify::Calls().size());
 }
 
 TEST_F(TrayIcon, RestoreAfterTheProgramRemovedItsIconSendsNothing)
@@ -250,7 +250,7 @@ TEST_F(TrayIcon, RestoreAfterTheProgramRemovedItsIconSendsNothing)
     TrayIconDelete(window, TRAY_ICON_ID); // on the way out
     notify::Clear();
     TrayIconRestore(); // a shell restart announced late
-    EXPECT_EQ(0u, notify::Count());
+    EXPECT_EQ(0u, notify::Calls().size());
 }
 
 namespace {

@@ -45,27 +45,14 @@ Seen seen;
 // The popup of the menu before may linger for a moment after it closed.
 HWND lastPopup;
 
-BOOL CALLBACK FindPopup(HWND window, LPARAM param)
-{
-    if (window == lastPopup)
-        return TRUE;
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    char className[16] = "";
-    GetClassNameA(window, className, sizeof className);
-    if (pid == GetCurrentProcessId() && IsWindowVisible(window) && lstrcmpA(className, "#32768") == 0) {
-        *reinterpret_cast<HWND*>(param) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // Runs inside the menu's own modal loop: read the open menu, then close it.
 void CALLBACK WatchMenu(HWND, UINT, UINT_PTR, DWORD)
 {
     ++seen.ticks;
     HWND popup = nullptr;
-    EnumWindows(FindPopup, reinterpret_cast<LPARAM>(&popup));
+    for (HWND window : TopWindows(GetCurrentProcessId(), "#32768"))
+        if (window != lastPopup && popup == nullptr)
+            popup = window;
     if (popup == nullptr) {
         if (seen.ticks > 250)  // about 5 s: give up, never hang
             EndMenu();
@@ -527,9 +514,7 @@ protected:
     // The capture thread opens the device on its own time.
     int OpensOnceStarted(const char* guid)
     {
-        DWORD start = GetTickCount();
-        while (Opens(guid) == 0 && GetTickCount() - start < 5000)
-            Sleep(10);
+        WaitFor([&] { return Opens(guid) > 0; }, 5000);
         return Opens(guid);
     }
 

@@ -6,48 +6,11 @@
 #include <sstream>
 #include <vector>
 #include "res/resource.h"
+#include "tests/wine/support/notify_recorder.h"
 
 bool WaitForLogLines(const std::string& path, size_t lines, DWORD timeoutMs)
 {
-    DWORD start = GetTickCount();
-    while (CountLines(ReadFileBytes(path)) < lines) {
-        if (GetTickCount() - start > timeoutMs)
-            return false;
-        Sleep(10);
-    }
-    return true;
-}
-
-static const char NETWORK_KEY[] = "SYSTEM\\ControlSet001\\Control\\Network";
-static const char ADAPTER_CLASS[] = "{4D36E972-E325-11CE-BFC1-08002BE10318}";
-
-void SeedRegistry(const std::vector<SeededAdapter>& adapters)
-{
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\Select", 0, nullptr, 0, KEY_ALL_ACCESS,
-                        nullptr, &key, nullptr) == ERROR_SUCCESS) {
-        DWORD current = 1;
-        RegSetValueExA(key, "Current", 0, REG_DWORD, reinterpret_cast<BYTE*>(&current), sizeof current);
-        RegCloseKey(key);
-    }
-    std::string classPath = std::string(NETWORK_KEY) + "\\" + ADAPTER_CLASS;
-    // The wide form also removes keys whose names the ANSI calls cannot
-    // express, which other tests leave to make a class key unreadable.
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SYSTEM\\ControlSet001\\Control\\Network");
-    for (const SeededAdapter& adapter : adapters) {
-        std::string path = classPath + "\\" + adapter.guid + "\\Connection";
-        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                            nullptr, &key, nullptr) == ERROR_SUCCESS) {
-            RegSetValueExA(key, "Name", 0, REG_SZ,
-                           reinterpret_cast<const BYTE*>(adapter.connectionName.c_str()),
-                           static_cast<DWORD>(adapter.connectionName.size() + 1));
-            RegCloseKey(key);
-        }
-    }
-    // Make sure a network key exists even for an empty list.
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, classPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                        nullptr, &key, nullptr) == ERROR_SUCCESS)
-        RegCloseKey(key);
+    return WaitFor([&] { return CountLines(ReadFileBytes(path)) >= lines; }, timeoutMs);
 }
 
 NetGlowProcess::NetGlowProcess()
@@ -134,40 +97,15 @@ bool NetGlowProcess::Start(bool alone)
     return true;
 }
 
-namespace {
-struct WindowSearch {
-    DWORD processId;
-    const char* className; // null: any
-    const char* caption;   // null: any; otherwise a part of the caption
-    bool visibleOnly;
-    HWND found;
-};
-
-BOOL CALLBACK FindWindowOf(HWND window, LPARAM param)
-{
-    WindowSearch* search = reinterpret_cast<WindowSearch*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid != search->processId || (search->visibleOnly && !IsWindowVisible(window)))
-        return TRUE;
-    char className[64];
-    char caption[256];
-    GetClassNameA(window, className, sizeof className);
-    GetWindowTextA(window, caption, sizeof caption);
-    bool captionFits = search->caption == nullptr || strstr(caption, search->caption) != nullptr;
-    if ((search->className == nullptr || lstrcmpA(className, search->className) == 0) && captionFits) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-} // namespace
-
 HWND FindProcessWindow(DWORD processId, const char* className, const char* caption, bool visibleOnly)
 {
-    WindowSearch search = { processId, className, caption, visibleOnly, nullptr };
-    EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    for (HWND window : TopWindows(processId, className, visibleOnly)) {
+        char text[256] = "";
+        GetWindowTextA(window, text, sizeof text);
+        if (caption == nullptr || strstr(text, caption) != nullptr)
+            return window;
+    }
+    return nullptr;
 }
 
 HWND NetGlowProcess::WaitForMainWindow(DWORD timeoutMs)
@@ -253,68 +191,56 @@ DWORD NetGlowProcess::HandleCount()
     return ProcessHandleCount(process);
 }
 
-int LampOnScreen()
+std::vector<BYTE> ScreenBits(const RECT& area, WORD bitCount, BITMAPINFOHEADER* header)
 {
-    // The notification area sits at the right end of the taskbar at the
-    // bottom of the screen; look for the lamp's body colour there.
-    struct Lamp {
-        int icon;
-        COLORREF body;
-    } const lamps[] = {
-        { ICON_STOPPED, RGB(128, 0, 128) }, { ICON_IDLE, RGB(0, 0, 255) },
-        { ICON_YELLOW, RGB(255, 255, 0) }, { ICON_RED, RGB(255, 0, 0) },
-    };
-    // One copy of the corner, then a scan of memory: a lit lamp shows for
-    // only a few milliseconds, too short for pixel-by-pixel reads.
-    const int cornerWidth = 160;
-    const int cornerHeight = 40;
-    int width = GetSystemMetrics(SM_CXSCREEN);
-    int height = GetSystemMetrics(SM_CYSCREEN);
+    *header = {};
+    header->biSize = sizeof *header;
+    header->biWidth = area.right - area.left;
+    header->biHeight = area.bottom - area.top;
+    header->biPlanes = 1;
+    header->biBitCount = bitCount;
+    header->biCompression = BI_RGB;
+    header->biSizeImage = ((header->biWidth * bitCount / 8 + 3) & ~3) * header->biHeight;
+    if (header->biWidth <= 0 || header->biHeight <= 0)
+        return {};
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info;
-    ZeroMemory(&info, sizeof info);
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = cornerWidth;
-    info.bmiHeader.biHeight = -cornerHeight;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bitmap = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(header), DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, cornerWidth, cornerHeight, screen, width - cornerWidth, height - cornerHeight, SRCCOPY);
+    BitBlt(memory, 0, 0, header->biWidth, header->biHeight, screen, area.left, area.top, SRCCOPY);
     GdiFlush();
-    int counts[4] = { 0, 0, 0, 0 };
-    const DWORD* pixels = static_cast<const DWORD*>(bits);
-    for (int i = 0; i < cornerWidth * cornerHeight; ++i) {
-        DWORD bgr = pixels[i] & 0xFFFFFF; // 0x00RRGGBB in a 32-bit DIB
-        COLORREF pixel = RGB((bgr >> 16) & 0xFF, (bgr >> 8) & 0xFF, bgr & 0xFF);
-        for (int lamp = 0; lamp < 4; ++lamp)
-            if (pixel == lamps[lamp].body)
-                ++counts[lamp];
-    }
+    std::vector<BYTE> copy(static_cast<BYTE*>(bits), static_cast<BYTE*>(bits) + header->biSizeImage);
     SelectObject(memory, old);
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
-    int best = 0;
-    for (int i = 1; i < 4; ++i)
-        if (counts[i] > counts[best])
-            best = i;
-    return counts[best] >= 8 ? lamps[best].icon : 0;
+    return copy;
+}
+
+int LampOnScreen()
+{
+    // The notification area sits at the right end of the taskbar at the
+    // bottom of the screen. One copy of that corner, then a scan of memory:
+    // a lit lamp shows for only a few milliseconds, too short for
+    // pixel-by-pixel reads.
+    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    BITMAPINFOHEADER header;
+    std::vector<BYTE> bits = ScreenBits({ width - 160, height - 40, width, height }, 32, &header);
+    const RGBQUAD* pixels = reinterpret_cast<const RGBQUAD*>(bits.data());
+    return LampOfPixels(std::vector<RGBQUAD>(pixels, pixels + bits.size() / 4), 8);
 }
 
 bool WaitForLampOnScreen(int icon, DWORD timeoutMs)
 {
+    // A lit lamp shows for only a few milliseconds: looked for every 2.
     DWORD start = GetTickCount();
-    for (;;) {
-        if (LampOnScreen() == icon)
-            return true;
+    while (LampOnScreen() != icon) {
         if (GetTickCount() - start > timeoutMs)
             return false;
         Sleep(2);
     }
+    return true;
 }
 
 std::vector<NetGlowProcess::LampSet> NetGlowProcess::Lamps()
@@ -328,34 +254,22 @@ std::vector<NetGlowProcess::LampSet> NetGlowProcess::Lamps()
 
 bool NetGlowProcess::WaitForLamp(int icon, DWORD timeoutMs)
 {
-    DWORD start = GetTickCount();
-    for (;;) {
+    return WaitFor([&] {
         std::vector<LampSet> lamps = Lamps();
-        if (!lamps.empty() && lamps.back().lamp == icon)
-            return true;
-        if (GetTickCount() - start > timeoutMs)
-            return false;
-        Sleep(10);
-    }
+        return !lamps.empty() && lamps.back().lamp == icon;
+    }, timeoutMs);
 }
 
 bool NetGlowProcess::WaitForLampAfter(size_t* position, std::vector<int> icons, DWORD timeoutMs)
 {
-    DWORD start = GetTickCount();
-    for (;;) {
+    return WaitFor([&] {
         std::vector<LampSet> lamps = Lamps();
-        for (size_t i = *position; i < lamps.size(); ++i) {
-            for (int icon : icons) {
-                if (lamps[i].lamp == icon) {
-                    *position = i + 1;
-                    return true;
-                }
-            }
-        }
-        if (GetTickCount() - start > timeoutMs)
-            return false;
-        Sleep(10);
-    }
+        for (size_t i = *position; i < lamps.size(); ++i)
+            for (int icon : icons)
+                if (lamps[i].lamp == icon)
+                    return (*position = i + 1) > 0;
+        return false;
+    }, timeoutMs);
 }
 
 std::string SettingsFile(const std::vector<std::pair<std::string, std::string>>& keys)

@@ -6,18 +6,12 @@
 #include <string>
 #include <vector>
 #include "tests/wine/support/message_boxes.h"
+#include "tests/wine/support/registry_seed.h"
 #include "tests/wine/support/test_files.h"
 
 // Waits until the file holds at least that many lines, bounded.
 bool WaitForLogLines(const std::string& path, size_t lines, DWORD timeoutMs = 15000);
 
-// The registry as Windows keeps it for the given adapters:
-// SYSTEM\Select "Current" and each GUID's "Connection" "Name".
-struct SeededAdapter {
-    std::string guid; // "{...}"
-    std::string connectionName;
-};
-void SeedRegistry(const std::vector<SeededAdapter>& adapters);
 
 class NetGlowProcess {
 public:
@@ -72,6 +66,10 @@ HWND FindProcessWindow(DWORD processId, const char* className, const char* capti
 // Open handles of a process (from the system's handle table where the
 // direct question gets no answer, as under Wine).
 DWORD ProcessHandleCount(HANDLE process);
+
+// A part of the screen as a bottom-up DIB of 24 or 32 bits per pixel, rows
+// padded to four bytes, as `header` describes it.
+std::vector<BYTE> ScreenBits(const RECT& area, WORD bitCount, BITMAPINFOHEADER* header);
 
 // Which lamp the notification area shows on screen, by its body colour:
 // ICON_STOPPED (purple), ICON_IDLE (blue), ICON_YELLOW, ICON_RED; 0 when none

@@ -157,8 +157,7 @@ std::string ProbeTraffic::LastProbeLine() const
 bool CaptureTimeOf(const std::string& pcapPath, unsigned port, uint32_t* seconds, uint32_t* microseconds,
                    DWORD timeoutMs)
 {
-    DWORD start = GetTickCount();
-    for (;;) {
+    return WaitFor([&] {
         PcapFile file;
         if (file.Open(pcapPath.c_str())) {
             // The link header before the IP header: Ethernet, Linux cooked
@@ -178,8 +177,6 @@ bool CaptureTimeOf(const std::string& pcapPath, unsigned port, uint32_t* seconds
                 }
             }
         }
-        if (GetTickCount() - start > timeoutMs)
-            return false;
-        Sleep(10);
-    }
+        return false;
+    }, timeoutMs);
 }

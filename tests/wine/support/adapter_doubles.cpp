@@ -28,13 +28,6 @@ LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-struct SavedValue {
-    std::string name;
-    DWORD type;
-    std::vector<BYTE> data;
-};
-std::vector<SavedValue> savedSelect;
-bool selectSaved = false;
 
 } // namespace
 
@@ -67,79 +60,6 @@ std::vector<std::string> ReadCalls()
 void SetFakeIpconfigReport(const std::string& fixture)
 {
     SetEnvironmentVariableA("NETGLOW_FAKE_IPCONFIG", fixture.empty() ? nullptr : fixture.c_str());
-}
-
-bool SeedKey(const std::string& path)
-{
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
-bool SeedString(const std::string& keyPath, const char* valueName, const std::string& value)
-{
-    return RegSetKeyValueA(HKEY_LOCAL_MACHINE, keyPath.c_str(), valueName, REG_SZ, value.c_str(),
-                           static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
-}
-
-bool SeedDword(const std::string& keyPath, const char* valueName, DWORD value)
-{
-    return RegSetKeyValueA(HKEY_LOCAL_MACHINE, keyPath.c_str(), valueName, REG_DWORD, &value, sizeof value)
-        == ERROR_SUCCESS;
-}
-
-bool SeedConnection(const std::string& classKeyPath, const std::string& guid, const std::string& name)
-{
-    return SeedString(classKeyPath + "\\" + guid + "\\Connection", "Name", name);
-}
-
-void SaveSelectKey()
-{
-    if (selectSaved)
-        return;
-    savedSelect.clear();
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\Select", 0, KEY_READ, &key) == ERROR_SUCCESS) {
-        for (DWORD index = 0;; ++index) {
-            char name[256];
-            DWORD nameSize = sizeof name;
-            BYTE data[1024];
-            DWORD dataSize = sizeof data;
-            DWORD type = 0;
-            if (RegEnumValueA(key, index, name, &nameSize, nullptr, &type, data, &dataSize) != ERROR_SUCCESS)
-                break;
-            savedSelect.push_back({ name, type, std::vector<BYTE>(data, data + dataSize) });
-        }
-        RegCloseKey(key);
-    }
-    selectSaved = true;
-}
-
-void RestoreSelectKey()
-{
-    if (!selectSaved)
-        return;
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SYSTEM\\Select");
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\Select", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) == ERROR_SUCCESS) {
-        for (const SavedValue& value : savedSelect)
-            RegSetValueExA(key, value.name.c_str(), 0, value.type, value.data.data(),
-                           static_cast<DWORD>(value.data.size()));
-        RegCloseKey(key);
-    }
-    selectSaved = false;
-}
-
-void RemoveTree(const std::string& path)
-{
-    if (path.empty())
-        return;
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, path.c_str());
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str());
 }
 
 HWND CreateRecordingWindow()

@@ -109,11 +109,6 @@ void DeliverRead(const std::vector<Frame>& frames, uint32_t seconds, size_t capt
         DispatchMessageA(&msg);
 }
 
-void DeliverFrame(const unsigned char* bytes, uint32_t captured, uint32_t seconds)
-{
-    DeliverRead({ Frame(bytes, bytes + captured) }, seconds);
-}
-
 void DeliverFrame(const Frame& frame, uint32_t seconds)
 {
     DeliverRead({ frame }, seconds);

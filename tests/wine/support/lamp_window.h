@@ -35,7 +35,6 @@ using Frame = frames::Bytes;
 void DeliverRead(const std::vector<Frame>& frames, uint32_t seconds, size_t captured = 64);
 // A read of one frame.
 void DeliverFrame(const Frame& frame, uint32_t seconds);
-void DeliverFrame(const unsigned char* bytes, uint32_t captured, uint32_t seconds);
 // The stop flag and the adapter's own IPv6 addresses (null: none) of the
 // reads above.
 extern std::atomic<int32_t> readsStopping;

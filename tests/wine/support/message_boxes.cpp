@@ -2,47 +2,30 @@
 
 namespace {
 
-struct FindState {
-    const char* caption;
-    HWND besides;
-    DWORD processId;
-    HWND found;
-    int count;
-};
-
-// Every box of the process with the caption, but `besides`; the first is found.
-BOOL CALLBACK FindBox(HWND window, LPARAM param)
+// The process's message boxes with the caption, but `besides`, in the
+// system's order.
+std::vector<HWND> MessageBoxes(const char* caption, HWND besides, DWORD processId)
 {
-    FindState* state = reinterpret_cast<FindState*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid != state->processId || !IsWindowVisible(window) || window == state->besides)
-        return TRUE;
-    char className[64];
-    char title[256] = "";
-    GetClassNameA(window, className, sizeof className);
-    if (lstrcmpA(className, "#32770") != 0)
-        return TRUE;
-    // GetWindowText would send WM_GETTEXT to a window of another thread of
-    // this process and wait for it without bound: a thread of the code under
-    // test that is itself waiting (for this one, or in a library) would hang
-    // the search. Ask with a bound instead.
-    DWORD_PTR copied = 0;
-    SendMessageTimeoutA(window, WM_GETTEXT, sizeof title, reinterpret_cast<LPARAM>(title),
-                        SMTO_ABORTIFHUNG | SMTO_BLOCK, 500, &copied);
-    if (lstrcmpA(title, state->caption) == 0 && GetDlgItem(window, 0xFFFF) != nullptr) {
-        if (state->found == nullptr)
-            state->found = window;
-        ++state->count;
+    std::vector<HWND> boxes;
+    for (HWND window : TopWindows(processId, "#32770")) {
+        // GetWindowText would send WM_GETTEXT to a window of another thread
+        // of this process and wait for it without bound: a thread of the code
+        // under test that is itself waiting (for this one, or in a library)
+        // would hang the search. Ask with a bound instead.
+        char title[256] = "";
+        DWORD_PTR copied = 0;
+        SendMessageTimeoutA(window, WM_GETTEXT, sizeof title, reinterpret_cast<LPARAM>(title),
+                            SMTO_ABORTIFHUNG | SMTO_BLOCK, 500, &copied);
+        if (window != besides && lstrcmpA(title, caption) == 0 && GetDlgItem(window, 0xFFFF) != nullptr)
+            boxes.push_back(window);
     }
-    return TRUE;
+    return boxes;
 }
 
 HWND FindMessageBox(const char* caption, HWND besides, DWORD processId)
 {
-    FindState state = { caption, besides, processId, nullptr, 0 };
-    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&state));
-    return state.found;
+    std::vector<HWND> boxes = MessageBoxes(caption, besides, processId);
+    return boxes.empty() ? nullptr : boxes[0];
 }
 
 void PumpOnce()
@@ -191,9 +174,29 @@ bool WaitForMessageBoxOf(DWORD processId, SeenMessageBox* box, DWORD timeoutMs)
 
 int CountMessageBoxesOf(DWORD processId, const char* caption)
 {
-    FindState state = { caption, nullptr, processId, nullptr, 0 };
-    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&state));
-    return state.count;
+    return static_cast<int>(MessageBoxes(caption, nullptr, processId).size());
+}
+
+std::vector<HWND> TopWindows(DWORD processId, const char* className, bool visibleOnly)
+{
+    struct Search {
+        DWORD processId;
+        const char* className;
+        bool visibleOnly;
+        std::vector<HWND> found;
+    } search = { processId, className, visibleOnly, {} };
+    EnumWindows([](HWND window, LPARAM param) -> BOOL {
+        Search* search = reinterpret_cast<Search*>(param);
+        DWORD pid = 0;
+        char name[64] = "";
+        GetWindowThreadProcessId(window, &pid);
+        GetClassNameA(window, name, sizeof name);
+        if (pid == search->processId && (!search->visibleOnly || IsWindowVisible(window))
+            && (search->className == nullptr || lstrcmpA(name, search->className) == 0))
+            search->found.push_back(window);
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 namespace {

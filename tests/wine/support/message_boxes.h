@@ -25,6 +25,9 @@ bool WaitForMessageBox(SeenMessageBox* box, DWORD timeoutMs = 10000, const char*
 bool WaitForMessageBoxOf(DWORD processId, SeenMessageBox* box, DWORD timeoutMs = 15000);
 // How many such boxes the process shows now.
 int CountMessageBoxesOf(DWORD processId, const char* caption = "NetGlow");
+// The process's top-level windows of that class (null: any), in the system's
+// order; only the visible ones, unless told otherwise.
+std::vector<HWND> TopWindows(DWORD processId, const char* className, bool visibleOnly = true);
 // Presses the button with that id (IDOK, IDYES, IDNO, ...) and waits for the
 // box to close.
 bool AnswerMessageBox(const SeenMessageBox& box, int buttonId, DWORD timeoutMs = 10000);

@@ -29,7 +29,6 @@ BOOL WINAPI RecordingShell(DWORD message, PNOTIFYICONDATAA data)
     std::memset(&call.record, 0, sizeof call.record);
     if (data != nullptr)
         std::memcpy(&call.record, data, data->cbSize < sizeof call.record ? data->cbSize : sizeof call.record);
-    call.thread = GetCurrentThreadId();
     call.atMs = CounterMs();
     call.lamp = message != NIM_DELETE && (call.record.uFlags & NIF_ICON) ? LampShown(call.record.hIcon) : 0;
     EnterCriticalSection(&state.lock);
@@ -38,9 +37,10 @@ BOOL WINAPI RecordingShell(DWORD message, PNOTIFYICONDATAA data)
     notify::Shell standIn = state.standIn;
     notify::Observer observer = state.observer;
     LeaveCriticalSection(&state.lock);
+    BOOL answer = standIn != nullptr ? standIn(message, data) : state.real(message, data);
     if (observer != nullptr)
         observer(call, data);
-    return standIn != nullptr ? standIn(message, data) : state.real(message, data);
+    return answer;
 }
 
 } // namespace
@@ -53,7 +53,7 @@ double CounterMs()
     return now.QuadPart * 1000.0 / frequency.QuadPart;
 }
 
-int LampShown(HICON icon)
+int LampOfPixels(const std::vector<RGBQUAD>& pixels, int least)
 {
     const struct {
         int icon;
@@ -61,36 +61,36 @@ int LampShown(HICON icon)
     } lamps[] = {
         { ICON_STOPPED, 128, 0, 128 }, { ICON_IDLE, 0, 0, 255 }, { ICON_YELLOW, 255, 255, 0 }, { ICON_RED, 255, 0, 0 },
     };
-    ICONINFO info;
-    if (icon == nullptr || !GetIconInfo(icon, &info))
-        return 0;
-    BITMAP bitmap = {};
     int counts[4] = { 0, 0, 0, 0 };
-    if (info.hbmColor != nullptr && GetObjectA(info.hbmColor, sizeof bitmap, &bitmap) != 0) {
-        BITMAPINFO format = {};
-        format.bmiHeader.biSize = sizeof format.bmiHeader;
-        format.bmiHeader.biWidth = bitmap.bmWidth;
-        format.bmiHeader.biHeight = -bitmap.bmHeight;
-        format.bmiHeader.biPlanes = 1;
-        format.bmiHeader.biBitCount = 32;
-        format.bmiHeader.biCompression = BI_RGB;
-        std::vector<RGBQUAD> pixels(static_cast<size_t>(bitmap.bmWidth) * bitmap.bmHeight);
-        HDC screen = GetDC(nullptr);
-        if (GetDIBits(screen, info.hbmColor, 0, bitmap.bmHeight, pixels.data(), &format, DIB_RGB_COLORS) != 0)
-            for (const RGBQUAD& pixel : pixels)
-                for (int i = 0; i < 4; ++i)
-                    counts[i] += pixel.rgbRed == lamps[i].r && pixel.rgbGreen == lamps[i].g && pixel.rgbBlue == lamps[i].b;
-        ReleaseDC(nullptr, screen);
-    }
-    if (info.hbmColor != nullptr)
-        DeleteObject(info.hbmColor);
-    if (info.hbmMask != nullptr)
-        DeleteObject(info.hbmMask);
+    for (const RGBQUAD& pixel : pixels)
+        for (int i = 0; i < 4; ++i)
+            counts[i] += pixel.rgbRed == lamps[i].r && pixel.rgbGreen == lamps[i].g && pixel.rgbBlue == lamps[i].b;
     int best = 0;
     for (int i = 1; i < 4; ++i)
         if (counts[i] > counts[best])
             best = i;
-    return counts[best] >= 4 ? lamps[best].icon : 0;
+    return counts[best] >= least ? lamps[best].icon : 0;
+}
+
+int LampShown(HICON icon)
+{
+    ICONINFO info;
+    if (icon == nullptr || !GetIconInfo(icon, &info))
+        return 0;
+    BITMAP bitmap = {};
+    std::vector<RGBQUAD> pixels;
+    if (info.hbmColor != nullptr && GetObjectA(info.hbmColor, sizeof bitmap, &bitmap) != 0) {
+        BITMAPINFO format = {};
+        format.bmiHeader = { sizeof format.bmiHeader, bitmap.bmWidth, bitmap.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0 };
+        pixels.resize(static_cast<size_t>(bitmap.bmWidth) * bitmap.bmHeight);
+        HDC screen = GetDC(nullptr);
+        if (GetDIBits(screen, info.hbmColor, 0, bitmap.bmHeight, pixels.data(), &format, DIB_RGB_COLORS) == 0)
+            pixels.clear();
+        ReleaseDC(nullptr, screen);
+        DeleteObject(info.hbmColor);
+    }
+    DeleteObject(info.hbmMask);
+    return LampOfPixels(pixels, 4);
 }
 
 namespace notify {
@@ -109,14 +109,6 @@ bool Record(Shell standIn, Observer observer, bool keep)
     return state.real != nullptr;
 }
 
-void Stop()
-{
-    State& state = Recorder();
-    if (state.real != nullptr)
-        PatchImport("Shell_NotifyIconA", reinterpret_cast<void*>(state.real));
-    state.real = nullptr;
-}
-
 BOOL WINAPI RealShell(DWORD message, PNOTIFYICONDATAA data)
 {
     Shell real = Recorder().real;
@@ -130,15 +122,6 @@ std::vector<NotifyCall> Calls()
     std::vector<NotifyCall> calls = state.calls;
     LeaveCriticalSection(&state.lock);
     return calls;
-}
-
-size_t Count()
-{
-    State& state = Recorder();
-    EnterCriticalSection(&state.lock);
-    size_t count = state.calls.size();
-    LeaveCriticalSection(&state.lock);
-    return count;
 }
 
 void Clear()

@@ -10,7 +10,6 @@
 struct NotifyCall {
     DWORD message;
     NOTIFYICONDATAA record; // as handed over, up to its cbSize; the rest zero
-    DWORD thread;
     double atMs; // the performance counter, which all processes share
     int lamp;    // LampShown(record.hIcon) when the record carries an image, else 0
 };
@@ -19,6 +18,9 @@ struct NotifyCall {
 // person tells them apart: ICON_STOPPED (purple), ICON_IDLE (blue),
 // ICON_YELLOW, ICON_RED; 0 for none of them.
 int LampShown(HICON icon);
+// The same for pixels (of the screen, say): 0 when fewer than `least` have
+// a lamp's body colour.
+int LampOfPixels(const std::vector<RGBQUAD>& pixels, int least);
 
 // Milliseconds of the performance counter.
 double CounterMs();
@@ -27,22 +29,21 @@ namespace notify {
 
 // What answers a call in place of the shell: null passes it on.
 using Shell = BOOL(WINAPI*)(DWORD message, PNOTIFYICONDATAA data);
-// Told of each call once it is recorded, before the shell answers it; on the
-// calling thread, with no lock held (it may call the tray code again).
+// Told of each call once the shell has answered it, before the program has
+// the answer: a program waiting for the shell handles messages sent to it
+// meanwhile, so what it was told counts as done only then. On the calling
+// thread, with no lock held (it may call the tray code again).
 using Observer = void (*)(const NotifyCall& call, PNOTIFYICONDATAA data);
 
 // Puts the recorder between the main module and the shell (once per
 // process), forgets what it recorded and sets who answers and who is told.
 // False when the main module does not import Shell_NotifyIconA.
 bool Record(Shell standIn = nullptr, Observer observer = nullptr, bool keep = true);
-// Gives the import back to the shell.
-void Stop();
 // The real Shell_NotifyIconA, for a test's own calls past the recorder.
 BOOL WINAPI RealShell(DWORD message, PNOTIFYICONDATAA data);
 
 // What was recorded so far (keep: true), in order.
 std::vector<NotifyCall> Calls();
-size_t Count();
 void Clear();
 // The messages alone, in order.
 std::vector<DWORD> Messages();

@@ -22,16 +22,22 @@ std::string SourcePath(const std::string& relative) { return EnvPath("NETGLOW_SO
 std::string BuildPath(const std::string& relative) { return EnvPath("NETGLOW_BUILD_DIR", relative); }
 std::string FixturePath(const std::string& relative) { return SourcePath("tests/fixtures/" + relative); }
 
+std::string TempPath()
+{
+    char path[MAX_PATH];
+    GetTempPathA(sizeof path, path);
+    return path;
+}
+
 std::string MakeTempFolder(const char* tag)
 {
-    char base[MAX_PATH];
-    GetTempPathA(sizeof base, base);
+    std::string base = TempPath();
     static LONG serial = 0;
     char folder[MAX_PATH];
     // Process ids start again with each Wine server, so a folder of an
     // earlier run may carry this name; its files must not pass for ours.
     for (int attempt = 0; attempt < 10000; ++attempt) {
-        std::snprintf(folder, sizeof folder, "%sng-%s-%lu-%ld\\", base, tag,
+        std::snprintf(folder, sizeof folder, "%sng-%s-%lu-%ld\\", base.c_str(), tag,
                       static_cast<unsigned long>(GetCurrentProcessId()), InterlockedIncrement(&serial));
         if (CreateDirectoryA(folder, nullptr))
             break;

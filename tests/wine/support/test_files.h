@@ -1,7 +1,21 @@
-// Files, folders and texts of the Wine tests and the end-to-end runs.
+// Files, folders, texts and bounded waits of the Wine tests and the
+// end-to-end runs.
 #pragma once
+#include <windows.h>
 #include <string>
 #include <vector>
+
+// Looks every 10 ms until `ready()` holds, bounded; true when it did.
+template <typename Ready> bool WaitFor(Ready ready, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    while (!ready()) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(10);
+    }
+    return true;
+}
 
 // Host paths, from the environment CTest gives, seen from Windows (Wine's
 // drive Z: is the host's root): of the source tree, of the build tree, of a
@@ -11,6 +25,8 @@ std::string SourcePath(const std::string& relative);
 std::string BuildPath(const std::string& relative);
 std::string FixturePath(const std::string& relative);
 
+// The temporary directory, with its final "\".
+std::string TempPath();
 // A fresh empty folder under the temporary directory; its path ends in "\".
 std::string MakeTempFolder(const char* tag);
 // The whole file, or "<missing>" when it cannot be opened. Opened to share
