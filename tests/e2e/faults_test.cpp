@@ -98,8 +98,13 @@ TEST_F(Faults, LogDeletedWhileLoggingComesBackWithTheNextLines)
 {
     StartLogging(EndlessTraffic());
     ASSERT_TRUE(WaitForLogLines(ng.logPath, 20));
-    // The program may hold the log open for a moment while it appends a line.
-    ASSERT_TRUE(WaitFor([&] { return DeleteFileA(ng.logPath.c_str()) != 0; }, 5000));
+    // Deleted as the recycle bin does, by a move: the name is free at once,
+    // so only lines written after it fill it again (a file deleted in place
+    // keeps its name while the program holds it open). The program may hold
+    // the log open for a moment while it appends a line.
+    std::string away = ng.folder + "deleted.txt";
+    ASSERT_TRUE(WaitFor([&] { return MoveFileA(ng.logPath.c_str(), away.c_str()) != 0; }, 5000));
+    ASSERT_TRUE(DeleteFileA(away.c_str()));
     ASSERT_TRUE(WaitForLogLines(ng.logPath, 20));
     ASSERT_TRUE(ng.Command(CMD_MONITOR_STOP));
     std::string log = ReadFileBytes(ng.logPath);
