@@ -82,7 +82,7 @@ long long ChangeRoute(const std::string& command, const std::string& folder)
     std::string host = UnixPathOf(folder);
     if (host.empty() || NetworkScript(command + " && date +%s%N >'" + host + "/changed'") != 0)
         return -1;
-    return std::atoll(ReadWholeFile(folder + "changed").c_str()) / 1000;
+    return std::atoll(ReadFileBytes(folder + "changed").c_str()) / 1000;
 }
 
 void RouteChanges(const std::string& pcapPath)

@@ -111,16 +111,16 @@ void Throughput(unsigned frames, bool logging)
     double cpu0 = CpuMs(run.ng.process);
     LARGE_INTEGER t0 = Now();
     run.ng.Command(CMD_MONITOR_START);
-    ForeignMessageBox box;
-    bool ended = WaitForForeignMessageBox(run.ng.processId, &box, 600000);
+    SeenMessageBox box;
+    bool ended = WaitForMessageBoxOf(run.ng.processId, &box, 600000);
     LARGE_INTEGER t1 = Now();
     double cpu1 = CpuMs(run.ng.process);
     double ws = WorkingSetMB(run.ng.process);
     if (ended)
-        AnswerForeignMessageBox(box, IDOK);
-    WaitForLamp(ICON_STOPPED, 10000); // the run closed its handle: the count is in
+        AnswerMessageBox(box, IDOK);
+    WaitForLampOnScreen(ICON_STOPPED, 10000); // the run closed its handle: the count is in
     double ms = Ms(t0, t1);
-    std::string calls = ReadWholeFile(run.ng.wpcapCalls);
+    std::string calls = ReadFileBytes(run.ng.wpcapCalls);
     size_t at = calls.rfind("shell_notify_calls ");
     long shell = at == std::string::npos ? -1 : std::atol(calls.c_str() + at + 19);
     std::printf("logging %-3s  %u frames in %.0f ms: %.0f frames/s, CPU %.2f us/frame, working set %.1f MB%s\n"
@@ -130,8 +130,8 @@ void Throughput(unsigned frames, bool logging)
                 shell * 1000.0 / ms);
     if (logging) {
         // Every line, in order: the ten lines of the replay, repeated.
-        std::string cycle = ReadWholeFile(SourcePath("tests\\fixtures\\e2e\\traffic_expected.log"));
-        std::string log = ReadWholeFile(run.ng.logPath);
+        std::string cycle = ReadFileBytes(SourcePath("tests\\fixtures\\e2e\\traffic_expected.log"));
+        std::string log = ReadFileBytes(run.ng.logPath);
         size_t good = 0;
         while (good < frames / 10 && log.compare(good * cycle.size(), cycle.size(), cycle) == 0)
             ++good;
@@ -155,16 +155,16 @@ void LampLatency(int samples)
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     for (int i = 0; i < samples; ++i) {
-        if (!WaitForLamp(ICON_IDLE, 5000))
+        if (!WaitForLampOnScreen(ICON_IDLE, 5000))
             break;
         DWORD start = GetTickCount();
         int lamp = 0;
-        while ((lamp = VisibleLamp()) != ICON_RED && lamp != ICON_YELLOW && GetTickCount() - start < 5000) {
+        while ((lamp = LampOnScreen()) != ICON_RED && lamp != ICON_YELLOW && GetTickCount() - start < 5000) {
         }
         lit.push_back(Now().QuadPart * 1000.0 / frequency.QuadPart);
     }
     run.ng.Command(CMD_MONITOR_STOP);
-    std::string calls = ReadWholeFile(run.ng.wpcapCalls);
+    std::string calls = ReadFileBytes(run.ng.wpcapCalls);
     auto times = [&calls](const char* word) {
         std::vector<double> found;
         size_t length = std::strlen(word);
@@ -216,14 +216,14 @@ void StartToIcon(int rounds, bool unnamed = false)
         LARGE_INTEGER t0 = Now();
         if (!run.ng.Start())
             return;
-        WaitForLamp(ICON_STOPPED, 30000);
+        WaitForLampOnScreen(ICON_STOPPED, 30000);
         icon.push_back(Ms(t0, Now()));
         run.ng.WaitForMainWindow();
         window.push_back(Ms(t0, Now()));
         Sleep(1000); // settle before the idle working set
         ws.push_back(WorkingSetMB(run.ng.process));
         run.Quit();
-        WaitForLamp(0, 10000);
+        WaitForLampOnScreen(0, 10000);
     }
     std::printf("start to tray icon on screen%s: median %.0f ms of %d; to idle in the message loop %.0f ms\n",
                 unnamed ? " (a device the report does not name)" : "", Median(icon), rounds, Median(window));
@@ -240,11 +240,11 @@ void StopToStoppedLamp(int rounds, bool traffic)
     std::vector<double> command, lamp;
     for (int i = 0; i < rounds; ++i) {
         run.ng.Command(CMD_MONITOR_START);
-        WaitForLamp(traffic ? ICON_RED : ICON_IDLE, 10000);
+        WaitForLampOnScreen(traffic ? ICON_RED : ICON_IDLE, 10000);
         LARGE_INTEGER t0 = Now();
         run.ng.Command(CMD_MONITOR_STOP);
         command.push_back(Ms(t0, Now()));
-        WaitForLamp(ICON_STOPPED, 10000);
+        WaitForLampOnScreen(ICON_STOPPED, 10000);
         lamp.push_back(Ms(t0, Now()));
     }
     std::printf("Monitor stop %s: command returns in %.0f ms (max %.0f), stopped lamp on screen after %.0f ms (max %.0f), %d rounds\n",
@@ -260,7 +260,7 @@ void QuietCpu(int seconds)
     if (!run.Start(""))
         return;
     run.ng.Command(CMD_MONITOR_START);
-    WaitForLamp(ICON_IDLE, 10000);
+    WaitForLampOnScreen(ICON_IDLE, 10000);
     Sleep(2000);
     double ws = WorkingSetMB(run.ng.process);
     double cpu0 = CpuMs(run.ng.process);

@@ -12,7 +12,7 @@ inline const char* const LAB_DEVICE = "\\Device\\NPF_{9F8E7D6C-5B4A-4392-8170-A1
 // The log of tests/fixtures/e2e/traffic.pcap in the zone the test runs in.
 inline std::string TrafficLog()
 {
-    return InLocalTime(ReadWholeFile(SourcePath("tests\\fixtures\\e2e\\traffic_expected.log")));
+    return InLocalTime(ReadFileBytes(SourcePath("tests\\fixtures\\e2e\\traffic_expected.log")));
 }
 
 using Keys = std::vector<std::pair<std::string, std::string>>;
@@ -45,7 +45,7 @@ protected:
     void SetControl(const std::string& extra)
     {
         WriteWholeFile(ng.wpcapControl, std::string("device=") + ETHERNET_DEVICE + "\r\ndevice=" + LAB_DEVICE
-                                            + "\r\ncalls=" + ng.wpcapCalls + "\r\n" + extra);
+                                            + "\r\ncalls=" + ng.wpcapCalls + "\r\nlog_lamps=1\r\n" + extra);
     }
     void StartWith(const Keys& keys)
     {
@@ -59,16 +59,23 @@ protected:
         EXPECT_EQ(0, ng.WaitForExit());
     }
     int Calls(const std::string& prefix) { return CountCalls(ng.wpcapCalls, prefix); }
+    bool WaitForLamp(int icon, DWORD timeoutMs = 10000) { return ng.WaitForLamp(icon, timeoutMs); }
+    // A call beginning with `prefix` after the nth call beginning with `mark`, bounded.
+    bool WaitForCallAfter(const std::string& mark, int nth, const std::string& prefix, DWORD timeoutMs = 10000)
+    {
+        return WaitFor([&] {
+            int marks = 0;
+            for (const std::string& line : Lines(ReadFileBytes(ng.wpcapCalls)))
+                if ((marks += line.compare(0, mark.size(), mark) == 0) >= nth
+                    && line.compare(0, prefix.size(), prefix) == 0)
+                    return true;
+            return false;
+        }, timeoutMs);
+    }
     // The capture thread reaches the library a moment after a command returns.
     bool WaitForCalls(const std::string& prefix, int count, DWORD timeoutMs = 10000)
     {
-        DWORD start = GetTickCount();
-        while (Calls(prefix) < count) {
-            if (GetTickCount() - start > timeoutMs)
-                return false;
-            Sleep(10);
-        }
-        return true;
+        return WaitFor([&] { return Calls(prefix) >= count; }, timeoutMs);
     }
 
     NetGlowProcess ng;

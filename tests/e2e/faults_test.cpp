@@ -55,22 +55,13 @@ std::string ReadOpenFile(HANDLE file)
     return all;
 }
 
-// Packets keep arriving: the lamp shows both colours of the mixed traffic.
-bool LampFlickers()
+// Packets keep arriving: the program sets both colours of the mixed traffic
+// from now on.
+bool LampFlickers(NetGlowProcess& ng)
 {
-    return WaitForLamp(ICON_RED) && WaitForLamp(ICON_YELLOW) && WaitForLamp(ICON_RED);
-}
-
-// The program may hold the log open for a moment while it appends a line.
-template <typename F> bool Retry(F attempt, DWORD timeoutMs = 5000)
-{
-    DWORD start = GetTickCount();
-    while (!attempt()) {
-        if (GetTickCount() - start > timeoutMs)
-            return false;
-        Sleep(1);
-    }
-    return true;
+    size_t at = ng.Lamps().size();
+    return ng.WaitForLampAfter(&at, { ICON_RED }) && ng.WaitForLampAfter(&at, { ICON_YELLOW })
+        && ng.WaitForLampAfter(&at, { ICON_RED });
 }
 
 // Whether a read-only file still opens for writing here: under Wine run as
@@ -87,23 +78,6 @@ bool ReadOnlyIsEnforced(const std::string& path)
 
 const char kReadOnlyNotEnforced[] =
     "a read-only file stays writable here (Wine run as root): the fault cannot be provoked";
-
-// No lamp on screen for the whole time (a watch, not a wait).
-bool StaysInvisible(DWORD ms)
-{
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < ms)
-        if (VisibleLamp() != 0)
-            return false;
-    return true;
-}
-
-std::string TempPath(const std::string& name)
-{
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    return std::string(temp) + name;
-}
 
 class Faults : public E2E {
 protected:
@@ -124,12 +98,20 @@ TEST_F(Faults, LogDeletedWhileLoggingComesBackWithTheNextLines)
 {
     StartLogging(EndlessTraffic());
     ASSERT_TRUE(WaitForLogLines(ng.logPath, 20));
-    ASSERT_TRUE(Retry([&] { return DeleteFileA(ng.logPath.c_str()) != 0; }));
+    // Deleted as the recycle bin does, by a move: the name is free at once,
+    // so only lines written after it fill it again (a file deleted in place
+    // keeps its name while the program holds it open). The program may hold
+    // the log open for a moment while it appends a line.
+    std::string away = ng.folder + "deleted.txt";
+    ASSERT_TRUE(WaitFor([&] { return MoveFileA(ng.logPath.c_str(), away.c_str()) != 0; }, 5000));
+    ASSERT_TRUE(DeleteFileA(away.c_str()));
     ASSERT_TRUE(WaitForLogLines(ng.logPath, 20));
     ASSERT_TRUE(ng.Command(CMD_MONITOR_STOP));
-    std::string log = ReadWholeFile(ng.logPath);
+    std::string log = ReadFileBytes(ng.logPath);
     EXPECT_TRUE(IsRunOfCycle(log));
-    EXPECT_TRUE(NoForeignMessageBoxWithin(ng.processId, 300));
+    // The run's thread, which wrote the log, has ended: it shows nothing any more.
+    EXPECT_TRUE(WaitForCalls("capture_thread_end", 1));
+    EXPECT_EQ(0, CountMessageBoxesOf(ng.processId));
     Quit();
 }
 
@@ -143,8 +125,8 @@ protected:
     {
         StartLogging(EndlessTraffic());
         ASSERT_TRUE(WaitForLogLines(ng.logPath, 20));
-        std::string early = ReadWholeFile(ng.logPath);
-        ASSERT_TRUE(Retry(block));
+        std::string early = ReadFileBytes(ng.logPath);
+        ASSERT_TRUE(WaitFor(block, 5000)); // the log may be open for a moment, as above
         if (!probe()) {
             unblock();
             ng.Command(CMD_MONITOR_STOP);
@@ -152,20 +134,22 @@ protected:
             GTEST_SKIP() << kReadOnlyNotEnforced;
         }
         // Lines that were being written when the block came are finished.
-        ASSERT_TRUE(LampFlickers());
+        ASSERT_TRUE(LampFlickers(ng));
         std::string blocked = readBlocked();
-        ASSERT_TRUE(LampFlickers()); // the lamp goes on regardless
+        ASSERT_TRUE(LampFlickers(ng)); // the lamp goes on regardless
         EXPECT_TRUE(blocked == readBlocked()) << "the log changed while blocked";
         ASSERT_GE(Lines(early).size(), 20u);
         EXPECT_TRUE(early == blocked.substr(0, early.size())) << "the log lost or changed bytes";
         EXPECT_TRUE(IsRunOfCycle(blocked));
-        EXPECT_TRUE(NoForeignMessageBoxWithin(ng.processId, 300));
+        // Lines were lost before the lamp's later changes, and a box about
+        // them would have been shown before those changes were handled.
+        EXPECT_EQ(0, CountMessageBoxesOf(ng.processId));
         EXPECT_TRUE(ng.Answers());
 
         ASSERT_TRUE(unblock());
         ASSERT_TRUE(WaitForLogLines(ng.logPath, Lines(blocked).size() + 20));
         ASSERT_TRUE(ng.Command(CMD_MONITOR_STOP));
-        std::string after = ReadWholeFile(ng.logPath);
+        std::string after = ReadFileBytes(ng.logPath);
         ASSERT_TRUE(blocked == after.substr(0, blocked.size())) << "the log lost or changed bytes";
         std::string resumed = after.substr(blocked.size());
         EXPECT_GE(Lines(resumed).size(), 20u);
@@ -178,7 +162,7 @@ TEST_F(BlockedLog, ReadOnlyLogLosesLinesSilentlyAndKeepsItsContent)
 {
     Check([&] { return SetFileAttributesA(ng.logPath.c_str(), FILE_ATTRIBUTE_READONLY) != 0; },
           [&] { return SetFileAttributesA(ng.logPath.c_str(), FILE_ATTRIBUTE_NORMAL) != 0; },
-          [&] { return ReadWholeFile(ng.logPath); },
+          [&] { return ReadFileBytes(ng.logPath); },
           [&] { return ReadOnlyIsEnforced(ng.logPath); });
 }
 
@@ -200,7 +184,7 @@ TEST_F(BlockedLog, LogFolderMissingLosesLinesSilentlyAndLoggingResumes)
     std::string moved = folder + "-away";
     Check([&] { return MoveFileA(folder.c_str(), moved.c_str()) != 0; },
           [&] { return MoveFileA(moved.c_str(), folder.c_str()) != 0; },
-          [&] { return ReadWholeFile(moved + "\\NetGlow.txt"); });
+          [&] { return ReadFileBytes(moved + "\\NetGlow.txt"); });
 }
 
 TEST_F(Faults, ReadOnlySettingsFileIsLeftAsItWasAtQuit)
@@ -215,11 +199,11 @@ TEST_F(Faults, ReadOnlySettingsFileIsLeftAsItWasAtQuit)
         Quit();
         GTEST_SKIP() << kReadOnlyNotEnforced;
     }
+    // A box would keep the program from ending: nobody answers it.
     ng.Command(CMD_QUIT);
-    EXPECT_TRUE(NoForeignMessageBoxWithin(ng.processId, 500));
     EXPECT_EQ(0, ng.WaitForExit());
     SetFileAttributesA(ng.settingsPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-    EXPECT_EQ(SettingsFile(keys), ReadWholeFile(ng.settingsPath));
+    EXPECT_EQ(SettingsFile(keys), ReadFileBytes(ng.settingsPath));
 }
 
 TEST_F(Faults, WritableSettingsFileIsSavedAtQuit)
@@ -229,7 +213,7 @@ TEST_F(Faults, WritableSettingsFileIsSavedAtQuit)
     keys.back().second = "020";
     StartWith(keys);
     Quit();
-    EXPECT_EQ(SettingsFile(StandardKeys("Ethernet", "0", "0")), ReadWholeFile(ng.settingsPath));
+    EXPECT_EQ(SettingsFile(StandardKeys("Ethernet", "0", "0")), ReadFileBytes(ng.settingsPath));
 }
 
 TEST_F(Faults, UnwritableSettingsFolderAtQuitEndsSilently)
@@ -242,21 +226,21 @@ TEST_F(Faults, UnwritableSettingsFolderAtQuitEndsSilently)
     std::string moved = folder + "-away";
     if (!MoveFileA(folder.c_str(), moved.c_str()))
         GTEST_SKIP() << "the program folder cannot be moved while the program runs";
+    // A box would keep the program from ending: nobody answers it.
     ng.Command(CMD_QUIT);
-    EXPECT_TRUE(NoForeignMessageBoxWithin(ng.processId, 500));
     EXPECT_EQ(0, ng.WaitForExit());
     ASSERT_TRUE(MoveFileA(moved.c_str(), folder.c_str()));
-    EXPECT_EQ(SettingsFile(keys), ReadWholeFile(ng.settingsPath));
+    EXPECT_EQ(SettingsFile(keys), ReadFileBytes(ng.settingsPath));
 }
 
 TEST_F(Faults, CaptureDeviceVanishingKeepsEveryLineLoggedBeforeIt)
 {
     StartLogging("replay=" + Traffic() + "\r\nreplay_repeat=3\r\nloop_fail_after=17\r\n");
-    ForeignMessageBox box;
-    ASSERT_TRUE(WaitForForeignMessageBox(ng.processId, &box));
+    SeenMessageBox box;
+    ASSERT_TRUE(WaitForMessageBoxOf(ng.processId, &box));
     EXPECT_EQ("The error occurred with the pcap_loop function.", box.text);
     EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.iconStyle);
-    ASSERT_TRUE(AnswerForeignMessageBox(box, IDOK));
+    ASSERT_TRUE(AnswerMessageBox(box, IDOK));
     EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
     EXPECT_TRUE(WaitForCalls("pcap_close", 1));
 
@@ -264,7 +248,7 @@ TEST_F(Faults, CaptureDeviceVanishingKeepsEveryLineLoggedBeforeIt)
     std::string expected;
     for (int i = 0; i < 17; ++i)
         expected += cycle[i % cycle.size()];
-    EXPECT_EQ(expected, ReadWholeFile(ng.logPath));
+    EXPECT_EQ(expected, ReadFileBytes(ng.logPath));
     Quit();
 }
 
@@ -275,20 +259,27 @@ protected:
     void CheckQuietStart()
     {
         const Keys keys = StandardKeys("Ethernet", "0", "1");
+        // Start-up shows its boxes before the main window: StartWith has
+        // seen the window, and no run was started that could show one later.
         StartWith(keys);
-        EXPECT_TRUE(NoForeignMessageBoxWithin(ng.processId, 500));
-        EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
+        EXPECT_EQ(0, CountMessageBoxesOf(ng.processId));
+        // The stopped image of the add, set before the capture library (which
+        // records the later calls) was loaded: the screen tells; no other
+        // image followed.
+        EXPECT_TRUE(WaitForLampOnScreen(ICON_STOPPED));
+        for (const NetGlowProcess::LampSet& set : ng.Lamps())
+            EXPECT_EQ(ICON_STOPPED, set.lamp);
         EXPECT_EQ(0, Calls("pcap_create"));
         // The temporary batch file and report, named with the process id, are gone.
         std::string pid = std::to_string(ng.processId);
-        EXPECT_FALSE(FileExists(TempPath("NetGlaw" + pid + "run.bat")));
-        EXPECT_FALSE(FileExists(TempPath("NetGlaw" + pid + "txt")));
-        // A start from the menu finds no adapter either, silently.
+        EXPECT_FALSE(PathExists(TempPath() + "NetGlaw" + pid + "run.bat"));
+        EXPECT_FALSE(PathExists(TempPath() + "NetGlaw" + pid + "txt"));
+        // A start from the menu finds no adapter either, silently: a box
+        // would keep the command from returning.
         ASSERT_TRUE(ng.Command(CMD_MONITOR_START));
-        EXPECT_TRUE(NoForeignMessageBoxWithin(ng.processId, 500));
         EXPECT_EQ(0, Calls("pcap_create"));
         Quit();
-        EXPECT_EQ(SettingsFile(keys), ReadWholeFile(ng.settingsPath));
+        EXPECT_EQ(SettingsFile(keys), ReadFileBytes(ng.settingsPath));
     }
 };
 
@@ -354,7 +345,7 @@ TEST_F(ReportFaults, IpconfigInProgramOrCurrentFolderIsNeverRun)
     SetCurrentDirectoryA(oldDir);
     SetEnvironmentVariableA("NETGLOW_FAKE_IPCONFIG_CALLS", nullptr);
     EXPECT_TRUE(WaitForCalls("pcap_dispatch", 1)) << "the system's ipconfig gave no report";
-    EXPECT_EQ(Lower(double_ + "\r\n"), Lower(ReadWholeFile(calls)));
+    EXPECT_EQ(Lower(double_ + "\r\n"), Lower(ReadFileBytes(calls)));
     Quit();
 }
 
@@ -381,14 +372,14 @@ protected:
         const Keys keys = StandardKeys("Ethernet", "0", "1");
         ASSERT_TRUE(WriteWholeFile(ng.settingsPath, SettingsFile(keys)));
         ASSERT_TRUE(ng.Start());
-        ForeignMessageBox box;
-        ASSERT_TRUE(WaitForForeignMessageBox(ng.processId, &box));
+        SeenMessageBox box;
+        ASSERT_TRUE(WaitForMessageBoxOf(ng.processId, &box));
         EXPECT_EQ(text, box.text);
         EXPECT_EQ(icon, box.iconStyle);
-        ASSERT_TRUE(AnswerForeignMessageBox(box, IDOK));
+        ASSERT_TRUE(AnswerMessageBox(box, IDOK));
         EXPECT_EQ(0, ng.WaitForExit());
         EXPECT_EQ(0, Calls("pcap_create"));
-        EXPECT_EQ(SettingsFile(keys), ReadWholeFile(ng.settingsPath));
+        EXPECT_EQ(SettingsFile(keys), ReadFileBytes(ng.settingsPath));
         EXPECT_TRUE(WaitForLamp(0));
     }
 };
@@ -441,21 +432,30 @@ TEST_F(RegistryFaults, UnreadableClassKey)
 TEST_F(Faults, IconForgottenByARestartedShellComesBackAndStillFlickers)
 {
     StartLogging(EndlessTraffic(20000));
-    ASSERT_TRUE(LampFlickers());
+    ASSERT_TRUE(LampFlickers(ng));
     // What a restarted shell's notification area holds: no icon of ours.
     NOTIFYICONDATAA record;
     ZeroMemory(&record, sizeof record);
     record.cbSize = NOTIFYICONDATAA_V1_SIZE;
     record.hWnd = ng.window;
     record.uID = TRAY_ICON_ID;
+    size_t deleted = ng.Lamps().size();
     ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &record));
-    ASSERT_TRUE(WaitForLamp(0));
     // Frames that change the image meanwhile must not bring it back.
-    EXPECT_TRUE(StaysInvisible(300));
+    ASSERT_TRUE(LampFlickers(ng));
+    std::vector<NetGlowProcess::LampSet> meanwhile = ng.Lamps();
+    for (size_t i = deleted; i < meanwhile.size(); ++i)
+        EXPECT_FALSE(meanwhile[i].added) << "the icon came back before the shell asked for it";
+    // Sent: the shell's request has been handled when the call returns.
     DWORD_PTR result = 0;
     ASSERT_TRUE(SendMessageTimeoutA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0,
                                     SMTO_NORMAL | SMTO_ABORTIFHUNG, 5000, &result));
-    EXPECT_TRUE(LampFlickers());
+    std::vector<NetGlowProcess::LampSet> after = ng.Lamps();
+    bool back = false;
+    for (size_t i = meanwhile.size(); i < after.size(); ++i)
+        back = back || after[i].added;
+    EXPECT_TRUE(back) << "the icon was not added again";
+    EXPECT_TRUE(LampFlickers(ng));
     ASSERT_TRUE(ng.Command(CMD_MONITOR_STOP));
     EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
     Quit();

@@ -206,10 +206,10 @@ void AnswerFirstRunSetup(NetGlowProcess& ng)
     HWND setup = WaitForWindow(ng.processId, "#32770", "Setup");
     ASSERT_NE(nullptr, setup);
     ClickButton(setup, IDC_SETUP_OK);
-    ForeignMessageBox save;
-    ASSERT_TRUE(WaitForForeignMessageBox(ng.processId, &save));
+    SeenMessageBox save;
+    ASSERT_TRUE(WaitForMessageBoxOf(ng.processId, &save));
     EXPECT_EQ("Save Changes?", save.text);
-    ASSERT_TRUE(AnswerForeignMessageBox(save, IDYES));
+    ASSERT_TRUE(AnswerMessageBox(save, IDYES));
     ASSERT_TRUE(WaitUntilGone(setup));
 }
 
@@ -231,7 +231,7 @@ protected:
             names.insert(names.begin() + 2, "NetGlow.ini");
         EXPECT_EQ(names, FilesIn(folder));
         for (const char* name : { "NetGlow.exe", "NetGlow.chm", "ReadMe.txt" })
-            EXPECT_TRUE(ReadWholeFile(BuildPath(name)) == ReadWholeFile(folder + "\\" + name))
+            EXPECT_TRUE(ReadFileBytes(BuildPath(name)) == ReadFileBytes(folder + "\\" + name))
                 << name << " is not the build's";
     }
 
@@ -270,7 +270,7 @@ public:
         EXPECT_EQ("(none)", RunValue());
         log = SetupLine(VERSION) + "Installed for the current user in " + userFolder + "\r\n"
             + "Capture library: " + SystemFolder() + "\\Npcap\\wpcap.dll\r\n";
-        EXPECT_EQ(log, ReadWholeFile(userFolder + "\\install.log"));
+        EXPECT_EQ(log, ReadFileBytes(userFolder + "\\install.log"));
     }
 
     void AutostartWritesTheRunValue()
@@ -279,12 +279,12 @@ public:
         EXPECT_EQ("\"" + userFolder + "\\NetGlow.exe\"", RunValue());
         log += SetupLine(VERSION) + "Installed for the current user in " + userFolder + "\r\n"
              + "Capture library: " + SystemFolder() + "\\Npcap\\wpcap.dll\r\n";
-        EXPECT_EQ(log, ReadWholeFile(userFolder + "\\install.log"));
+        EXPECT_EQ(log, ReadFileBytes(userFolder + "\\install.log"));
     }
 
     void StartsFromItsShortcutWithTheFirstRunSetup()
     {
-        ASSERT_TRUE(FileExists(userShortcut));
+        ASSERT_TRUE(PathExists(userShortcut));
         SHELLEXECUTEINFOA info = {};
         info.cbSize = sizeof info;
         info.fMask = SEE_MASK_FLAG_NO_UI; // a failure must not wait for a person
@@ -305,7 +305,7 @@ public:
         EXPECT_EQ(VERSION, ValuesOf(HKEY_CURRENT_USER, UNINSTALL_KEY)["DisplayVersion"]);
         EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(ng.process, 0)) << "NetGlow ended";
         log += SetupLine(UPGRADE_VERSION) + "NetGlow did not end within 10 seconds of its Quit: nothing was replaced.\r\n";
-        EXPECT_EQ(log, ReadWholeFile(userFolder + "\\install.log"));
+        EXPECT_EQ(log, ReadFileBytes(userFolder + "\\install.log"));
     }
 
     void FirstRunSetupAnsweredTheIconAppears()
@@ -317,7 +317,7 @@ public:
                                  { "CardName", "" }, { "CardIndex", "-1" }, { "InitOpt", "-2" },
                                  { "StartOpt", "0" }, { "NowOpt", "0" }, { "ColorSend", "1" },
                                  { "ColorRecv", "2" }, { "TimeoutP", "20" }, { "CardAuto", "1" } }),
-                  ReadWholeFile(userFolder + "\\NetGlow.ini"));
+                  ReadFileBytes(userFolder + "\\NetGlow.ini"));
     }
 
     void UpgradeQuitsSavesReplacesAndStartsItAgain()
@@ -338,7 +338,7 @@ public:
                                  { "CardName", "" }, { "CardIndex", "-1" }, { "InitOpt", "-1" },
                                  { "StartOpt", "0" }, { "NowOpt", "0" }, { "ColorSend", "1" },
                                  { "ColorRecv", "2" }, { "TimeoutP", "20" }, { "CardAuto", "1" } }),
-                  ReadWholeFile(userFolder + "\\NetGlow.ini"));
+                  ReadFileBytes(userFolder + "\\NetGlow.ini"));
         for (const char* name : { "NetGlow.exe", "NetGlow.chm", "ReadMe.txt" })
             EXPECT_FALSE(IsMarked(userFolder + "\\" + name)) << name << " was not replaced";
         ExpectInstalledFiles(userFolder, true);
@@ -347,7 +347,7 @@ public:
         log += SetupLine(UPGRADE_VERSION) + "Installed for the current user in " + userFolder + "\r\n"
              + "Capture library: " + SystemFolder() + "\\Npcap\\wpcap.dll\r\n"
              + "NetGlow was running: it quit before its files were replaced and was started again.\r\n";
-        EXPECT_EQ(log, ReadWholeFile(userFolder + "\\install.log"));
+        EXPECT_EQ(log, ReadFileBytes(userFolder + "\\install.log"));
 
         ASSERT_TRUE(ng.AttachToRunningCopy(beforeId));
         ASSERT_NE(nullptr, ng.WaitForMainWindow());
@@ -356,13 +356,13 @@ public:
 
     void UninstallQuitsItAndKeepsTheSettings()
     {
-        const std::string settings = ReadWholeFile(userFolder + "\\NetGlow.ini");
+        const std::string settings = ReadFileBytes(userFolder + "\\NetGlow.ini");
         const std::string command = ValuesOf(HKEY_CURRENT_USER, UNINSTALL_KEY)["QuietUninstallString"];
         ASSERT_EQ(0, RunUninstaller(command));
         EXPECT_EQ(0, ng.WaitForExit(0)) << "NetGlow still runs or did not end by its Quit";
         EXPECT_EQ((std::vector<std::string>{ "NetGlow.ini" }), FilesIn(userFolder));
-        EXPECT_EQ(settings, ReadWholeFile(userFolder + "\\NetGlow.ini"));
-        EXPECT_FALSE(FileExists(userShortcut));
+        EXPECT_EQ(settings, ReadFileBytes(userFolder + "\\NetGlow.ini"));
+        EXPECT_FALSE(PathExists(userShortcut));
         EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, UNINSTALL_KEY));
         EXPECT_EQ("(none)", RunValue());
     }
@@ -376,11 +376,11 @@ public:
         EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, UNINSTALL_KEY));
         EXPECT_EQ(SetupLine(VERSION) + "Installed for all users in " + allFolder + "\r\n"
                       + "Capture library: " + SystemFolder() + "\\Npcap\\wpcap.dll\r\n",
-                  ReadWholeFile(allFolder + "\\install.log"));
+                  ReadFileBytes(allFolder + "\\install.log"));
 
         ASSERT_EQ(0, RunUninstaller(ValuesOf(HKEY_LOCAL_MACHINE, UNINSTALL_KEY)["QuietUninstallString"]));
-        EXPECT_FALSE(FileExists(allFolder));
-        EXPECT_FALSE(FileExists(allShortcut));
+        EXPECT_FALSE(PathExists(allFolder));
+        EXPECT_FALSE(PathExists(allShortcut));
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY));
     }
 
@@ -394,7 +394,7 @@ public:
                       + "Npcap (or WinPcap) is missing: NetGlow cannot watch an adapter until it is installed. "
                         "Download Npcap from https://npcap.com/#download and choose \"Install Npcap in WinPcap "
                         "API-compatible Mode\".\r\n",
-                  ReadWholeFile(userFolder + "\\install.log"));
+                  ReadFileBytes(userFolder + "\\install.log"));
     }
 
     const std::string setup = BuildPath("NetGlow-" + VERSION + "-setup.exe");

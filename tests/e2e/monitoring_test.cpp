@@ -15,27 +15,35 @@ TEST_F(E2E, StartsMonitoringAtStartLogsEveryFrameAndQuitsCleanly)
     EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
     SetControl("replay=" + SourcePath("tests\\fixtures\\e2e\\traffic.pcap") + "\r\n");
     ASSERT_TRUE(ng.Command(CMD_LOG_START));
+    size_t lamps = ng.Lamps().size();
     ASSERT_TRUE(ng.Command(CMD_MONITOR_START));
     const std::string expected = TrafficLog();
     ASSERT_TRUE(WaitForLogLines(ng.logPath, CountLines(expected)));
-    EXPECT_EQ(expected, ReadWholeFile(ng.logPath));
-    EXPECT_TRUE(WaitForLamp(ICON_IDLE)); // the lamp goes out after the last frame
+    EXPECT_EQ(expected, ReadFileBytes(ng.logPath));
+    // The frames light the lamp, which goes out after the last one.
+    EXPECT_TRUE(ng.WaitForLampAfter(&lamps, { ICON_RED, ICON_YELLOW }));
+    EXPECT_TRUE(ng.WaitForLampAfter(&lamps, { ICON_IDLE }));
 
     ASSERT_TRUE(ng.Command(CMD_MONITOR_STOP));
     EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
     Quit();
-    EXPECT_EQ(SettingsFile(StandardKeys("Ethernet", "0", "1")), ReadWholeFile(ng.settingsPath));
+    EXPECT_EQ(SettingsFile(StandardKeys("Ethernet", "0", "1")), ReadFileBytes(ng.settingsPath));
     EXPECT_TRUE(WaitForLamp(0)); // the icon is gone
 }
 
 TEST_F(E2E, SavedAdapterMissingAtStartKeepsItsNameInTheFile)
 {
     StartWith(StandardKeys("Gone Adapter", "3", "1"));
-    EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
+    // The stopped image of the add, set before the capture library (which
+    // records the later calls) was loaded: the screen tells; no other image
+    // followed.
+    EXPECT_TRUE(WaitForLampOnScreen(ICON_STOPPED));
+    for (const NetGlowProcess::LampSet& set : ng.Lamps())
+        EXPECT_EQ(ICON_STOPPED, set.lamp);
     EXPECT_TRUE(ng.Answers());
     Quit();
     EXPECT_EQ(0, Calls("pcap_create"));
-    EXPECT_EQ(SettingsFile(StandardKeys("Gone Adapter", "3", "1")), ReadWholeFile(ng.settingsPath));
+    EXPECT_EQ(SettingsFile(StandardKeys("Gone Adapter", "3", "1")), ReadFileBytes(ng.settingsPath));
 }
 
 struct CaptureFailure {
@@ -54,21 +62,23 @@ TEST_P(CaptureFailures, AreShownOnTheCaptureThreadAndStopMonitoring)
     SetControl(control);
     StartWith(StandardKeys("Ethernet", "0", "1"));
 
-    ForeignMessageBox box;
-    ASSERT_TRUE(WaitForForeignMessageBox(ng.processId, &box));
+    SeenMessageBox box;
+    ASSERT_TRUE(WaitForMessageBoxOf(ng.processId, &box));
     EXPECT_EQ(GetParam().message, box.text);
     EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.iconStyle);
     EXPECT_NE(GetWindowThreadProcessId(ng.window, nullptr), box.threadId);
     EXPECT_TRUE(ng.Answers()); // the GUI thread keeps working meanwhile
-    ASSERT_TRUE(AnswerForeignMessageBox(box, IDOK));
+    ASSERT_TRUE(AnswerMessageBox(box, IDOK));
     EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
 
     // Monitoring can be started again once the device behaves.
     SetControl("");
     ASSERT_TRUE(ng.Command(CMD_MONITOR_START));
     EXPECT_TRUE(WaitForLamp(ICON_IDLE));
-    EXPECT_TRUE(WaitForCalls("pcap_create", 2));
-    EXPECT_TRUE(NoForeignMessageBoxWithin(ng.processId, 500));
+    // The new run reads: it has opened and checked its device, where its
+    // failures would have been shown.
+    EXPECT_TRUE(WaitForCallAfter("pcap_create", 2, "pcap_dispatch"));
+    EXPECT_EQ(0, CountMessageBoxesOf(ng.processId));
     Quit();
 }
 
@@ -95,8 +105,8 @@ TEST_P(StopsDuringACaptureFailure, EndTheRunAndLeaveNoBox)
                + GetParam().extra);
     StartWith(StandardKeys("Ethernet", "0", "1"));
     if (GetParam().awaited == nullptr) {
-        ForeignMessageBox box;
-        ASSERT_TRUE(WaitForForeignMessageBox(ng.processId, &box));
+        SeenMessageBox box;
+        ASSERT_TRUE(WaitForMessageBoxOf(ng.processId, &box));
         EXPECT_EQ("The error occurred with the pcap_loop function.", box.text);
     } else {
         ASSERT_TRUE(WaitForCalls(GetParam().awaited, 1));
@@ -105,7 +115,7 @@ TEST_P(StopsDuringACaptureFailure, EndTheRunAndLeaveNoBox)
     ASSERT_TRUE(ng.Command(CMD_MONITOR_STOP, 4000));
     // The device that failed and the one opened again: both closed.
     EXPECT_EQ(2, Calls("pcap_close")) << "the capture thread did not end with the stop";
-    EXPECT_EQ(0, CountForeignMessageBoxes(ng.processId));
+    EXPECT_EQ(0, CountMessageBoxesOf(ng.processId));
     EXPECT_TRUE(IsWindowEnabled(ng.window)) << "the box's owner was left disabled";
     EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
     Quit();
@@ -125,14 +135,16 @@ TEST_F(E2E, StopWhileWaitingForTrafficEndsTheRunQuietly)
     EXPECT_EQ(1, Calls("pcap_breakloop"));
     EXPECT_EQ(1, Calls("pcap_close"));
     EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
-    EXPECT_TRUE(NoForeignMessageBoxWithin(ng.processId, 1500));
+    // The run's thread has ended: it shows nothing any more.
+    EXPECT_TRUE(WaitForCalls("capture_thread_end", 1));
+    EXPECT_EQ(0, CountMessageBoxesOf(ng.processId));
 
     // Logging was cleared by the stop: a new run logs nothing until asked.
     SetControl("replay=" + SourcePath("tests\\fixtures\\e2e\\traffic.pcap") + "\r\n");
     ASSERT_TRUE(ng.Command(CMD_MONITOR_START));
     ASSERT_TRUE(WaitForCalls("pcap_dispatch", 2));
     ASSERT_TRUE(WaitForLamp(ICON_IDLE));
-    EXPECT_FALSE(FileExists(ng.logPath));
+    EXPECT_FALSE(PathExists(ng.logPath));
     Quit();
 }
 
@@ -174,19 +186,20 @@ TEST_F(E2E, RunStuckInTheLibraryKeepsANewRunFromStartingUntilItEnds)
 
     // Posted: the answer is a message box on the GUI thread.
     PostMessageA(ng.window, WM_COMMAND, CMD_MONITOR_START, 0);
-    ForeignMessageBox box;
-    ASSERT_TRUE(WaitForForeignMessageBox(ng.processId, &box, 20000));
+    SeenMessageBox box;
+    ASSERT_TRUE(WaitForMessageBoxOf(ng.processId, &box, 20000));
     EXPECT_EQ("The capture library did not stop the previous monitor. Monitoring stays off.", box.text);
     EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.iconStyle);
-    ASSERT_TRUE(AnswerForeignMessageBox(box, IDOK));
+    ASSERT_TRUE(AnswerMessageBox(box, IDOK));
     EXPECT_EQ(1, Calls("pcap_create"));
     EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
 
     // The library lets go: the old run ends by itself, quietly, and a new
     // one starts.
     SetControl("");
-    ASSERT_TRUE(WaitForCalls("pcap_close", 1));
-    EXPECT_TRUE(NoForeignMessageBoxWithin(ng.processId, 500));
+    ASSERT_TRUE(WaitForCalls("capture_thread_end", 1));
+    EXPECT_EQ(1, Calls("pcap_close"));
+    EXPECT_EQ(0, CountMessageBoxesOf(ng.processId));
     ASSERT_TRUE(ng.Command(CMD_MONITOR_START));
     EXPECT_TRUE(WaitForCalls("pcap_activate", 2));
     EXPECT_TRUE(WaitForLamp(ICON_IDLE));

@@ -4,18 +4,9 @@
 // names and addresses. The saved adapter is found and monitored.
 #include "tests/fakes/system_adapters.h"
 #include "e2e_common.h"
+#include "support/host_shell.h"
 
 namespace {
-
-// The first fields of libpcap's device record.
-struct DeviceRecord {
-    DeviceRecord* next;
-    char* name;
-};
-using FindAllDevs = int(DeviceRecord**, char*);
-using FreeAllDevs = void(DeviceRecord*);
-using OpenLive = void*(const char*, int, int, int, char*);
-using Close = void(void*);
 
 struct Adapter {
     std::string device, name, address;
@@ -25,39 +16,33 @@ struct Adapter {
 // Helper's name and first IPv4 address; empty with the reason when none.
 std::vector<Adapter> ListedAdapters(std::string* reason)
 {
-    char path[MAX_PATH];
-    GetSystemDirectoryA(path, MAX_PATH);
-    HMODULE wpcap = LoadLibraryA((std::string(path) + "\\Npcap\\wpcap.dll").c_str());
-    auto findAll = wpcap ? reinterpret_cast<FindAllDevs*>(GetProcAddress(wpcap, "pcap_findalldevs")) : nullptr;
-    auto freeAll = wpcap ? reinterpret_cast<FreeAllDevs*>(GetProcAddress(wpcap, "pcap_freealldevs")) : nullptr;
-    auto openLive = wpcap ? reinterpret_cast<OpenLive*>(GetProcAddress(wpcap, "pcap_open_live")) : nullptr;
-    auto close = wpcap ? reinterpret_cast<Close*>(GetProcAddress(wpcap, "pcap_close")) : nullptr;
+    SystemCaptureLibrary library;
     std::vector<Adapter> adapters;
-    if (!findAll || !freeAll || !openLive || !close) {
+    if (!library.Load()) {
         *reason = "no capture library in the system folder";
         return adapters;
     }
     std::vector<SystemAdapter> system = SystemAdaptersWithIpv4();
     char errorText[256] = "";
-    DeviceRecord* devices = nullptr;
-    if (findAll(&devices, errorText) != 0 || devices == nullptr) {
+    pcap_if_t* devices = nullptr;
+    if (library.findAll(&devices, errorText) != 0 || devices == nullptr) {
         *reason = std::string("Wine's wpcap.dll lists no device here (it needs root and libpcap): ") + errorText;
         return adapters;
     }
-    for (DeviceRecord* device = devices; device != nullptr; device = device->next) {
+    for (pcap_if_t* device = devices; device != nullptr; device = device->next) {
         const char* brace = strchr(device->name, '{');
         for (const SystemAdapter& adapter : system)
             if (brace != nullptr && adapter.guid == brace)
                 adapters.push_back({ device->name, adapter.name, adapter.address });
     }
-    freeAll(devices);
-    void* capture = adapters.empty() ? nullptr : openLive(adapters.back().device.c_str(), 64, 1, 1000, errorText);
+    library.freeAll(devices);
+    pcap_t* capture = adapters.empty() ? nullptr : library.open(adapters.back().device.c_str(), 64, 1, 1000, errorText);
     if (adapters.empty())
         *reason = "no listed device has an IPv4 address";
     else if (capture == nullptr)
         *reason = std::string("capture is not permitted here (run as root): ") + errorText;
     else
-        close(capture);
+        library.close(capture);
     return capture ? adapters : std::vector<Adapter>{};
 }
 
@@ -76,11 +61,12 @@ TEST(RealAdapter, ListedAndMonitoredWithoutRegistryNamesFromAGermanReport)
     ASSERT_TRUE(WriteWholeFile(ng.settingsPath, SettingsFile(keys)));
     ASSERT_TRUE(ng.Start());
     ASSERT_NE(nullptr, ng.WaitForMainWindow());
-    EXPECT_TRUE(WaitForLamp(ICON_IDLE)) << "monitoring did not start on " << chosen.device;
-    ForeignMessageBox box;
-    if (WaitForForeignMessageBox(ng.processId, &box, 1000)) {
+    // Wine's capture library keeps no record of the program's calls.
+    EXPECT_TRUE(WaitForLampOnScreen(ICON_IDLE)) << "monitoring did not start on " << chosen.device;
+    SeenMessageBox box;
+    if (WaitForMessageBoxOf(ng.processId, &box, 1000)) {
         ADD_FAILURE() << "message: " << box.text;
-        AnswerForeignMessageBox(box, IDOK);
+        AnswerMessageBox(box, IDOK);
     }
     ng.Command(CMD_QUIT);
     EXPECT_EQ(0, ng.WaitForExit());
@@ -88,7 +74,7 @@ TEST(RealAdapter, ListedAndMonitoredWithoutRegistryNamesFromAGermanReport)
     for (auto& key : saved)
         if (key.first == "CardIndex")
             key.second = std::to_string(index);
-    EXPECT_EQ(SettingsFile(saved), ReadWholeFile(ng.settingsPath));
+    EXPECT_EQ(SettingsFile(saved), ReadFileBytes(ng.settingsPath));
 }
 
 } // namespace

@@ -33,19 +33,25 @@ void Screenshot(const char* name, RECT part, DWORD settleMs = 0)
     SaveScreenshot(folder + name + ".bmp", &part);
 }
 
+// The notification area once it shows that lamp, for the documentation;
+// the program's own calls are checked through their record.
+void LampScreenshot(const char* name, int lamp)
+{
+    if (ScreenshotFolder().empty())
+        return;
+    int width = GetSystemMetrics(SM_CXSCREEN);
+    int height = GetSystemMetrics(SM_CYSCREEN);
+    RECT corner = { width - 240, height - 60, width, height };
+    if (WaitForLampOnScreen(lamp))
+        Screenshot(name, corner);
+}
+
 RECT AroundWindow(HWND window, int margin)
 {
     RECT rect;
     GetWindowRect(window, &rect);
     InflateRect(&rect, margin, margin);
     return rect;
-}
-
-RECT NotificationCorner()
-{
-    int width = GetSystemMetrics(SM_CXSCREEN);
-    int height = GetSystemMetrics(SM_CYSCREEN);
-    return RECT{ width - 240, height - 60, width, height };
 }
 
 // Every line is one of the lines the capture can produce, CRLF-terminated.
@@ -81,10 +87,10 @@ TEST_F(E2E, FirstSessionThroughTheTrayIcon)
     // This session watches the fake library's adapter by name.
     SendMessageA(list, CB_SETCURSEL, 1, 0);
     ClickButton(setup, IDC_SETUP_OK);
-    ForeignMessageBox save;
-    ASSERT_TRUE(WaitForForeignMessageBox(ng.processId, &save)); // item 1 differs from "none"
+    SeenMessageBox save;
+    ASSERT_TRUE(WaitForMessageBoxOf(ng.processId, &save)); // item 1 differs from "none"
     EXPECT_EQ("Save Changes?", save.text);
-    ASSERT_TRUE(AnswerForeignMessageBox(save, IDYES));
+    ASSERT_TRUE(AnswerMessageBox(save, IDYES));
     ASSERT_TRUE(WaitUntilGone(setup));
     ASSERT_NE(nullptr, ng.WaitForMainWindow());
     // OK saved at once, while the first-run mark was still unset.
@@ -92,9 +98,11 @@ TEST_F(E2E, FirstSessionThroughTheTrayIcon)
                              { "CardName", "Ethernet" }, { "CardIndex", "0" }, { "InitOpt", "-2" },
                              { "StartOpt", "0" }, { "NowOpt", "0" }, { "ColorSend", "1" },
                              { "ColorRecv", "2" }, { "TimeoutP", "20" } }),
-              ReadWholeFile(ng.settingsPath));
-    EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
-    Screenshot("lamp-stopped", NotificationCorner(), 500);
+              ReadFileBytes(ng.settingsPath));
+    // The stopped image of the add, set before the capture library (which
+    // records the later calls) was loaded: the screen tells.
+    EXPECT_TRUE(WaitForLampOnScreen(ICON_STOPPED));
+    LampScreenshot("lamp-stopped", ICON_STOPPED);
 
     HWND popup = nullptr;
     ASSERT_TRUE(OpenTrayMenu(ng, &popup));
@@ -104,17 +112,18 @@ TEST_F(E2E, FirstSessionThroughTheTrayIcon)
 
     ASSERT_TRUE(OpenTrayMenu(ng, &popup));
     Screenshot("menu-monitoring-on", AroundWindow(popup, 40), 500);
+    size_t lamps = ng.Lamps().size();
     ASSERT_TRUE(ChooseMenuItem(popup, ON_NO_LOG, "Log preservation start"));
 
     // Replayed traffic lights the lamp in both colours and fills the log.
-    EXPECT_TRUE(WaitForLamp(ICON_RED));
-    Screenshot("lamp-red", NotificationCorner());
-    EXPECT_TRUE(WaitForLamp(ICON_YELLOW));
-    Screenshot("lamp-yellow", NotificationCorner());
-    EXPECT_TRUE(WaitForLamp(ICON_IDLE));
-    Screenshot("lamp-idle", NotificationCorner());
+    EXPECT_TRUE(ng.WaitForLampAfter(&lamps, { ICON_RED }));
+    LampScreenshot("lamp-red", ICON_RED);
+    EXPECT_TRUE(ng.WaitForLampAfter(&lamps, { ICON_YELLOW }));
+    LampScreenshot("lamp-yellow", ICON_YELLOW);
+    EXPECT_TRUE(ng.WaitForLampAfter(&lamps, { ICON_IDLE }));
+    LampScreenshot("lamp-idle", ICON_IDLE);
     ASSERT_TRUE(ChooseFromTrayMenu(ng, ON_LOGGING, "Log preservation stop"));
-    ExpectLinesFrom(ReadWholeFile(ng.logPath), expectedLines);
+    ExpectLinesFrom(ReadFileBytes(ng.logPath), expectedLines);
 
     ASSERT_TRUE(ChooseFromTrayMenu(ng, ON_WITH_LOG_FILE, "Log file View"));
     // The associated program (Wine's Notepad) opens the log.
@@ -135,7 +144,7 @@ TEST_F(E2E, FirstSessionThroughTheTrayIcon)
     WaitUntilGone(notepad);
 
     ASSERT_TRUE(ChooseFromTrayMenu(ng, ON_WITH_LOG_FILE, "Log file delete"));
-    EXPECT_TRUE(WaitUntil([](void* path) { return !FileExists(*static_cast<std::string*>(path)); },
+    EXPECT_TRUE(PumpUntil([](void* path) { return !PathExists(*static_cast<std::string*>(path)); },
                           &ng.logPath, 5000));
 
     // Setup while monitoring stops it, and Cancel starts it again.
@@ -167,7 +176,7 @@ TEST_F(E2E, FirstSessionThroughTheTrayIcon)
                              { "CardName", "Ethernet" }, { "CardIndex", "0" }, { "InitOpt", "-1" },
                              { "StartOpt", "0" }, { "NowOpt", "0" }, { "ColorSend", "1" },
                              { "ColorRecv", "2" }, { "TimeoutP", "20" } }),
-              ReadWholeFile(ng.settingsPath));
+              ReadFileBytes(ng.settingsPath));
 }
 
 namespace {
@@ -213,7 +222,7 @@ TEST_F(E2E, FirstStartSetupAtEachScaling)
         ASSERT_NE(nullptr, setup);
         seen[i].owner = GetWindow(setup, GW_OWNER);
         // The shell adds the button a moment after the window is shown.
-        seen[i].taskbarButton = WaitUntil([](void* wait) {
+        seen[i].taskbarButton = PumpUntil([](void* wait) {
             return TaskbarButtons() == static_cast<ButtonWait*>(wait)->before + 1;
         }, &buttons, 5000);
         RECT client;
@@ -222,14 +231,14 @@ TEST_F(E2E, FirstStartSetupAtEachScaling)
         seen[i].height = client.bottom;
         seen[i].exStyle = GetWindowLongPtrA(setup, GWL_EXSTYLE);
         // Shown first, then brought to the foreground: wait for the second step.
-        seen[i].foreground = WaitUntil([](void* window) { return GetForegroundWindow() == static_cast<HWND>(window); },
+        seen[i].foreground = PumpUntil([](void* window) { return GetForegroundWindow() == static_cast<HWND>(window); },
                                        setup, 5000);
         Screenshot(scalings[i].shot, AroundWindow(setup, 8), 500);
         ClickButton(setup, IDC_SETUP_CANCEL);
-        ForeignMessageBox discard;  // Automatic stands chosen
-        ASSERT_TRUE(WaitForForeignMessageBox(ng.processId, &discard));
+        SeenMessageBox discard;  // Automatic stands chosen
+        ASSERT_TRUE(WaitForMessageBoxOf(ng.processId, &discard));
         EXPECT_EQ("Discard Changes?", discard.text);
-        ASSERT_TRUE(AnswerForeignMessageBox(discard, IDYES));
+        ASSERT_TRUE(AnswerMessageBox(discard, IDYES));
         ASSERT_TRUE(WaitUntilGone(setup));
         ASSERT_NE(nullptr, ng.WaitForMainWindow());
         Quit();

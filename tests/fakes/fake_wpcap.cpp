@@ -15,6 +15,7 @@
 #include <vector>
 #include <shellapi.h>
 #include "support/import_patch.h"
+#include "support/notify_recorder.h"
 #include "tests/fakes/pcap_file.h"
 
 struct pcap {
@@ -58,6 +59,7 @@ struct Control {
     bool logHandover = false;
     bool logBalloons = false;
     bool boxWaitsForBreak = false;
+    bool logLamps = false;
     std::string callsPath;
 };
 
@@ -113,6 +115,8 @@ Control ReadControl()
             control.dispatchBatch = std::atoi(value) > 0 ? std::atoi(value) : 1;
         } else if (key == "count_shell_calls") {
             control.countShellCalls = std::atoi(value) != 0;
+        } else if (key == "log_lamps") {
+            control.logLamps = std::atoi(value) != 0;
         } else if (key == "log_balloons") {
             control.logBalloons = std::atoi(value) != 0;
         } else if (key == "log_handover") {
@@ -184,47 +188,45 @@ int EndWithBreak(pcap_t* p)
     return PCAP_ERROR_BREAK;
 }
 
-// For the benchmarks: how often the program that loaded us calls the shell.
-typedef BOOL(WINAPI* NotifyFn)(DWORD, PNOTIFYICONDATAA);
-NotifyFn realNotify = nullptr;
+// What the program that loaded us hands to the shell: how often it calls it
+// (for the benchmarks), and, each in the calls file named, the time of each
+// image change (log_handover too), each balloon as a shell reads it (the
+// text only from a record large enough to carry it; log_balloons) and each
+// lamp the icon is set to, 0 when it is deleted (log_lamps).
 std::atomic<long> shellCalls{ 0 };
-// With log_handover too: the calls file where each image change is noted.
-std::string notifyCallsPath;
-// With log_balloons: the calls file where each balloon is noted, as a shell
-// reads it (the text only from a record large enough to carry it).
-std::string balloonCallsPath;
-double CounterMs();
-BOOL WINAPI CountingNotify(DWORD message, PNOTIFYICONDATAA data)
+std::string notifyCallsPath, balloonCallsPath, lampCallsPath;
+int lastLamp = -1;
+
+void ObserveShell(const NotifyCall& call, PNOTIFYICONDATAA data)
 {
     ++shellCalls;
-    if (message == NIM_MODIFY && (data->uFlags & NIF_INFO) && !balloonCallsPath.empty()) {
-        Control control;
+    Control control;
+    if (call.message == NIM_MODIFY && (call.record.uFlags & NIF_INFO) && !balloonCallsPath.empty()) {
         control.callsPath = balloonCallsPath;
         LogCall(control, "balloon size " + std::to_string(data->cbSize) + ": "
                              + (data->cbSize >= NOTIFYICONDATAA_V2_SIZE ? data->szInfo : ""));
     }
-    if (message == NIM_MODIFY && !notifyCallsPath.empty()) {
+    if (call.message == NIM_MODIFY && !notifyCallsPath.empty()) {
         char text[64];
-        std::snprintf(text, sizeof text, "notify %.3f", CounterMs());
-        Control control;
+        std::snprintf(text, sizeof text, "notify %.3f", call.atMs);
         control.callsPath = notifyCallsPath;
         LogCall(control, text);
     }
-    return realNotify(message, data);
-}
-void CountShellCalls()
-{
-    if (realNotify == nullptr)
-        realNotify = reinterpret_cast<NotifyFn>(PatchImport("Shell_NotifyIconA", reinterpret_cast<void*>(CountingNotify)));
+    bool image = call.message != NIM_DELETE && (call.record.uFlags & NIF_ICON);
+    int lamp = call.message == NIM_DELETE ? 0 : call.lamp;
+    if (!lampCallsPath.empty() && (image || call.message == NIM_DELETE)
+        && (lamp != lastLamp || call.message == NIM_ADD)) {
+        lastLamp = lamp;
+        control.callsPath = lampCallsPath;
+        LogCall(control, "lamp " + std::to_string(lamp) + (call.message == NIM_ADD ? " added" : ""));
+    }
 }
 
-// Milliseconds of the performance counter, which all processes share.
-double CounterMs()
+bool watching = false;
+void WatchShell()
 {
-    LARGE_INTEGER frequency, now;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&now);
-    return now.QuadPart * 1000.0 / frequency.QuadPart;
+    if (!watching)
+        watching = notify::Record(nullptr, ObserveShell, false);
 }
 
 // With box_waits_for_break: a message box that the program asks for on a
@@ -270,6 +272,27 @@ bool DeviceLost(const std::string& device)
     return false;
 }
 
+// The end of a thread that opened a device (a capture run's) is noted in
+// the calls file of its open, so that a test can await it instead of waiting
+// out what the thread might still show.
+DWORD openedSlot = TLS_OUT_OF_INDEXES; // the thread's calls path
+
+void NoteOpeningThread(const Control& control)
+{
+    if (TlsGetValue(openedSlot) == nullptr)
+        TlsSetValue(openedSlot, new std::string(control.callsPath));
+}
+
+void NoteThreadEnd()
+{
+    if (auto* callsPath = static_cast<std::string*>(TlsGetValue(openedSlot))) {
+        Control control;
+        control.callsPath = *callsPath;
+        LogCall(control, "capture_thread_end");
+        delete callsPath;
+    }
+}
+
 pcap_t* NewHandle(const Control& control, const char* device, int snaplen, int promisc, int to_ms)
 {
     if (control.loopFailAfter < 0)
@@ -294,7 +317,7 @@ pcap_t* NewHandle(const Control& control, const char* device, int snaplen, int p
     if (control.boxWaitsForBreak)
         HoldMessageBoxes(control);
     if (control.countShellCalls) {
-        CountShellCalls();
+        WatchShell();
         notifyCallsPath = control.logHandover ? control.callsPath : std::string();
     }
     p->callsPath = control.callsPath;
@@ -309,13 +332,26 @@ pcap_t* NewHandle(const Control& control, const char* device, int snaplen, int p
 
 extern "C" {
 
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH)
+        openedSlot = TlsAlloc();
+    else if (reason == DLL_THREAD_DETACH)
+        NoteThreadEnd();
+    return TRUE;
+}
+
 int pcap_findalldevs(pcap_if_t** list, char* errbuf)
 {
     Control control = ReadControl();
     LogCall(control, "pcap_findalldevs");
     if (control.logBalloons) {
-        CountShellCalls();
+        WatchShell();
         balloonCallsPath = control.callsPath;
+    }
+    if (control.logLamps) {
+        WatchShell();
+        lampCallsPath = control.callsPath;
     }
     *list = nullptr;
     if (control.findalldevsFails) {
@@ -350,6 +386,7 @@ pcap_t* pcap_open_live(const char* device, int snaplen, int promisc, int to_ms, 
     Control control = ReadControl();
     LogCall(control, "pcap_open_live " + std::string(device ? device : "") + " " + std::to_string(snaplen)
                      + " " + std::to_string(promisc) + " " + std::to_string(to_ms));
+    NoteOpeningThread(control);
     if (control.openFails) {
         SetError(errbuf, "The fake capture device refuses to open.");
         return nullptr;
@@ -361,6 +398,7 @@ pcap_t* pcap_create(const char* device, char* errbuf)
 {
     Control control = ReadControl();
     LogCall(control, "pcap_create " + std::string(device ? device : ""));
+    NoteOpeningThread(control);
     if (control.openFails) {
         SetError(errbuf, "The fake capture device refuses to open.");
         return nullptr;
@@ -478,7 +516,7 @@ void pcap_close(pcap_t* p)
 {
     if (p == nullptr)
         return;
-    if (realNotify != nullptr)
+    if (watching)
         LogHandleCall(p, "shell_notify_calls " + std::to_string(shellCalls.exchange(0)));
     LogHandleCall(p, "pcap_close");
     CloseHandle(p->wake);

@@ -10,45 +10,15 @@
 #include <vector>
 #include "monitor/packet_text.h"
 #include "res/resource.h"
+#include "tests/fakes/frames.h"
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-
-// An Ethernet header (type given) followed by the payload.
-Bytes Ethernet(uint16_t type, const Bytes& payload)
-{
-    Bytes frame = { 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xaa, 0xbb,
-                    static_cast<unsigned char>(type >> 8), static_cast<unsigned char>(type) };
-    frame.insert(frame.end(), payload.begin(), payload.end());
-    return frame;
-}
-
-Bytes Ipv4(unsigned char protocol, const Bytes& source, const Bytes& destination, const Bytes& l4)
-{
-    Bytes ip = { 0x45, 0x00, 0x00, 0x3c, 0x12, 0x34, 0x40, 0x00, 0x40, protocol, 0x00, 0x00 };
-    ip.insert(ip.end(), source.begin(), source.end());
-    ip.insert(ip.end(), destination.begin(), destination.end());
-    ip.insert(ip.end(), l4.begin(), l4.end());
-    return Ethernet(0x0800, ip);
-}
-
-Bytes Ports(uint16_t source, uint16_t destination)
-{
-    return { static_cast<unsigned char>(source >> 8), static_cast<unsigned char>(source),
-             static_cast<unsigned char>(destination >> 8), static_cast<unsigned char>(destination),
-             0, 0, 0, 0 };
-}
-
-Bytes Ipv6(unsigned char b0, unsigned char b1, unsigned char next, const Bytes& source,
-           const Bytes& destination, const Bytes& l4)
-{
-    Bytes ip = { b0, b1, 0x00, 0x00, 0x00, 0x20, next, 0x40 };
-    ip.insert(ip.end(), source.begin(), source.end());
-    ip.insert(ip.end(), destination.begin(), destination.end());
-    ip.insert(ip.end(), l4.begin(), l4.end());
-    return Ethernet(0x86dd, ip);
-}
+using frames::Bytes;
+using frames::Ethernet;
+using frames::Ipv4;
+using frames::Ipv6;
+using frames::Ports;
 
 // The frame cut to its captured length, in a heap block of exactly that size.
 struct HeapFrame {

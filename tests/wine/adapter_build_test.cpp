@@ -13,8 +13,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-const std::string CONTROL_SET = "SYSTEM\\ControlSet201";
-const std::string CLASS_KEY = CONTROL_SET + "\\Control\\Network\\{4D36E972-E325-11CE-BFC1-08002BE10318}";
+const std::string CLASS_KEY = "SYSTEM\\ControlSet201\\Control\\Network\\{4D36E972-E325-11CE-BFC1-08002BE10318}";
 const std::string GUID0 = "{10000000-0000-0000-0000-000000000000}";
 const std::string GUID1 = "{20000000-0000-0000-0000-000000000000}";
 const std::string GUID2 = "{30000000-0000-0000-0000-000000000000}";
@@ -26,14 +25,11 @@ void Build(void* outcome) { static_cast<Outcome*>(outcome)->result = BuildAdapte
 
 std::string Device(const std::string& guid) { return "\\Device\\NPF_" + guid; }
 
-class AdapterBuild : public ::testing::Test {
+class AdapterBuild : public ControlSetTest {
 protected:
     void SetUp() override
     {
-        ResetAppState();
-        app.mainWindow = CreateRecordingWindow();
-        SaveSelectKey();
-        RemoveTree(CONTROL_SET);
+        ControlSetTest::SetUp();
         ASSERT_TRUE(SeedDword("SYSTEM\\Select", "Current", 201));
         SetFakeCaptureDevices({ "device=" + Device(GUID0), "device=" + Device(GUID1), "device=" + Device(GUID2) });
         // Ethernet 192.168.178.24 and vEthernet (Default Switch) 172.21.240.1;
@@ -42,10 +38,8 @@ protected:
     }
     void TearDown() override
     {
-        RemoveTree(CONTROL_SET);
-        RestoreSelectKey();
+        ControlSetTest::TearDown();
         SetFakeIpconfigReport("");
-        DestroyWindow(app.mainWindow);
     }
     Lines Built(Outcome* outcome) { return Describe(RunRecording(Build, outcome)); }
 };

@@ -17,24 +17,11 @@
 #include "monitor/packet_win.h"
 #include "res/resource.h"
 #include "support/lamp_window.h"
+#include "support/notify_recorder.h"
 #include "support/log_time.h"
 #include "support/message_boxes.h"
+#include "support/test_files.h"
 #include "tests/fakes/pcap_file.h"
-
-namespace {
-
-std::string Fixture(const char* name)
-{
-    // ctest names the source folder; by hand, the folder this file was
-    // compiled from serves, through Wine's drive Z: (the host's root).
-    const char* source = std::getenv("NETGLOW_SOURCE_DIR");
-    if (source != nullptr && *source != '\0')
-        return std::string(source) + "/tests/fixtures/" + name;
-    std::string here = __FILE__;
-    return "Z:" + here.substr(0, here.rfind('/')) + "/../fixtures/" + name;
-}
-
-} // namespace
 
 TEST(GoldenLog, ReplayWritesTheExpectedLog)
 {
@@ -43,19 +30,14 @@ TEST(GoldenLog, ReplayWritesTheExpectedLog)
     const long long INTO_SUMMER = -130LL * 24 * 3600;
     for (long long shift : { 0LL, INTO_SUMMER }) {
         SCOPED_TRACE(shift);
-        ResetAppState();
-        HWND window = CreateLampWindow();
+        HWND window = StartRunWindow("192.168.1.10");
         ASSERT_NE(nullptr, window);
-        app.mainWindow = window;
-        app.adapters.count = 1;
-        lstrcpynA(app.adapters.ipv4Address[0], "192.168.1.10", ADAPTER_TEXT_SIZE);
-        app.selectedIndex = 0;
         app.logging = 1;
         std::string folder = MakeTempFolder("golden");
         std::string logPath = folder + "NetGlow.txt";
         lstrcpynA(app.logPath, logPath.c_str(), sizeof app.logPath);
 
-        std::string pcapPath = Fixture("golden.pcap");
+        std::string pcapPath = FixturePath("golden.pcap");
         PcapFile capture;
         ASSERT_TRUE(capture.Open(pcapPath.c_str())) << pcapPath;
         ASSERT_EQ(1u, capture.linkType()); // Ethernet
@@ -85,12 +67,12 @@ TEST(GoldenLog, ReplayWritesTheExpectedLog)
             PumpMessagesFor(0);
             delete[] bytes;
             ++frames;
-            icons += app.trayData.hIcon == LampIcon(ICON_RED) ? 'R'
-                     : app.trayData.hIcon == LampIcon(ICON_YELLOW) ? 'Y' : '?';
+            icons += LampShown(app.trayData.hIcon) == ICON_RED ? 'R'
+                     : LampShown(app.trayData.hIcon) == ICON_YELLOW ? 'Y' : '?';
         }
         EXPECT_EQ(38, frames);
 
-        std::string expected = ReadFileBytes(Fixture("golden.log"));
+        std::string expected = ReadFileBytes(FixturePath("golden.log"));
         ASSERT_NE("<missing>", expected);
         expected = InLocalTime(expected, shift);
         std::string written = ReadFileBytes(logPath);

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
+#include "support/test_files.h"
 
 struct HelpCall {
     HWND caller;
@@ -21,13 +22,7 @@ class FakeHtmlHelp {
 public:
     FakeHtmlHelp()
     {
-        const char* build = std::getenv("NETGLOW_BUILD_DIR");
-        std::string unixPath = std::string(build ? build : "") + "/docs/help/fake_hhctrl.dll";
-        // The build tree is reachable through Wine's Z: drive.
-        path_ = "Z:" + unixPath;
-        for (char& c : path_)
-            if (c == '/')
-                c = '\\';
+        path_ = BuildPath("docs/help/fake_hhctrl.dll");
         HKEY key;
         if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, KEY_PATH, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                             &key, nullptr) != ERROR_SUCCESS)

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#include "support/test_files.h"
 
 namespace {
 
@@ -25,12 +26,7 @@ protected:
     void SetUp() override
     {
         CoInitialize(nullptr);
-        const char* build = std::getenv("NETGLOW_BUILD_DIR");
-        ASSERT_NE(nullptr, build);
-        std::string path = std::string("Z:") + build + "/NetGlow.chm";
-        for (char& c : path)
-            if (c == '/')
-                c = '\\';
+        std::string path = BuildPath("NetGlow.chm");
         ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(path.c_str())) << path;
         std::wstring wide(path.begin(), path.end());
         IUnknown* its = nullptr;

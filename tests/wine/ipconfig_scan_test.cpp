@@ -23,13 +23,6 @@ struct Outcome {
 };
 void Scan(void* outcome) { static_cast<Outcome*>(outcome)->result = RunAddressScan(); }
 
-std::string TempPath()
-{
-    char path[MAX_PATH];
-    GetTempPathA(sizeof path, path);
-    return path;
-}
-
 // The scan's own files: named with the process id, so that two processes
 // (or an older copy with its fixed names) never meet.
 std::string OwnFile(const char* what)
@@ -253,11 +246,7 @@ TEST_F(AddressScan, TemporaryDirectoryWithSpacesAndAccents)
 TEST_F(AddressScan, UnwritableBatchFileGivesAnEmptyTable)
 {
     ASSERT_TRUE(CreateDirectoryA(OwnBatch().c_str(), nullptr));
-    std::string stale = ReadFileBytes(FixturePath("ipconfig/win10_english.txt").c_str());
-    FILE* report = fopen(OwnReport().c_str(), "wb");
-    ASSERT_NE(nullptr, report);
-    fwrite(stale.data(), 1, stale.size(), report);
-    fclose(report);
+    ASSERT_TRUE(WriteWholeFile(OwnReport(), ReadFileBytes(FixturePath("ipconfig/win10_english.txt"))));
 
     SetFakeIpconfigReport(FixturePath("ipconfig/win10_english.txt"));
     Outcome outcome;
@@ -277,10 +266,7 @@ TEST_F(AddressScan, AnotherProcessesScanFilesAreLeftAlone)
     HANDLE otherBatch = CreateFileA((temp + "NetGlawrun.bat").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, otherBatch);
-    FILE* otherReport = fopen((temp + "NetGlawtxt").c_str(), "wb");
-    ASSERT_NE(nullptr, otherReport);
-    fputs("another report\r\n", otherReport);
-    fclose(otherReport);
+    ASSERT_TRUE(WriteWholeFile(temp + "NetGlawtxt", "another report\r\n"));
 
     SetFakeIpconfigReport(FixturePath("ipconfig/win10_english.txt"));
     Outcome outcome;

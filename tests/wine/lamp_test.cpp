@@ -8,10 +8,12 @@
 #include "core/app_state.h"
 #include "monitor/lamp_win.h"
 #include "res/resource.h"
-#include "support/import_patch.h"
 #include "support/lamp_window.h"
+#include "support/notify_recorder.h"
 #include "support/message_boxes.h"
 #include "tray/tray_icon_win.h"
+
+using namespace frames;
 
 namespace {
 
@@ -28,54 +30,37 @@ TimerLog timerLog;
 void RecordTimer(WPARAM timerId, HICON before)
 {
     ++(timerId == LAMP_TIMER_ID ? timerLog.lampTimers : timerLog.otherTimers);
-    if (app.trayData.hIcon == LampIcon(ICON_IDLE) && before != app.trayData.hIcon)
+    if (LampShown(app.trayData.hIcon) == ICON_IDLE && before != app.trayData.hIcon)
         timerLog.idleAt.push_back(NowMs());
 }
 
 // Image changes that reached the shell.
-typedef BOOL(WINAPI* NotifyFn)(DWORD, PNOTIFYICONDATAA);
-NotifyFn realNotify = nullptr;
-volatile LONG imageChanges = 0;
-BOOL WINAPI CountingNotify(DWORD message, PNOTIFYICONDATAA data)
+size_t ImageChanges()
 {
-    if (message == NIM_MODIFY)
-        InterlockedIncrement(&imageChanges);
-    return realNotify(message, data);
+    size_t changes = 0;
+    for (DWORD message : notify::Messages())
+        changes += message == NIM_MODIFY;
+    return changes;
 }
 
-bool LampIsIdle(void*) { return app.trayData.hIcon == LampIcon(ICON_IDLE); }
-bool LampIs(void* icon) { return app.trayData.hIcon == LampIcon(static_cast<UINT>(reinterpret_cast<UINT_PTR>(icon))); }
+bool LampIsIdle(void*) { return LampShown(app.trayData.hIcon) == ICON_IDLE; }
+bool LampIs(void* icon) { return LampShown(app.trayData.hIcon) == static_cast<int>(reinterpret_cast<UINT_PTR>(icon)); }
 void* Icon(UINT id) { return reinterpret_cast<void*>(static_cast<UINT_PTR>(id)); }
 
 const char* const kAdapter = "192.168.1.10";
-Frame Received() { return Ipv4Frame(6, "203.0.113.7", kAdapter, 443, 51000); }
-Frame Sent() { return Ipv4Frame(6, kAdapter, "203.0.113.7", 51000, 443); }
+Frame Received() { return Ipv4(6, Dotted("203.0.113.7"), Dotted(kAdapter), Ports(443, 51000)); }
+Frame Sent() { return Ipv4(6, Dotted(kAdapter), Dotted("203.0.113.7"), Ports(51000, 443)); }
 const uint32_t kSeconds = 1420070405;
 
 class Lamp : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        realNotify = reinterpret_cast<NotifyFn>(PatchImport("Shell_NotifyIconA", reinterpret_cast<void*>(CountingNotify)));
-    }
     void SetUp() override
     {
-        ASSERT_NE(nullptr, realNotify);
-        ResetAppState();
-        window = CreateLampWindow();
+        ASSERT_TRUE(notify::Record());
+        window = StartRunWindow(kAdapter);
         ASSERT_NE(nullptr, window);
-        app.mainWindow = window;
-        app.adapters.count = 1;
-        lstrcpynA(app.adapters.ipv4Address[0], kAdapter, ADAPTER_TEXT_SIZE);
-        app.selectedIndex = 0;
         app.TimeoutP = 20;
-        BOOL added = FALSE;
-        for (int attempt = 0; attempt < 100 && !added; ++attempt) {
-            added = TrayIconAdd(window, TRAY_ICON_ID, TRAY_CALLBACK_MESSAGE, LampIcon(ICON_STOPPED), "NetGlow");
-            if (!added)
-                PumpMessagesFor(100);
-        }
-        ASSERT_TRUE(added) << "Wine's notification area did not take the icon";
+        ASSERT_TRUE(AddLampIcon(window, "NetGlow")) << "Wine's notification area did not take the icon";
         LampStart(); // monitoring on, lamp dark
         timerLog = TimerLog();
         afterLampTimer = RecordTimer;
@@ -102,7 +87,7 @@ TEST_F(Lamp, OnePacketLightsTheLampThenIdleAfterTimeoutP)
 {
     double sentAt = NowMs();
     DeliverFrame(Received(), kSeconds);
-    EXPECT_EQ(LampIcon(ICON_YELLOW), app.trayData.hIcon);
+    EXPECT_EQ(ICON_YELLOW, LampShown(app.trayData.hIcon));
     EXPECT_TRUE(LampTimerRunning());
 
     ASSERT_TRUE(PumpUntil(LampIsIdle, nullptr, 2000));
@@ -113,23 +98,20 @@ TEST_F(Lamp, OnePacketLightsTheLampThenIdleAfterTimeoutP)
     EXPECT_LT(after, 1000.0) << "idle far too late";
     std::printf("one packet, TimeoutP 20: idle after %.1f ms\n", after);
 
-    // A lamp that went out wakes nothing: a repeating timer left running
-    // would arrive about ten times here.
-    int expiries = timerLog.lampTimers;
-    PumpMessagesFor(200);
-    EXPECT_EQ(expiries, timerLog.lampTimers);
+    // A lamp that went out wakes nothing: the system holds no lamp timer.
+    EXPECT_FALSE(KillTimer(window, LAMP_TIMER_ID));
 }
 
 TEST_F(Lamp, CaptureThreadNeverTouchesTheShellOrTheTimer)
 {
-    LONG before = imageChanges;
+    size_t before = ImageChanges();
     HANDLE thread = CreateThread(nullptr, 0, DeliverFromAnotherThread, nullptr, 0, nullptr);
     ASSERT_NE(nullptr, thread);
     // No message is handled meanwhile: the read only posted its news.
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 10000));
     CloseHandle(thread);
-    EXPECT_EQ(before, imageChanges);
-    EXPECT_EQ(LampIcon(ICON_IDLE), app.trayData.hIcon);
+    EXPECT_EQ(before, ImageChanges());
+    EXPECT_EQ(ICON_IDLE, LampShown(app.trayData.hIcon));
     EXPECT_FALSE(LampTimerRunning());
     ASSERT_TRUE(PumpUntil(LampIs, Icon(ICON_RED), 2000));
     ASSERT_TRUE(PumpUntil(LampIsIdle, nullptr, 2000));
@@ -143,9 +125,9 @@ TEST_F(Lamp, ExpiryQueuedBeforeANewerFrameKeepsItsColourTheFullLampTime)
     DeliverFrame(Sent(), kSeconds);
     // An expiry of the earlier arming that was already waiting in the queue.
     PostMessageA(window, WM_TIMER, LAMP_TIMER_ID, 0);
-    PumpMessagesFor(50);
+    PumpPending();
     ASSERT_GE(timerLog.lampTimers, 1);
-    EXPECT_EQ(LampIcon(ICON_RED), app.trayData.hIcon) << "a stale expiry put the lamp out";
+    EXPECT_EQ(ICON_RED, LampShown(app.trayData.hIcon)) << "a stale expiry put the lamp out";
     ASSERT_TRUE(PumpUntil(LampIsIdle, nullptr, 3000));
     ASSERT_EQ(1u, timerLog.idleAt.size());
     EXPECT_GE(timerLog.idleAt[0] - sentAt, 300.0);
@@ -181,17 +163,17 @@ TEST_F(Lamp, AlternatingFramesChangeTheImageAtMostOncePerRead)
     std::vector<Frame> read;
     for (int i = 0; i < 100; ++i)
         read.push_back(i % 2 ? Sent() : Received());
-    LONG before = imageChanges;
+    size_t before = ImageChanges();
     DeliverRead(read, kSeconds);
-    EXPECT_EQ(before + 1, imageChanges);
-    EXPECT_EQ(LampIcon(ICON_RED), app.trayData.hIcon); // the read's last frame
+    EXPECT_EQ(before + 1, ImageChanges());
+    EXPECT_EQ(ICON_RED, LampShown(app.trayData.hIcon)); // the read's last frame
 }
 
 TEST_F(Lamp, LatestFrameChoosesTheColour)
 {
     app.TimeoutP = 2000;
     DeliverFrame(Received(), kSeconds);
-    EXPECT_EQ(LampIcon(ICON_YELLOW), app.trayData.hIcon);
+    EXPECT_EQ(ICON_YELLOW, LampShown(app.trayData.hIcon));
     // A change of colour while lit waits for half a lamp time at most.
     DeliverFrame(Sent(), kSeconds);
     ASSERT_TRUE(PumpUntil(LampIs, Icon(ICON_RED), 3000));
@@ -207,12 +189,13 @@ TEST_F(Lamp, TimeoutZeroKeepsThePacketsColour)
 {
     app.TimeoutP = 0;
     DeliverFrame(Sent(), kSeconds);
-    EXPECT_EQ(LampIcon(ICON_RED), app.trayData.hIcon);
+    EXPECT_EQ(ICON_RED, LampShown(app.trayData.hIcon));
     EXPECT_FALSE(LampTimerRunning());
     DeliverFrame(Received(), kSeconds);
-    EXPECT_EQ(LampIcon(ICON_YELLOW), app.trayData.hIcon);
-    PumpMessagesFor(150);
-    EXPECT_EQ(LampIcon(ICON_YELLOW), app.trayData.hIcon);
+    EXPECT_EQ(ICON_YELLOW, LampShown(app.trayData.hIcon));
+    EXPECT_FALSE(KillTimer(window, LAMP_TIMER_ID)) << "a lamp timer was set";
+    PumpPending();
+    EXPECT_EQ(ICON_YELLOW, LampShown(app.trayData.hIcon));
     EXPECT_EQ(0, timerLog.lampTimers);
     EXPECT_TRUE(timerLog.idleAt.empty());
 }
@@ -226,9 +209,10 @@ TEST_F(Lamp, StopLeavesTheStoppedLampAlone)
     PostMessageA(window, WM_LAMP_ACTIVITY, 0, 0);
     LampStop(window);
     EXPECT_FALSE(LampTimerRunning());
-    EXPECT_EQ(LampIcon(ICON_STOPPED), app.trayData.hIcon);
-    PumpMessagesFor(150);
-    EXPECT_EQ(LampIcon(ICON_STOPPED), app.trayData.hIcon);
+    EXPECT_EQ(ICON_STOPPED, LampShown(app.trayData.hIcon));
+    EXPECT_FALSE(KillTimer(window, LAMP_TIMER_ID)) << "the lamp timer still runs";
+    PumpPending();
+    EXPECT_EQ(ICON_STOPPED, LampShown(app.trayData.hIcon));
     EXPECT_TRUE(timerLog.idleAt.empty());
 }
 
@@ -239,7 +223,7 @@ TEST_F(Lamp, TimerMessageWithAnotherIdChangesNothing)
     SendMessageA(window, WM_TIMER, LAMP_TIMER_ID + 1, 0);
     SendMessageA(window, WM_TIMER, 0, 0);
     SendMessageA(window, WM_TIMER, LAMP_TIMER_ID, 0); // and an expiry with no timer set
-    EXPECT_EQ(LampIcon(ICON_YELLOW), app.trayData.hIcon);
+    EXPECT_EQ(ICON_YELLOW, LampShown(app.trayData.hIcon));
     EXPECT_EQ(0, OnLampTimer(window, 1, 0));
-    EXPECT_EQ(LampIcon(ICON_YELLOW), app.trayData.hIcon);
+    EXPECT_EQ(ICON_YELLOW, LampShown(app.trayData.hIcon));
 }

@@ -15,28 +15,25 @@
 #include "res/resource.h"
 #include "support/adapter_doubles.h"
 #include "support/import_patch.h"
+#include "support/notify_recorder.h"
 #include "tray/tray_icon_win.h"
 #include "support/test_files.h"
 
 namespace {
 
-std::vector<DWORD> messages, times;
-std::vector<NOTIFYICONDATAA> records;
 // The settings file as it stood at each call.
 std::vector<std::string> settingsSeen;
 int refusals;
 bool refusedAddTimesOut; // a refused add still places the icon
 bool iconThere;
 
-BOOL WINAPI RefusingNotifyIcon(DWORD message, PNOTIFYICONDATAA data)
+void SeeSettings(const NotifyCall&, PNOTIFYICONDATAA)
 {
-    messages.push_back(message);
-    times.push_back(GetTickCount());
-    NOTIFYICONDATAA record;
-    std::memset(&record, 0, sizeof record);
-    std::memcpy(&record, data, data->cbSize < sizeof record ? data->cbSize : sizeof record);
-    records.push_back(record);
     settingsSeen.push_back(ReadFileBytes(app.settingsPath));
+}
+
+BOOL WINAPI RefusingShell(DWORD message, PNOTIFYICONDATAA)
+{
     switch (message) {
     case NIM_ADD:
         if (refusals-- > 0) {
@@ -58,9 +55,7 @@ BOOL WINAPI RefusingNotifyIcon(DWORD message, PNOTIFYICONDATAA data)
 
 void ClearCalls()
 {
-    messages.clear();
-    times.clear();
-    records.clear();
+    notify::Clear();
     settingsSeen.clear();
 }
 
@@ -70,8 +65,7 @@ protected:
     {
         static bool registered = RegisterMainWindowClass(GetModuleHandleA(nullptr));
         ASSERT_TRUE(registered);
-        realNotify = PatchImport("Shell_NotifyIconA", reinterpret_cast<void*>(RefusingNotifyIcon));
-        ASSERT_NE(nullptr, realNotify);
+        ASSERT_TRUE(notify::Record(RefusingShell, SeeSettings));
         Reset();
     }
     // A fresh process whose shell has no icon and takes every add.
@@ -83,7 +77,7 @@ protected:
         iconThere = false;
         ClearCalls();
     }
-    void TearDown() override { PatchImport("Shell_NotifyIconA", realNotify); }
+    void TearDown() override { notify::Record(); } // the real shell answers again
     // The main window of a run whose tray registration has ended.
     HWND Create()
     {
@@ -98,7 +92,6 @@ protected:
         MSG quit;
         PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
     }
-    void* realNotify = nullptr;
 };
 
 TEST_F(MainWindow, OffersTheIconWaitCountTimesWaitTimeApartThenCloses)
@@ -132,14 +125,14 @@ TEST_F(MainWindow, OffersTheIconWaitCountTimesWaitTimeApartThenCloses)
 
         bool givenUp = c.refused == WAIT_COUNT && !c.timesOut;
         int pauses = c.timesOut ? 0 : c.refused;
-        EXPECT_EQ(c.expected, messages);
-        std::vector<DWORD> addTimes;
-        for (size_t i = 0; i < messages.size(); ++i)
-            if (messages[i] == NIM_ADD)
-                addTimes.push_back(times[i]);
+        EXPECT_EQ(c.expected, notify::Messages());
+        std::vector<double> addTimes;
+        for (const NotifyCall& call : notify::Calls())
+            if (call.message == NIM_ADD)
+                addTimes.push_back(call.atMs);
         for (size_t i = 1; i < addTimes.size(); ++i) {
-            EXPECT_GE(addTimes[i] - addTimes[i - 1], DWORD(WAIT_TIME - TICK)) << i;
-            EXPECT_LT(addTimes[i] - addTimes[i - 1], DWORD(WAIT_TIME + 2000)) << i;
+            EXPECT_GE(addTimes[i] - addTimes[i - 1], WAIT_TIME - TICK) << i;
+            EXPECT_LT(addTimes[i] - addTimes[i - 1], WAIT_TIME + 2000) << i;
         }
         EXPECT_GE(took, DWORD(pauses * (WAIT_TIME - TICK))); // the give-up pauses too
         EXPECT_EQ(1, app.trayIconAdded.load()); // whatever the outcome
@@ -160,9 +153,9 @@ TEST_F(MainWindow, ScalingAtTheSameIconSizeChangesNothingAndANewShellGetsTheIcon
     TrayIconSetImage(ICON_IDLE);
     ClearCalls();
     SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(96, 96), 0);
-    EXPECT_EQ(std::vector<DWORD>{}, messages);
+    EXPECT_EQ(std::vector<DWORD>{}, notify::Messages());
     SendMessageA(window, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
-    EXPECT_EQ(std::vector<DWORD>{ NIM_ADD }, messages);
+    EXPECT_EQ(std::vector<DWORD>{ NIM_ADD }, notify::Messages());
     Destroy(window);
 }
 
@@ -210,7 +203,7 @@ TEST_F(MainWindow, EndOfSessionSavesTheSettingsThenStopsMonitoring)
         SendMessageA(window, WM_ENDSESSION, c.ending, ENDSESSION_LOGOFF);
         EXPECT_EQ(c.file, ReadFileBytes(settings));
         EXPECT_EQ(c.ending ? 0 : 1, app.monitoring.load());
-        EXPECT_EQ(c.calls, messages);
+        EXPECT_EQ(c.calls, notify::Messages());
         // The stop came after the save.
         EXPECT_EQ(std::vector<std::string>(c.calls.size(), c.file), settingsSeen);
         Destroy(window);
@@ -265,8 +258,8 @@ TEST_F(MainWindow, SecondStartShowsABalloonFromTheIcon)
     ASSERT_NE(nullptr, window);
     ClearCalls();
     SendMessageA(window, RegisterWindowMessageA("NetGlow.AlreadyRunning"), 0, 0);
-    ASSERT_EQ(std::vector<DWORD>{ NIM_MODIFY }, messages);
-    const NOTIFYICONDATAA& balloon = records[0];
+    ASSERT_EQ(std::vector<DWORD>{ NIM_MODIFY }, notify::Messages());
+    const NOTIFYICONDATAA balloon = notify::Calls()[0].record;
     EXPECT_EQ(sizeof(void*) == 8 ? 504u : 488u, balloon.cbSize); // up to szInfoTitle and dwInfoFlags
     EXPECT_EQ(window, balloon.hWnd);
     EXPECT_EQ(128u, balloon.uID);
@@ -275,9 +268,10 @@ TEST_F(MainWindow, SecondStartShowsABalloonFromTheIcon)
     EXPECT_STREQ("NetGlow", balloon.szInfoTitle);
     EXPECT_EQ(1u, balloon.dwInfoFlags); // NIIF_INFO
     TrayIconSetImage(ICON_IDLE);
-    ASSERT_EQ(2u, records.size());
-    EXPECT_EQ(sizeof(void*) == 8 ? 104u : 88u, records[1].cbSize);
-    EXPECT_EQ(7u, records[1].uFlags);
+    std::vector<NotifyCall> calls = notify::Calls();
+    ASSERT_EQ(2u, calls.size());
+    EXPECT_EQ(sizeof(void*) == 8 ? 104u : 88u, calls[1].record.cbSize);
+    EXPECT_EQ(7u, calls[1].record.uFlags);
     Destroy(window);
 }
 

@@ -13,8 +13,15 @@
 #include "support/adapter_doubles.h"
 #include "support/lamp_window.h"
 #include "support/message_boxes.h"
+#include "tests/fakes/frames.h"
 
 namespace {
+
+frames::Bytes UdpFrom(const unsigned char source[16], const unsigned char destination[16])
+{
+    return frames::Ipv6(0x60, 0x00, 17, frames::Bytes(source, source + 16),
+                        frames::Bytes(destination, destination + 16), frames::Ports(5353, 53));
+}
 
 // The log's form of an IPv6 address: eight groups of four hexadecimal digits.
 std::string Groups(const unsigned char address[16])
@@ -57,8 +64,7 @@ TEST(OwnAddresses, Ipv6FromTheAdaptersSystemAddressIsLoggedAsSent)
     logPath = MakeTempFolder("own-addresses") + "NetGlow.txt";
     lstrcpynA(app.logPath, logPath.c_str(), sizeof app.logPath);
     app.logging = 1;
-    SetFakeCaptureDevices({ "device=" + device, "replay=" + WriteFrames({ Ipv6Frame(17, own, peer, 5353, 53),
-                                                                           Ipv6Frame(17, elsewhere, peer, 5353, 53) },
+    SetFakeCaptureDevices({ "device=" + device, "replay=" + WriteFrames({ UdpFrom(own, peer), UdpFrom(elsewhere, peer) },
                                                                          second) });
     StartMonitoring();
     bool logged = PumpUntil(TwoLines, nullptr, 10000);

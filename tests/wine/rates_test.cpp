@@ -8,32 +8,35 @@
 #include "core/app_state.h"
 #include "monitor/capture_win.h"
 #include "monitor/lamp_win.h"
+#include "res/resource.h"
 #include "support/adapter_doubles.h"
-#include "support/import_patch.h"
 #include "support/lamp_window.h"
 #include "support/message_boxes.h"
+#include "support/notify_recorder.h"
+#include "tray/tray_icon_win.h"
 
 namespace {
 
-typedef BOOL(WINAPI* NotifyFn)(DWORD, PNOTIFYICONDATAA);
-NotifyFn realNotify = nullptr;
 struct Tip {
     double atMs;
     std::string text;
 };
-std::vector<Tip> tips;
-BOOL WINAPI RecordingNotify(DWORD message, PNOTIFYICONDATAA data)
+
+// Each new tip that reached the shell, with its time.
+std::vector<Tip> Tips()
 {
-    if (message == NIM_MODIFY && (data->uFlags & NIF_TIP))
-        if (tips.empty() || tips.back().text != data->szTip)
-            tips.push_back({ static_cast<double>(LampClockMs()), data->szTip });
-    return realNotify(message, data);
+    std::vector<Tip> tips;
+    for (const NotifyCall& call : notify::Calls())
+        if (call.message == NIM_MODIFY && (call.record.uFlags & NIF_TIP))
+            if (tips.empty() || tips.back().text != call.record.szTip)
+                tips.push_back({ call.atMs, call.record.szTip });
+    return tips;
 }
 
 bool RatesShownTwice(void*)
 {
     int shown = 0;
-    for (const Tip& tip : tips)
+    for (const Tip& tip : Tips())
         shown += tip.text.find("Received") != std::string::npos;
     return shown >= 2;
 }
@@ -53,17 +56,11 @@ double BytesPerSecond(const std::string& text)
 
 TEST(Rates, TipShowsTheNameAndTheRatesOfTheLastSecondThenTheNameAlone)
 {
-    realNotify = reinterpret_cast<NotifyFn>(PatchImport("Shell_NotifyIconA", reinterpret_cast<void*>(RecordingNotify)));
-    ASSERT_NE(nullptr, realNotify);
-    ResetAppState();
-    HWND window = CreateLampWindow();
-    app.mainWindow = window;
-    app.adapters.count = 1;
+    ASSERT_TRUE(notify::Record());
+    HWND window = StartRunWindow("192.168.1.10");
     lstrcpynA(app.adapters.deviceName[0], "\\Device\\NPF_{X}", ADAPTER_TEXT_SIZE);
-    lstrcpynA(app.adapters.ipv4Address[0], "192.168.1.10", ADAPTER_TEXT_SIZE);
-    app.selectedIndex = 0;
     lstrcpynA(app.CardName, "Ethernet", sizeof app.CardName);
-    app.trayData.uFlags = NIF_TIP;
+    ASSERT_TRUE(AddLampIcon(window, "Ethernet")) << "Wine's notification area did not take the icon";
     // Received frames of 1000 bytes (64 captured), one every 10 ms.
     SetFakeCaptureDevices({ "device=\\Device\\NPF_{X}", "replay=" + WriteCapture({ 64 }, 1000),
                             "replay_repeat=100000", "replay_gap_us=10000", "log_handover=1" });
@@ -74,6 +71,7 @@ TEST(Rates, TipShowsTheNameAndTheRatesOfTheLastSecondThenTheNameAlone)
 
     // The second tip with rates covers a full second of steady replay; what
     // the fake library really handed over in that second is the measure.
+    std::vector<Tip> tips = Tips();
     const Tip* tip = nullptr;
     int seen = 0;
     for (const Tip& t : tips)
@@ -92,6 +90,7 @@ TEST(Rates, TipShowsTheNameAndTheRatesOfTheLastSecondThenTheNameAlone)
     EXPECT_NEAR(expected, BytesPerSecond(received), expected * 0.10) << tip->text;
     EXPECT_GT(inWindow, 50) << "the replay was far slower than its pace";
     EXPECT_EQ("Ethernet", tips.back().text);
+    TrayIconDelete(window, TRAY_ICON_ID);
     DestroyLampWindow(window);
 }
 
@@ -100,10 +99,7 @@ TEST(Rates, TipShowsTheNameAndTheRatesOfTheLastSecondThenTheNameAlone)
 // new run's traffic.
 TEST(Rates, ANewRunStartsCountingFromNothing)
 {
-    // Patched once for the program: a second patch would hand back the recorder.
-    if (realNotify == nullptr)
-        realNotify = reinterpret_cast<NotifyFn>(PatchImport("Shell_NotifyIconA", reinterpret_cast<void*>(RecordingNotify)));
-    ASSERT_NE(nullptr, realNotify);
+    ASSERT_TRUE(notify::Record());
     ResetAppState();
     HWND window = CreateLampWindow();
     app.mainWindow = window;
@@ -127,18 +123,18 @@ TEST(Rates, ANewRunStartsCountingFromNothing)
     ASSERT_EQ(20, CountOf(ReadFileBytes(log), "\r\n"));
 
     // The second run, on a quiet adapter.
-    tips.clear();
+    notify::Clear();
     SetFakeCaptureDevices({ "device=\\Device\\NPF_{X}" });
     StartMonitoring();
     bool shown = PumpUntil([](void*) {
-        for (const Tip& tip : tips)
+        for (const Tip& tip : Tips())
             if (tip.text.find("Received") != std::string::npos)
                 return true;
         return false;
     }, nullptr, 10000);
     StopMonitoring();
     ASSERT_TRUE(shown) << "the rates never reached the tip";
-    for (const Tip& tip : tips)
+    for (const Tip& tip : Tips())
         if (tip.text.find("Received") != std::string::npos) {
             EXPECT_EQ("Ethernet\nSent 0 B/s  Received 0 B/s", tip.text);
             break;

@@ -29,21 +29,8 @@ struct Call {
 void ReadControlSet(void* call) { Call* c = static_cast<Call*>(call); c->result = ReadCurrentControlSet(c->text); }
 void ReadNames(void* call) { Call* c = static_cast<Call*>(call); c->result = ReadConnectionNames(c->controlSet.c_str()); }
 
-class RegistryNames : public ::testing::Test {
+class RegistryNames : public ControlSetTest {
 protected:
-    void SetUp() override
-    {
-        ResetAppState();
-        app.mainWindow = CreateRecordingWindow();
-        SaveSelectKey();
-        RemoveTree(CONTROL_SET);
-    }
-    void TearDown() override
-    {
-        RemoveTree(CONTROL_SET);
-        RestoreSelectKey();
-        DestroyWindow(app.mainWindow);
-    }
     void Devices(const std::vector<std::string>& guids)
     {
         app.adapters.count = 0;

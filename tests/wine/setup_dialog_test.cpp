@@ -228,7 +228,7 @@ TEST_F(SetupDialog, OkWithNothingChangedStoresSavesAndStartsMonitoring)
     EXPECT_EQ(0, app.cardMissing.load());
     EXPECT_STREQ("Lab Network", app.trayData.szTip);
     EXPECT_EQ(1, app.monitoring.load());
-    EXPECT_EQ(1, CountOf(ReadFileBytes(calls), std::string("pcap_create ") + LAB_DEVICE));
+    EXPECT_EQ(1, CountCalls(calls, std::string("pcap_create ") + LAB_DEVICE));
     EXPECT_EQ(SettingsText("Lab Network", 1, 0, 1, 1, 2, 20), ReadFileBytes(settings));
 }
 
@@ -407,7 +407,7 @@ TEST_F(SetupDialog, UnreadableTimeKeepsTheDialogAndTheTakenValues)
             ClickToClose(dialog, IDC_SETUP_CANCEL);
         }, &arg));
         EXPECT_FALSE(PathExists(settings)) << "saved with an unreadable time";
-        EXPECT_EQ(1, CountOf(ReadFileBytes(calls), "pcap_create "));
+        EXPECT_EQ(1, CountCalls(calls, "pcap_create "));
         StopMonitoring();
     }
 }
@@ -422,9 +422,7 @@ TEST_F(SetupDialog, EscapeEnterAndF1LeaveItOpen)
         ASSERT_TRUE(driver::Settle(dialog)) << "Enter ended the dialog";
         ASSERT_TRUE(driver::PressF1(dialog));
         // Typed keys come after posted messages: wait for the help itself.
-        DWORD start = GetTickCount();
-        while (help->Calls().size() < 3 && GetTickCount() - start < 5000)
-            Sleep(10);
+        WaitFor([] { return help->Calls().size() >= 3; }, 5000);
         ASSERT_TRUE(driver::Settle(dialog)) << "F1 ended the dialog";
         EXPECT_TRUE(NoMessageBoxWithin(0));
         EXPECT_EQ(1, app.dialogOpen.load());
@@ -499,9 +497,7 @@ TEST_F(SetupDialog, AtTheFirstStartItHasATaskbarButtonAndTheForeground)
             Seen* out = static_cast<Seen*>(arg);
             out->exStyle = GetWindowLongPtrA(dialog, GWL_EXSTYLE);
             // Shown first, then brought to the foreground: wait for the second step.
-            DWORD start = GetTickCount();
-            while (out->awaitForeground && GetForegroundWindow() != dialog && GetTickCount() - start < 5000)
-                Sleep(10);
+            WaitFor([&] { return !out->awaitForeground || GetForegroundWindow() == dialog; }, 5000);
             out->foreground = GetForegroundWindow() == dialog;
             // The first start preselects Automatic, which Cancel would ask
             // about; the close message asks nothing.

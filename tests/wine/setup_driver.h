@@ -5,13 +5,9 @@
 #include <initializer_list>
 #include <string>
 #include "support/message_boxes.h"
+#include "support/test_files.h"
 
 namespace driver {
-
-struct Find {
-    const char* caption;
-    HWND found;
-};
 
 inline bool HasVersionLine(HWND dialog)
 {
@@ -24,50 +20,27 @@ inline bool HasVersionLine(HWND dialog)
     return false;
 }
 
-inline BOOL CALLBACK FindDialog(HWND window, LPARAM param)
-{
-    Find* find = reinterpret_cast<Find*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    char className[32] = "", title[64] = "";
-    GetClassNameA(window, className, sizeof className);
-    GetWindowTextA(window, title, sizeof title);
-    if (pid != GetCurrentProcessId() || !IsWindowVisible(window) || lstrcmpA(className, "#32770") != 0
-        || lstrcmpA(title, find->caption) != 0)
-        return TRUE;
-    // The About box shares its caption with the message boxes.
-    bool about = HasVersionLine(window);
-    bool wantAbout = lstrcmpA(find->caption, "NetGlow") == 0;
-    if (about != wantAbout)
-        return TRUE;
-    find->found = window;
-    return FALSE;
-}
-
-// The Setup dialog ("Setup") or the About box ("NetGlow").
+// The Setup dialog ("Setup") or the About box ("NetGlow"), which shares its
+// caption with the message boxes.
 inline HWND WaitForDialog(const char* caption, DWORD timeoutMs = 10000)
 {
-    DWORD start = GetTickCount();
-    for (;;) {
-        Find find = { caption, nullptr };
-        EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&find));
-        if (find.found)
-            return find.found;
-        if (GetTickCount() - start > timeoutMs)
-            return nullptr;
-        Sleep(10);
-    }
+    HWND found = nullptr;
+    WaitFor([&] {
+        for (HWND window : TopWindows(GetCurrentProcessId(), "#32770")) {
+            char title[64] = "";
+            GetWindowTextA(window, title, sizeof title);
+            if (found == nullptr && lstrcmpA(title, caption) == 0
+                && HasVersionLine(window) == (lstrcmpA(caption, "NetGlow") == 0))
+                found = window;
+        }
+        return found != nullptr;
+    }, timeoutMs);
+    return found;
 }
 
 inline bool WaitGone(HWND window, DWORD timeoutMs = 10000)
 {
-    DWORD start = GetTickCount();
-    while (IsWindow(window)) {
-        if (GetTickCount() - start > timeoutMs)
-            return false;
-        Sleep(10);
-    }
-    return true;
+    return WaitFor([&] { return !IsWindow(window); }, timeoutMs);
 }
 
 // Messages the dialog's thread has taken from its queue, seen by a hook.
@@ -87,15 +60,8 @@ inline LRESULT CALLBACK MarkerHook(int code, WPARAM wParam, LPARAM lParam)
 inline bool Settle(HWND dialog, DWORD timeoutMs = 10000)
 {
     LONG before = markersSeen;
-    if (!PostMessageA(dialog, MARKER, 0, 0))
-        return false;
-    DWORD start = GetTickCount();
-    while (markersSeen == before) {
-        if (!IsWindow(dialog) || GetTickCount() - start > timeoutMs)
-            return false;
-        Sleep(5);
-    }
-    return IsWindow(dialog) != FALSE;
+    return PostMessageA(dialog, MARKER, 0, 0)
+        && WaitFor([&] { return markersSeen != before || !IsWindow(dialog); }, timeoutMs) && IsWindow(dialog);
 }
 
 inline HWND FocusOf(HWND dialog)
@@ -119,12 +85,8 @@ inline void PressKey(HWND dialog, UINT key)
 inline bool TypeInput(HWND dialog, std::initializer_list<WORD> keys)
 {
     SetForegroundWindow(dialog);
-    DWORD start = GetTickCount();
-    while (GetForegroundWindow() != dialog) {
-        if (GetTickCount() - start > 5000)
-            return false;
-        Sleep(10);
-    }
+    if (!WaitFor([&] { return GetForegroundWindow() == dialog; }, 5000))
+        return false;
     INPUT inputs[8] = {};
     UINT n = 0;
     for (WORD key : keys) {

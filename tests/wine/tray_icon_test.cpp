@@ -7,90 +7,54 @@
 #include <vector>
 #include "core/app_state.h"
 #include "res/resource.h"
-#include "support/import_patch.h"
 #include "support/lamp_window.h"
+#include "support/notify_recorder.h"
 #include "support/message_boxes.h"
 #include "tray/tray_icon_win.h"
 
 namespace {
 
-typedef BOOL(WINAPI* NotifyFn)(DWORD, PNOTIFYICONDATAA);
-NotifyFn realNotify = nullptr;
-
-struct Delivered {
-    DWORD message;
-    NOTIFYICONDATAA record;
-    DWORD thread;
-};
-
-// Filled by the hook from any thread; read by the test once those are done.
-const LONG RECORD_LIMIT = 1000;
-Delivered delivered[RECORD_LIMIT];
-volatile LONG deliveredCount = 0;
-volatile LONG forwardToShell = 1;
 // Set by a test: the next add calls back into the tray code, as a handler of
 // a message sent meanwhile would.
 volatile LONG reenterDuringAdd = 0;
 
-BOOL WINAPI RecordingNotify(DWORD message, PNOTIFYICONDATAA data)
+void ReenterDuringAdd(const NotifyCall& call, PNOTIFYICONDATAA)
 {
-    DWORD self = GetCurrentThreadId();
-    LONG slot = InterlockedIncrement(&deliveredCount) - 1;
-    if (slot < RECORD_LIMIT) {
-        delivered[slot].message = message;
-        std::memset(&delivered[slot].record, 0, sizeof delivered[slot].record);
-        std::memcpy(&delivered[slot].record, data, NOTIFYICONDATAA_V1_SIZE);
-        delivered[slot].thread = self;
-    }
-    if (message == NIM_ADD && InterlockedExchange(&reenterDuringAdd, 0) == 1) {
+    if (call.message == NIM_ADD && InterlockedExchange(&reenterDuringAdd, 0) == 1) {
         TrayIconRestore();
         TrayIconSetImage(ICON_IDLE);
     }
-    return forwardToShell ? realNotify(message, data) : TRUE;
 }
 
-const Delivered& Last()
+BOOL WINAPI ShellTakingEverything(DWORD, PNOTIFYICONDATAA) { return TRUE; }
+
+NotifyCall Last()
 {
-    return delivered[deliveredCount - 1];
+    std::vector<NotifyCall> calls = notify::Calls();
+    return calls.empty() ? NotifyCall{} : calls.back();
 }
 
 class TrayIcon : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        realNotify = reinterpret_cast<NotifyFn>(PatchImport("Shell_NotifyIconA", reinterpret_cast<void*>(RecordingNotify)));
-    }
     void SetUp() override
     {
-        ASSERT_NE(nullptr, realNotify) << "Shell_NotifyIconA is not imported by the test program";
+        ASSERT_TRUE(notify::Record(nullptr, ReenterDuringAdd)) << "Shell_NotifyIconA is not imported by the test program";
         ResetAppState();
         window = CreateLampWindow();
         ASSERT_NE(nullptr, window);
         app.mainWindow = window;
-        deliveredCount = 0;
-        forwardToShell = 1;
     }
     void TearDown() override
     {
         TrayIconDelete(window, TRAY_ICON_ID);
         DestroyLampWindow(window);
     }
-    // Wine's notification area may still be starting: offer the icon a few times.
-    BOOL AddIcon(const char* tip)
-    {
-        BOOL added = FALSE;
-        for (int attempt = 0; attempt < 100 && !added; ++attempt) {
-            added = TrayIconAdd(window, TRAY_ICON_ID, TRAY_CALLBACK_MESSAGE, LampIcon(ICON_STOPPED), tip);
-            if (!added)
-                PumpMessagesFor(100);
-        }
-        return added;
-    }
+    BOOL AddIcon(const char* tip) { return AddLampIcon(window, tip); }
     // Asked of the shell itself: it refuses to add an icon it has.
     bool ShellHasTheIcon()
     {
         NOTIFYICONDATAA record = app.trayData;
-        return !realNotify(NIM_ADD, &record);
+        return !notify::RealShell(NIM_ADD, &record);
     }
     HWND window = nullptr;
 };
@@ -102,7 +66,7 @@ const char kLongTip[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRS
 TEST_F(TrayIcon, AddFillsTheFirstVersionRecordAndReallyAdds)
 {
     ASSERT_TRUE(AddIcon("NetGlow"));
-    const Delivered& add = Last();
+    const NotifyCall add = Last();
     EXPECT_EQ(static_cast<DWORD>(NIM_ADD), add.message);
     EXPECT_EQ(static_cast<DWORD>(NOTIFYICONDATAA_V1_SIZE), add.record.cbSize);
     EXPECT_EQ(sizeof(void*) == 8 ? 104u : 88u, add.record.cbSize);
@@ -111,16 +75,17 @@ TEST_F(TrayIcon, AddFillsTheFirstVersionRecordAndReallyAdds)
     EXPECT_EQ(static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP), add.record.uFlags);
     EXPECT_EQ(7u, add.record.uFlags);
     EXPECT_EQ(static_cast<UINT>(TRAY_CALLBACK_MESSAGE), add.record.uCallbackMessage);
-    EXPECT_EQ(LampIcon(ICON_STOPPED), add.record.hIcon);
+    EXPECT_EQ(ICON_STOPPED, LampShown(add.record.hIcon));
     EXPECT_STREQ("NetGlow", add.record.szTip);
     EXPECT_TRUE(ShellHasTheIcon());
     // Added again: the shell refuses, and a modify finds the icon there.
-    LONG sent = deliveredCount;
+    notify::Clear();
     EXPECT_TRUE(TrayIconAdd(window, TRAY_ICON_ID, TRAY_CALLBACK_MESSAGE, LampIcon(ICON_STOPPED), "NetGlow"));
-    ASSERT_EQ(sent + 2, deliveredCount);
-    EXPECT_EQ(static_cast<DWORD>(NIM_ADD), delivered[sent].message);
-    EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), delivered[sent + 1].message);
-    EXPECT_EQ(0, std::memcmp(&delivered[sent].record, &delivered[sent + 1].record, NOTIFYICONDATAA_V1_SIZE));
+    std::vector<NotifyCall> again = notify::Calls();
+    ASSERT_EQ(2u, again.size());
+    EXPECT_EQ(static_cast<DWORD>(NIM_ADD), again[0].message);
+    EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), again[1].message);
+    EXPECT_EQ(0, std::memcmp(&again[0].record, &again[1].record, NOTIFYICONDATAA_V1_SIZE));
 }
 
 TEST_F(TrayIcon, AddWithoutTipHasNoTipFlag)
@@ -131,7 +96,7 @@ TEST_F(TrayIcon, AddWithoutTipHasNoTipFlag)
     TrayIconSetImage(ICON_IDLE);
     EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), Last().message);
     EXPECT_EQ(3u, Last().record.uFlags);
-    EXPECT_EQ(LampIcon(ICON_IDLE), Last().record.hIcon);
+    EXPECT_EQ(ICON_IDLE, LampShown(Last().record.hIcon));
 }
 
 TEST_F(TrayIcon, TipIsCutTo63Characters)
@@ -182,11 +147,12 @@ TEST_F(TrayIcon, SetTipWithoutTextResendsTheRecordUnchanged)
     TrayIconSetImage(ICON_RED);
     TrayIconSetTip("Local Area Connection");
     NOTIFYICONDATAA before = app.trayData;
-    LONG sent = deliveredCount;
+    notify::Clear();
     TrayIconSetTip(nullptr);
-    ASSERT_EQ(sent + 1, deliveredCount);
-    EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), Last().message);
-    EXPECT_EQ(0, std::memcmp(&before, &Last().record, NOTIFYICONDATAA_V1_SIZE));
+    ASSERT_EQ(1u, notify::Calls().size());
+    const NotifyCall resent = Last();
+    EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), resent.message);
+    EXPECT_EQ(0, std::memcmp(&before, &resent.record, NOTIFYICONDATAA_V1_SIZE));
     EXPECT_EQ(0, std::memcmp(&before, &app.trayData, sizeof before));
     EXPECT_STREQ("Local Area Connection", Last().record.szTip);
     EXPECT_EQ(7u, Last().record.uFlags);
@@ -208,17 +174,17 @@ TEST_F(TrayIcon, ImageChangeKeepsTheTip)
     TrayIconSetTip("Ethernet 2");
     for (UINT id : { ICON_IDLE, ICON_RED, ICON_YELLOW, ICON_STOPPED }) {
         TrayIconSetImage(id);
-        const Delivered& modify = Last();
+        const NotifyCall modify = Last();
         EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), modify.message);
         EXPECT_EQ(7u, modify.record.uFlags);
         EXPECT_STREQ("Ethernet 2", modify.record.szTip);
-        EXPECT_EQ(LampIcon(id), modify.record.hIcon);
-        EXPECT_EQ(LampIcon(id), app.trayData.hIcon);
+        EXPECT_EQ(static_cast<int>(id), LampShown(modify.record.hIcon));
+        EXPECT_EQ(static_cast<int>(id), LampShown(app.trayData.hIcon));
         EXPECT_NE(nullptr, modify.record.hIcon);
     }
     // Only the low 16 bits of the id name the resource.
     TrayIconSetImage(0x10000u | ICON_RED);
-    EXPECT_EQ(LampIcon(ICON_RED), Last().record.hIcon);
+    EXPECT_EQ(ICON_RED, LampShown(Last().record.hIcon));
 }
 
 TEST_F(TrayIcon, DeleteClearsTheFlagAndLeavesTheRecord)
@@ -229,7 +195,7 @@ TEST_F(TrayIcon, DeleteClearsTheFlagAndLeavesTheRecord)
     NOTIFYICONDATAA before = app.trayData;
     TrayIconDelete(window, TRAY_ICON_ID);
     EXPECT_EQ(0, app.trayIconAdded.load());
-    const Delivered& removal = Last();
+    const NotifyCall removal = Last();
     EXPECT_EQ(static_cast<DWORD>(NIM_DELETE), removal.message);
     EXPECT_EQ(static_cast<DWORD>(NOTIFYICONDATAA_V1_SIZE), removal.record.cbSize);
     EXPECT_EQ(window, removal.record.hWnd);
@@ -244,7 +210,7 @@ TEST_F(TrayIcon, DeleteClearsTheFlagAndLeavesTheRecord)
     EXPECT_EQ(0, app.trayIconAdded.load());
     // A modify after the delete is refused by the shell and ignored.
     TrayIconSetImage(ICON_RED);
-    EXPECT_EQ(LampIcon(ICON_RED), app.trayData.hIcon);
+    EXPECT_EQ(ICON_RED, LampShown(app.trayData.hIcon));
 }
 
 TEST_F(TrayIcon, RestoreAddsTheIconAgainWithItsImageAndTip)
@@ -259,13 +225,13 @@ TEST_F(TrayIcon, RestoreAddsTheIconAgainWithItsImageAndTip)
     gone.cbSize = NOTIFYICONDATAA_V1_SIZE;
     gone.hWnd = window;
     gone.uID = TRAY_ICON_ID;
-    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &gone));
-    LONG sent = deliveredCount;
+    ASSERT_TRUE(notify::RealShell(NIM_DELETE, &gone));
+    notify::Clear();
     TrayIconRestore();
-    ASSERT_EQ(sent + 1, deliveredCount);
-    const Delivered& add = Last();
+    ASSERT_EQ(1u, notify::Calls().size());
+    const NotifyCall add = Last();
     EXPECT_EQ(static_cast<DWORD>(NIM_ADD), add.message);
-    EXPECT_EQ(LampIcon(ICON_IDLE), add.record.hIcon);
+    EXPECT_EQ(ICON_IDLE, LampShown(add.record.hIcon));
     EXPECT_STREQ("Wi-Fi", add.record.szTip);
     EXPECT_EQ(7u, add.record.uFlags);
     EXPECT_TRUE(ShellHasTheIcon());
@@ -273,9 +239,8 @@ TEST_F(TrayIcon, RestoreAddsTheIconAgainWithItsImageAndTip)
 
 TEST_F(TrayIcon, RestoreBeforeAnyAddSendsNothing)
 {
-    LONG sent = deliveredCount;
     TrayIconRestore();
-    EXPECT_EQ(sent, deliveredCount);
+    EXPECT_EQ(0u, notify::Calls().size());
 }
 
 TEST_F(TrayIcon, RestoreAfterTheProgramRemovedItsIconSendsNothing)
@@ -283,9 +248,9 @@ TEST_F(TrayIcon, RestoreAfterTheProgramRemovedItsIconSendsNothing)
     ASSERT_TRUE(AddIcon("NetGlow"));
     app.trayIconAdded = 1;
     TrayIconDelete(window, TRAY_ICON_ID); // on the way out
-    LONG sent = deliveredCount;
+    notify::Clear();
     TrayIconRestore(); // a shell restart announced late
-    EXPECT_EQ(sent, deliveredCount);
+    EXPECT_EQ(0u, notify::Calls().size());
 }
 
 namespace {
@@ -302,7 +267,7 @@ DWORD WINAPI AddWhileTheShellCallsBack(LPVOID param)
 // call, on the same thread: that handler's own icon calls must go through.
 TEST_F(TrayIcon, CallsMadeWhileTheShellHandlesTheAddDoNotHang)
 {
-    forwardToShell = 0;
+    ASSERT_TRUE(notify::Record(ShellTakingEverything, ReenterDuringAdd));
     reenterDuringAdd = 1;
     app.trayIconAdded = 1; // so that the restore really sends
     HANDLE thread = CreateThread(nullptr, 0, AddWhileTheShellCallsBack, window, 0, nullptr);
@@ -311,13 +276,13 @@ TEST_F(TrayIcon, CallsMadeWhileTheShellHandlesTheAddDoNotHang)
     reenterDuringAdd = 0;
     ASSERT_EQ(WAIT_OBJECT_0, waited) << "the thread adding the icon hung";
     CloseHandle(thread);
-    ASSERT_EQ(3, deliveredCount);
+    std::vector<NotifyCall> delivered = notify::Calls();
+    ASSERT_EQ(3u, delivered.size());
     // The add, then the restore and the image change made inside it; the
     // outer add still delivered the record it was given.
     EXPECT_EQ(static_cast<DWORD>(NIM_ADD), delivered[0].message);
-    EXPECT_EQ(LampIcon(ICON_STOPPED), delivered[0].record.hIcon);
+    EXPECT_EQ(ICON_STOPPED, LampShown(delivered[0].record.hIcon));
     EXPECT_EQ(static_cast<DWORD>(NIM_ADD), delivered[1].message);
     EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), delivered[2].message);
-    EXPECT_EQ(LampIcon(ICON_IDLE), delivered[2].record.hIcon);
-    forwardToShell = 1;
+    EXPECT_EQ(ICON_IDLE, LampShown(delivered[2].record.hIcon));
 }

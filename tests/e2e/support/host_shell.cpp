@@ -1,6 +1,6 @@
 #include "support/host_shell.h"
-#include <pcap/pcap.h>
 #include <cstdlib>
+#include <type_traits>
 #include "support/netglow_process.h"
 
 std::string UnixPathOf(const std::string& windowsPath)
@@ -44,13 +44,9 @@ int RunHostScript(const std::string& script, DWORD timeoutMs)
     if (info.hThread != nullptr)
         CloseHandle(info.hThread);
     std::string status = folder + "status";
-    DWORD start = GetTickCount();
-    while (!FileExists(status)) {
-        if (GetTickCount() - start > timeoutMs)
-            return -1;
-        Sleep(10);
-    }
-    return std::atoi(ReadWholeFile(status).c_str());
+    if (!WaitFor([&] { return PathExists(status); }, timeoutMs))
+        return -1;
+    return std::atoi(ReadFileBytes(status).c_str());
 }
 
 std::string WhyNoCaptureOn(const std::string& linkName)
@@ -59,33 +55,37 @@ std::string WhyNoCaptureOn(const std::string& linkName)
         return "capture needs root";
     if (RunHostScript("command -v tcpdump >/dev/null") != 0)
         return "tcpdump is not installed";
-    char system[MAX_PATH];
-    GetSystemDirectoryA(system, MAX_PATH);
-    HMODULE library = LoadLibraryA((std::string(system) + "\\Npcap\\wpcap.dll").c_str());
-    auto find = reinterpret_cast<decltype(pcap_findalldevs)*>(
-        reinterpret_cast<void*>(GetProcAddress(library, "pcap_findalldevs")));
-    auto freeAll = reinterpret_cast<decltype(pcap_freealldevs)*>(
-        reinterpret_cast<void*>(GetProcAddress(library, "pcap_freealldevs")));
-    auto open = reinterpret_cast<decltype(pcap_open_live)*>(
-        reinterpret_cast<void*>(GetProcAddress(library, "pcap_open_live")));
-    auto close = reinterpret_cast<decltype(pcap_close)*>(
-        reinterpret_cast<void*>(GetProcAddress(library, "pcap_close")));
+    SystemCaptureLibrary library;
     pcap_if_t* devices = nullptr;
     char error[PCAP_ERRBUF_SIZE] = "";
-    if (find == nullptr || freeAll == nullptr || open == nullptr || close == nullptr || find(&devices, error) != 0)
+    if (!library.Load() || library.findAll(&devices, error) != 0)
         return "the demo forwarder is not installed as the capture library";
     std::string device;
     for (pcap_if_t* listed = devices; listed != nullptr; listed = listed->next)
         if (listed->description != nullptr && linkName == listed->description)
             device = listed->name;
-    freeAll(devices);
+    library.freeAll(devices);
     if (device.empty())
         return "Wine's capture library does not list " + linkName;
-    pcap_t* handle = open(device.c_str(), 64, 1, 1000, error);
+    pcap_t* handle = library.open(device.c_str(), 64, 1, 1000, error);
     if (handle == nullptr)
         return "Wine's capture library cannot open " + linkName + ": " + error;
-    close(handle);
+    library.close(handle);
     return "";
+}
+
+bool SystemCaptureLibrary::Load()
+{
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, MAX_PATH);
+    HMODULE library = LoadLibraryA((std::string(system) + "\\Npcap\\wpcap.dll").c_str());
+    auto bind = [library](auto** function, const char* name) {
+        *function = reinterpret_cast<std::remove_pointer_t<decltype(function)>>(
+            reinterpret_cast<void*>(GetProcAddress(library, name)));
+        return *function != nullptr;
+    };
+    return library != nullptr && bind(&findAll, "pcap_findalldevs") && bind(&freeAll, "pcap_freealldevs")
+        && bind(&open, "pcap_open_live") && bind(&close, "pcap_close");
 }
 
 HostTcpdump::~HostTcpdump()

@@ -3,6 +3,7 @@
 // Wine hands out no process handle for a Unix program.
 #pragma once
 #include <windows.h>
+#include <pcap/pcap.h>
 #include <string>
 
 // The host's path of a Windows path, empty when Wine has none (a folder's
@@ -13,6 +14,16 @@ std::string UnixPathOf(const std::string& windowsPath);
 // Returns its exit status, or -1 when it did not start or end in time.
 // Programs it starts in the background live on after it.
 int RunHostScript(const std::string& script, DWORD timeoutMs = 30000);
+
+// The capture library in the system folder (the demo forwarder to Wine's
+// own, which names each device after its interface); false when there is none.
+struct SystemCaptureLibrary {
+    decltype(pcap_findalldevs)* findAll = nullptr;
+    decltype(pcap_freealldevs)* freeAll = nullptr;
+    decltype(pcap_open_live)* open = nullptr;
+    decltype(pcap_close)* close = nullptr;
+    bool Load();
+};
 
 // Why the Linux interface `linkName` cannot be captured by tcpdump and by
 // NetGlow through the capture library in the system folder (the demo

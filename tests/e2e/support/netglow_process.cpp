@@ -6,133 +6,11 @@
 #include <sstream>
 #include <vector>
 #include "res/resource.h"
-
-std::string HostPathToWindows(const std::string& hostPath)
-{
-    std::string path = "Z:" + hostPath;
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
-}
-
-static std::string EnvPath(const char* name, const std::string& relative)
-{
-    const char* root = std::getenv(name);
-    std::string path = HostPathToWindows(root ? root : ".");
-    if (!relative.empty())
-        path += "\\" + relative;
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
-}
-
-std::string SourcePath(const std::string& relative) { return EnvPath("NETGLOW_SOURCE_DIR", relative); }
-std::string BuildPath(const std::string& relative) { return EnvPath("NETGLOW_BUILD_DIR", relative); }
-
-size_t CountLines(const std::string& text)
-{
-    size_t lines = 0;
-    for (char c : text)
-        lines += (c == '\n');
-    return lines;
-}
-
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t end = text.find('\n', at);
-        if (end == std::string::npos) {
-            lines.push_back(text.substr(at)); // a cut line: never a whole one
-            break;
-        }
-        lines.push_back(text.substr(at, end + 1 - at));
-        at = end + 1;
-    }
-    return lines;
-}
+#include "tests/wine/support/notify_recorder.h"
 
 bool WaitForLogLines(const std::string& path, size_t lines, DWORD timeoutMs)
 {
-    DWORD start = GetTickCount();
-    while (CountLines(ReadWholeFile(path)) < lines) {
-        if (GetTickCount() - start > timeoutMs)
-            return false;
-        Sleep(10);
-    }
-    return true;
-}
-
-std::string ReadWholeFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-    return static_cast<bool>(out);
-}
-
-bool FileExists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-std::string MakeTempFolder(const char* tag)
-{
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    static int serial = 0;
-    char folder[MAX_PATH];
-    // Process ids start again with each Wine server, so a folder of an
-    // earlier run may carry this name; its files must not pass for ours.
-    for (int attempt = 0; attempt < 10000; ++attempt) {
-        snprintf(folder, sizeof folder, "%sng-%s-%lu-%d\\", temp, tag,
-                 static_cast<unsigned long>(GetCurrentProcessId()), ++serial);
-        if (CreateDirectoryA(folder, nullptr))
-            break;
-    }
-    return folder;
-}
-
-static const char NETWORK_KEY[] = "SYSTEM\\ControlSet001\\Control\\Network";
-static const char ADAPTER_CLASS[] = "{4D36E972-E325-11CE-BFC1-08002BE10318}";
-
-void SeedRegistry(const std::vector<SeededAdapter>& adapters)
-{
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\Select", 0, nullptr, 0, KEY_ALL_ACCESS,
-                        nullptr, &key, nullptr) == ERROR_SUCCESS) {
-        DWORD current = 1;
-        RegSetValueExA(key, "Current", 0, REG_DWORD, reinterpret_cast<BYTE*>(&current), sizeof current);
-        RegCloseKey(key);
-    }
-    std::string classPath = std::string(NETWORK_KEY) + "\\" + ADAPTER_CLASS;
-    // The wide form also removes keys whose names the ANSI calls cannot
-    // express, which other tests leave to make a class key unreadable.
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SYSTEM\\ControlSet001\\Control\\Network");
-    for (const SeededAdapter& adapter : adapters) {
-        std::string path = classPath + "\\" + adapter.guid + "\\Connection";
-        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                            nullptr, &key, nullptr) == ERROR_SUCCESS) {
-            RegSetValueExA(key, "Name", 0, REG_SZ,
-                           reinterpret_cast<const BYTE*>(adapter.connectionName.c_str()),
-                           static_cast<DWORD>(adapter.connectionName.size() + 1));
-            RegCloseKey(key);
-        }
-    }
-    // Make sure a network key exists even for an empty list.
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, classPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                        nullptr, &key, nullptr) == ERROR_SUCCESS)
-        RegCloseKey(key);
+    return WaitFor([&] { return CountLines(ReadFileBytes(path)) >= lines; }, timeoutMs);
 }
 
 NetGlowProcess::NetGlowProcess()
@@ -140,8 +18,11 @@ NetGlowProcess::NetGlowProcess()
     folder = MakeTempFolder("e2e");
     settingsPath = folder + "NetGlow.ini";
     logPath = folder + "NetGlow.txt";
-    wpcapControl = folder + "wpcap-control.txt";
-    wpcapCalls = folder + "wpcap-calls.txt";
+    // Apart from the program's folder, which a test may take away: the
+    // record of the program's calls goes on meanwhile.
+    std::string doubles = MakeTempFolder("doubles");
+    wpcapControl = doubles + "wpcap-control.txt";
+    wpcapCalls = doubles + "wpcap-calls.txt";
     ipconfigReport = SourcePath("tests\\fixtures\\ipconfig\\win10_english.txt");
 }
 
@@ -176,14 +57,17 @@ bool EarlierCopiesEnded(DWORD timeoutMs)
 
 void NetGlowProcess::UseDoubles()
 {
-    if (!FileExists(wpcapControl))
+    if (!PathExists(wpcapControl))
         WriteWholeFile(wpcapControl, "");
     SetEnvironmentVariableA("NETGLOW_FAKE_WPCAP", wpcapControl.c_str());
     SetEnvironmentVariableA("NETGLOW_FAKE_IPCONFIG", ipconfigReport.c_str());
 
-    std::string control = ReadWholeFile(wpcapControl);
+    std::string control = ReadFileBytes(wpcapControl);
     if (control.find("calls=") == std::string::npos)
-        WriteWholeFile(wpcapControl, control + "calls=" + wpcapCalls + "\r\n");
+        control += "calls=" + wpcapCalls + "\r\n";
+    if (control.find("log_lamps=") == std::string::npos)
+        control += "log_lamps=1\r\n";
+    WriteWholeFile(wpcapControl, control);
 }
 
 bool NetGlowProcess::AttachToRunningCopy(DWORD notProcessId, DWORD timeoutMs)
@@ -244,43 +128,15 @@ bool NetGlowProcess::Start(bool alone)
     return true;
 }
 
-namespace {
-struct WindowSearch {
-    DWORD processId;
-    const char* className; // null: any
-    const char* caption;   // null: any; otherwise a part of the caption
-    bool visibleOnly;
-    HWND found;
-    bool messageBox; // the caption whole, and a message box's text control
-};
-
-BOOL CALLBACK FindWindowOf(HWND window, LPARAM param)
-{
-    WindowSearch* search = reinterpret_cast<WindowSearch*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid != search->processId || (search->visibleOnly && !IsWindowVisible(window)))
-        return TRUE;
-    char className[64];
-    char caption[256];
-    GetClassNameA(window, className, sizeof className);
-    GetWindowTextA(window, caption, sizeof caption);
-    bool captionFits = search->caption == nullptr
-        || (search->messageBox ? lstrcmpA(caption, search->caption) == 0 && GetDlgItem(window, 0xFFFF) != nullptr
-                               : strstr(caption, search->caption) != nullptr);
-    if ((search->className == nullptr || lstrcmpA(className, search->className) == 0) && captionFits) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-} // namespace
-
 HWND FindProcessWindow(DWORD processId, const char* className, const char* caption, bool visibleOnly)
 {
-    WindowSearch search = { processId, className, caption, visibleOnly, nullptr, false };
-    EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    for (HWND window : TopWindows(processId, className, visibleOnly)) {
+        char text[256] = "";
+        GetWindowTextA(window, text, sizeof text);
+        if (caption == nullptr || strstr(text, caption) != nullptr)
+            return window;
+    }
+    return nullptr;
 }
 
 HWND NetGlowProcess::WaitForMainWindow(DWORD timeoutMs)
@@ -366,205 +222,85 @@ DWORD NetGlowProcess::HandleCount()
     return ProcessHandleCount(process);
 }
 
-int CountCalls(const std::string& callsPath, const std::string& prefix)
+std::vector<BYTE> ScreenBits(const RECT& area, WORD bitCount, BITMAPINFOHEADER* header)
 {
-    std::istringstream lines(ReadWholeFile(callsPath));
-    std::string line;
-    int count = 0;
-    while (std::getline(lines, line))
-        if (line.compare(0, prefix.size(), prefix) == 0)
-            ++count;
-    return count;
-}
-
-int VisibleLamp()
-{
-    // The notification area sits at the right end of the taskbar at the
-    // bottom of the screen; look for the lamp's body colour there.
-    struct Lamp {
-        int icon;
-        COLORREF body;
-    } const lamps[] = {
-        { ICON_STOPPED, RGB(128, 0, 128) }, { ICON_IDLE, RGB(0, 0, 255) },
-        { ICON_YELLOW, RGB(255, 255, 0) }, { ICON_RED, RGB(255, 0, 0) },
-    };
-    // One copy of the corner, then a scan of memory: a lit lamp shows for
-    // only a few milliseconds, too short for pixel-by-pixel reads.
-    const int cornerWidth = 160;
-    const int cornerHeight = 40;
-    int width = GetSystemMetrics(SM_CXSCREEN);
-    int height = GetSystemMetrics(SM_CYSCREEN);
+    *header = {};
+    header->biSize = sizeof *header;
+    header->biWidth = area.right - area.left;
+    header->biHeight = area.bottom - area.top;
+    header->biPlanes = 1;
+    header->biBitCount = bitCount;
+    header->biCompression = BI_RGB;
+    header->biSizeImage = ((header->biWidth * bitCount / 8 + 3) & ~3) * header->biHeight;
+    if (header->biWidth <= 0 || header->biHeight <= 0)
+        return {};
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info;
-    ZeroMemory(&info, sizeof info);
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = cornerWidth;
-    info.bmiHeader.biHeight = -cornerHeight;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bitmap = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(header), DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, cornerWidth, cornerHeight, screen, width - cornerWidth, height - cornerHeight, SRCCOPY);
+    BitBlt(memory, 0, 0, header->biWidth, header->biHeight, screen, area.left, area.top, SRCCOPY);
     GdiFlush();
-    int counts[4] = { 0, 0, 0, 0 };
-    const DWORD* pixels = static_cast<const DWORD*>(bits);
-    for (int i = 0; i < cornerWidth * cornerHeight; ++i) {
-        DWORD bgr = pixels[i] & 0xFFFFFF; // 0x00RRGGBB in a 32-bit DIB
-        COLORREF pixel = RGB((bgr >> 16) & 0xFF, (bgr >> 8) & 0xFF, bgr & 0xFF);
-        for (int lamp = 0; lamp < 4; ++lamp)
-            if (pixel == lamps[lamp].body)
-                ++counts[lamp];
-    }
+    std::vector<BYTE> copy(static_cast<BYTE*>(bits), static_cast<BYTE*>(bits) + header->biSizeImage);
     SelectObject(memory, old);
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
-    int best = 0;
-    for (int i = 1; i < 4; ++i)
-        if (counts[i] > counts[best])
-            best = i;
-    return counts[best] >= 8 ? lamps[best].icon : 0;
+    return copy;
 }
 
-bool WaitForLamp(int icon, DWORD timeoutMs)
+int LampOnScreen()
 {
+    // The notification area sits at the right end of the taskbar at the
+    // bottom of the screen. One copy of that corner, then a scan of memory:
+    // a lit lamp shows for only a few milliseconds, too short for
+    // pixel-by-pixel reads.
+    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    BITMAPINFOHEADER header;
+    std::vector<BYTE> bits = ScreenBits({ width - 160, height - 40, width, height }, 32, &header);
+    const RGBQUAD* pixels = reinterpret_cast<const RGBQUAD*>(bits.data());
+    return LampOfPixels(std::vector<RGBQUAD>(pixels, pixels + bits.size() / 4), 8);
+}
+
+bool WaitForLampOnScreen(int icon, DWORD timeoutMs)
+{
+    // A lit lamp shows for only a few milliseconds: looked for every 2.
     DWORD start = GetTickCount();
-    for (;;) {
-        if (VisibleLamp() == icon)
-            return true;
+    while (LampOnScreen() != icon) {
         if (GetTickCount() - start > timeoutMs)
             return false;
         Sleep(2);
     }
-}
-
-bool WaitUntil(bool (*pred)(void*), void* arg, DWORD timeoutMs)
-{
-    DWORD start = GetTickCount();
-    while (!pred(arg)) {
-        if (GetTickCount() - start > timeoutMs)
-            return pred(arg);
-        Sleep(10);
-    }
     return true;
 }
 
-namespace {
-// Icon handles are not comparable across processes, so compare what the
-// box shows on screen with each system icon drawn on the same background.
-UINT ForeignIconStyle(HWND box)
+std::vector<NetGlowProcess::LampSet> NetGlowProcess::Lamps()
 {
-    HWND iconControl = GetDlgItem(box, 0x0014);
-    if (iconControl == nullptr)
-        iconControl = GetDlgItem(box, 0x0440); // Wine's number for it
-    if (iconControl == nullptr)
-        return 0;
-    RECT rect;
-    GetWindowRect(iconControl, &rect);
-    const int size = 32;
-    HDC screen = GetDC(nullptr);
-    HDC shown = CreateCompatibleDC(screen);
-    HBITMAP shownBitmap = CreateCompatibleBitmap(screen, size, size);
-    HGDIOBJ oldShown = SelectObject(shown, shownBitmap);
-    BitBlt(shown, 0, 0, size, size, screen, rect.left, rect.top, SRCCOPY);
-    COLORREF background = GetPixel(shown, 0, 0);
-
-    HDC drawn = CreateCompatibleDC(screen);
-    HBITMAP drawnBitmap = CreateCompatibleBitmap(screen, size, size);
-    HGDIOBJ oldDrawn = SelectObject(drawn, drawnBitmap);
-    struct { LPCSTR id; UINT style; } icons[] = {
-        { IDI_HAND, MB_ICONERROR }, { IDI_QUESTION, MB_ICONQUESTION }, { IDI_ASTERISK, MB_ICONINFORMATION },
-    };
-    UINT style = 0;
-    for (auto& icon : icons) {
-        HBRUSH brush = CreateSolidBrush(background);
-        RECT all = { 0, 0, size, size };
-        FillRect(drawn, &all, brush);
-        DeleteObject(brush);
-        DrawIconEx(drawn, 0, 0, LoadIconA(nullptr, icon.id), size, size, 0, nullptr, DI_NORMAL);
-        int same = 0;
-        for (int y = 0; y < size; ++y)
-            for (int x = 0; x < size; ++x)
-                same += GetPixel(drawn, x, y) == GetPixel(shown, x, y);
-        if (same == size * size) {
-            style = icon.style;
-            break;
-        }
-    }
-    SelectObject(drawn, oldDrawn);
-    DeleteObject(drawnBitmap);
-    DeleteDC(drawn);
-    SelectObject(shown, oldShown);
-    DeleteObject(shownBitmap);
-    DeleteDC(shown);
-    ReleaseDC(nullptr, screen);
-    return style;
-}
-} // namespace
-
-bool WaitForForeignMessageBox(DWORD processId, ForeignMessageBox* box, DWORD timeoutMs)
-{
-    DWORD start = GetTickCount();
-    for (;;) {
-        WindowSearch search = { processId, "#32770", "NetGlow", true, nullptr, true };
-        EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&search));
-        if (search.found != nullptr) {
-            char text[2048] = "";
-            GetDlgItemTextA(search.found, 0xFFFF, text, sizeof text);
-            box->window = search.found;
-            box->text = text;
-            // The box may still be painting; look again for a moment.
-            box->iconStyle = ForeignIconStyle(search.found);
-            for (int retry = 0; retry < 50 && box->iconStyle == 0; ++retry) {
-                Sleep(20);
-                box->iconStyle = ForeignIconStyle(search.found);
-            }
-            box->threadId = GetWindowThreadProcessId(search.found, nullptr);
-            return true;
-        }
-        if (GetTickCount() - start > timeoutMs)
-            return false;
-        Sleep(20);
-    }
+    std::vector<LampSet> lamps;
+    for (const std::string& line : Lines(ReadFileBytes(wpcapCalls)))
+        if (line.compare(0, 5, "lamp ") == 0)
+            lamps.push_back({ std::atoi(line.c_str() + 5), line.find(" added") != std::string::npos });
+    return lamps;
 }
 
-namespace {
-struct BoxCount {
-    DWORD processId;
-    int count;
-};
-
-BOOL CALLBACK CountBox(HWND window, LPARAM param)
+bool NetGlowProcess::WaitForLamp(int icon, DWORD timeoutMs)
 {
-    BoxCount* boxes = reinterpret_cast<BoxCount*>(param);
-    WindowSearch search = { boxes->processId, "#32770", "NetGlow", true, nullptr, true };
-    if (!FindWindowOf(window, reinterpret_cast<LPARAM>(&search)))
-        ++boxes->count;
-    return TRUE;
-}
-} // namespace
-
-int CountForeignMessageBoxes(DWORD processId)
-{
-    BoxCount boxes = { processId, 0 };
-    EnumWindows(CountBox, reinterpret_cast<LPARAM>(&boxes));
-    return boxes.count;
+    return WaitFor([&] {
+        std::vector<LampSet> lamps = Lamps();
+        return !lamps.empty() && lamps.back().lamp == icon;
+    }, timeoutMs);
 }
 
-bool AnswerForeignMessageBox(const ForeignMessageBox& box, int buttonId, DWORD timeoutMs)
+bool NetGlowProcess::WaitForLampAfter(size_t* position, std::vector<int> icons, DWORD timeoutMs)
 {
-    PostMessageA(box.window, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(box.window, buttonId)));
-    DWORD start = GetTickCount();
-    while (IsWindow(box.window)) {
-        if (GetTickCount() - start > timeoutMs)
-            return false;
-        Sleep(10);
-    }
-    return true;
+    return WaitFor([&] {
+        std::vector<LampSet> lamps = Lamps();
+        for (size_t i = *position; i < lamps.size(); ++i)
+            for (int icon : icons)
+                if (lamps[i].lamp == icon)
+                    return (*position = i + 1) > 0;
+        return false;
+    }, timeoutMs);
 }
 
 std::string SettingsFile(const std::vector<std::pair<std::string, std::string>>& keys)
@@ -575,8 +311,3 @@ std::string SettingsFile(const std::vector<std::pair<std::string, std::string>>&
     return text;
 }
 
-bool NoForeignMessageBoxWithin(DWORD processId, DWORD timeoutMs)
-{
-    ForeignMessageBox box;
-    return !WaitForForeignMessageBox(processId, &box, timeoutMs);
-}

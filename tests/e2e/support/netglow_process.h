@@ -5,32 +5,13 @@
 #include <windows.h>
 #include <string>
 #include <vector>
+#include "tests/wine/support/message_boxes.h"
+#include "tests/wine/support/registry_seed.h"
+#include "tests/wine/support/test_files.h"
 
-// Host paths (from the environment CTest gives us) seen from Windows.
-std::string HostPathToWindows(const std::string& hostPath);
-std::string SourcePath(const std::string& relative);
-std::string BuildPath(const std::string& relative);
-
-std::string ReadWholeFile(const std::string& path);
-// Lines ended by "\n" in a text.
-size_t CountLines(const std::string& text);
-// The lines of a text, each with its "\n"; a cut last line as it stands.
-std::vector<std::string> Lines(const std::string& text);
 // Waits until the file holds at least that many lines, bounded.
 bool WaitForLogLines(const std::string& path, size_t lines, DWORD timeoutMs = 15000);
-bool WriteWholeFile(const std::string& path, const std::string& bytes);
-bool FileExists(const std::string& path);
 
-// A fresh, empty folder under the temporary directory.
-std::string MakeTempFolder(const char* tag);
-
-// The registry as Windows keeps it for the given adapters:
-// SYSTEM\Select "Current" and each GUID's "Connection" "Name".
-struct SeededAdapter {
-    std::string guid; // "{...}"
-    std::string connectionName;
-};
-void SeedRegistry(const std::vector<SeededAdapter>& adapters);
 
 class NetGlowProcess {
 public:
@@ -68,6 +49,20 @@ public:
     int WaitForExit(DWORD timeoutMs = 30000);
     DWORD HandleCount();
 
+    // The icon's images as the program set them, in order, from the fake
+    // capture library's record (kept from the program's first look for
+    // adapters on): the lamp (ICON_...), 0 for the icon's delete.
+    struct LampSet {
+        int lamp;
+        bool added; // by an add, not a change of the icon there
+    };
+    std::vector<LampSet> Lamps();
+    // Waits until the image set last is `icon`, bounded.
+    bool WaitForLamp(int icon, DWORD timeoutMs = 10000);
+    // Waits for one of `icons` among the images set after the first
+    // *position ones, bounded; *position then counts up to it.
+    bool WaitForLampAfter(size_t* position, std::vector<int> icons, DWORD timeoutMs = 10000);
+
     HANDLE process = nullptr;
     DWORD processId = 0;
     HWND window = nullptr;
@@ -81,30 +76,18 @@ HWND FindProcessWindow(DWORD processId, const char* className, const char* capti
 // direct question gets no answer, as under Wine).
 DWORD ProcessHandleCount(HANDLE process);
 
-// Lines of the fake library's call log that begin with `prefix`.
-int CountCalls(const std::string& callsPath, const std::string& prefix);
+// A part of the screen as a bottom-up DIB of 24 or 32 bits per pixel, rows
+// padded to four bytes, as `header` describes it.
+std::vector<BYTE> ScreenBits(const RECT& area, WORD bitCount, BITMAPINFOHEADER* header);
 
-// Which lamp the notification area shows, by its body colour: ICON_STOPPED
-// (purple), ICON_IDLE (blue), ICON_YELLOW, ICON_RED; 0 when none is visible.
-int VisibleLamp();
-// Waits until VisibleLamp() equals `icon`, bounded; 0 waits for the icon to
+// Which lamp the notification area shows on screen, by its body colour:
+// ICON_STOPPED (purple), ICON_IDLE (blue), ICON_YELLOW, ICON_RED; 0 when none
+// is visible. For what a person sees (pictures, timings) and for images set
+// where no record of the program's calls is kept (NetGlowProcess::Lamps).
+int LampOnScreen();
+// Waits until LampOnScreen() equals `icon`, bounded; 0 waits for the icon to
 // be gone (the shell repaints its notification area a moment after a delete).
-bool WaitForLamp(int icon, DWORD timeoutMs = 10000);
-
-bool WaitUntil(bool (*pred)(void*), void* arg, DWORD timeoutMs);
-
-// A message box (dialog class, caption "NetGlow") shown by another process.
-struct ForeignMessageBox {
-    HWND window = nullptr;
-    std::string text;
-    UINT iconStyle = 0;
-    DWORD threadId = 0; // the thread that shows it
-};
-bool WaitForForeignMessageBox(DWORD processId, ForeignMessageBox* box, DWORD timeoutMs = 15000);
-// How many such boxes the process shows now.
-int CountForeignMessageBoxes(DWORD processId);
-bool AnswerForeignMessageBox(const ForeignMessageBox& box, int buttonId, DWORD timeoutMs = 10000);
+bool WaitForLampOnScreen(int icon, DWORD timeoutMs = 10000);
 
 // The settings file as the program writes it: section "Option", CRLF lines.
 std::string SettingsFile(const std::vector<std::pair<std::string, std::string>>& keys);
-bool NoForeignMessageBoxWithin(DWORD processId, DWORD timeoutMs);

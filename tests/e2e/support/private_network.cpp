@@ -130,7 +130,7 @@ bool ProbeTraffic::AwaitLine(const std::vector<VethAdapter>& across, const VethA
         }
         DWORD round = GetTickCount();
         do {
-            for (const std::string& logged : Lines(ReadWholeFile(logPath_))) {
+            for (const std::string& logged : Lines(ReadFileBytes(logPath_))) {
                 if (mine.count(PortField(logged)) != 0 && HoldsAll(logged, parts)) {
                     *line = logged;
                     *port = PortField(logged);
@@ -148,7 +148,7 @@ std::string ProbeTraffic::LastProbeLine() const
 {
     std::set<unsigned> all(sent_.begin(), sent_.end());
     std::string last = "(none)";
-    for (const std::string& logged : Lines(ReadWholeFile(logPath_)))
+    for (const std::string& logged : Lines(ReadFileBytes(logPath_)))
         if (all.count(PortField(logged)) != 0)
             last = logged.substr(0, logged.find_last_not_of("\r\n") + 1);
     return last;
@@ -157,8 +157,7 @@ std::string ProbeTraffic::LastProbeLine() const
 bool CaptureTimeOf(const std::string& pcapPath, unsigned port, uint32_t* seconds, uint32_t* microseconds,
                    DWORD timeoutMs)
 {
-    DWORD start = GetTickCount();
-    for (;;) {
+    return WaitFor([&] {
         PcapFile file;
         if (file.Open(pcapPath.c_str())) {
             // The link header before the IP header: Ethernet, Linux cooked
@@ -178,8 +177,6 @@ bool CaptureTimeOf(const std::string& pcapPath, unsigned port, uint32_t* seconds
                 }
             }
         }
-        if (GetTickCount() - start > timeoutMs)
-            return false;
-        Sleep(10);
-    }
+        return false;
+    }, timeoutMs);
 }

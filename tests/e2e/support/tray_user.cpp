@@ -1,17 +1,11 @@
 #include "support/tray_user.h"
-#include <cstdio>
 #include "res/resource.h"
 
 bool OpenTrayMenu(NetGlowProcess& ng, HWND* popup, DWORD timeoutMs)
 {
     PostMessageA(ng.window, TRAY_CALLBACK_MESSAGE, TRAY_ICON_ID, WM_RBUTTONDOWN);
-    DWORD start = GetTickCount();
-    while ((*popup = FindProcessWindow(ng.processId, "#32768", nullptr, true)) == nullptr) {
-        if (GetTickCount() - start > timeoutMs)
-            return false;
-        Sleep(10);
-    }
-    return true;
+    return WaitFor([&] { return (*popup = FindProcessWindow(ng.processId, "#32768", nullptr, true)) != nullptr; },
+                   timeoutMs);
 }
 
 bool ChooseMenuItem(HWND popup, const MenuTexts& items, const std::string& text, DWORD timeoutMs)
@@ -108,15 +102,9 @@ std::string TrayIconTip(DWORD timeoutMs)
 
 HWND WaitForWindow(DWORD processId, const char* className, const char* caption, DWORD timeoutMs)
 {
-    DWORD start = GetTickCount();
-    for (;;) {
-        HWND found = FindProcessWindow(processId, className, caption, true);
-        if (found != nullptr)
-            return found;
-        if (GetTickCount() - start > timeoutMs)
-            return nullptr;
-        Sleep(20);
-    }
+    HWND found = nullptr;
+    WaitFor([&] { return (found = FindProcessWindow(processId, className, caption, true)) != nullptr; }, timeoutMs);
+    return found;
 }
 
 void ClickButton(HWND dialog, int buttonId)
@@ -127,56 +115,20 @@ void ClickButton(HWND dialog, int buttonId)
 
 bool WaitUntilGone(HWND window, DWORD timeoutMs)
 {
-    DWORD start = GetTickCount();
-    while (IsWindow(window) && IsWindowVisible(window)) {
-        if (GetTickCount() - start > timeoutMs)
-            return false;
-        Sleep(10);
-    }
-    return true;
+    return WaitFor([&] { return !IsWindow(window) || !IsWindowVisible(window); }, timeoutMs);
 }
 
 bool SaveScreenshot(const std::string& path, const RECT* part)
 {
     RECT area = { 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) };
-    if (part != nullptr)
-        area = *part;
-    int width = area.right - area.left;
-    int height = area.bottom - area.top;
-    if (width <= 0 || height <= 0)
-        return false;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info;
-    ZeroMemory(&info, sizeof info);
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
-    GdiFlush();
-    DWORD stride = ((static_cast<DWORD>(width) * 3 + 3) & ~3u);
-    DWORD imageSize = stride * static_cast<DWORD>(height);
-    BITMAPFILEHEADER file;
-    ZeroMemory(&file, sizeof file);
+    BITMAPINFOHEADER header;
+    std::vector<BYTE> bits = ScreenBits(part != nullptr ? *part : area, 24, &header);
+    BITMAPFILEHEADER file = {};
     file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof info.bmiHeader;
-    file.bfSize = file.bfOffBits + imageSize;
-    bool written = false;
-    if (FILE* out = fopen(path.c_str(), "wb")) {
-        written = fwrite(&file, sizeof file, 1, out) == 1
-               && fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out) == 1
-               && fwrite(bits, imageSize, 1, out) == 1;
-        fclose(out);
-    }
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return written;
+    file.bfOffBits = sizeof file + sizeof header;
+    file.bfSize = file.bfOffBits + static_cast<DWORD>(bits.size());
+    return !bits.empty()
+        && WriteWholeFile(path, std::string(reinterpret_cast<const char*>(&file), sizeof file)
+                                    + std::string(reinterpret_cast<const char*>(&header), sizeof header)
+                                    + std::string(bits.begin(), bits.end()));
 }

@@ -8,22 +8,9 @@
 
 namespace {
 
-std::string TempDir()
-{
-    char path[MAX_PATH];
-    DWORD length = GetTempPathA(sizeof path, path);
-    return length > 0 && length < sizeof path ? std::string(path) : std::string("C:\\");
-}
-
 std::string ScratchRoot()
 {
-    static std::string root = [] {
-        char name[64];
-        std::snprintf(name, sizeof name, "netglow-adapters-%lu\\", GetCurrentProcessId());
-        std::string path = TempDir() + name;
-        CreateDirectoryA(path.c_str(), nullptr);
-        return path;
-    }();
+    static std::string root = MakeTempFolder("adapters");
     return root;
 }
 
@@ -41,25 +28,8 @@ LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-struct SavedValue {
-    std::string name;
-    DWORD type;
-    std::vector<BYTE> data;
-};
-std::vector<SavedValue> savedSelect;
-bool selectSaved = false;
 
 } // namespace
-
-std::string FixturePath(const std::string& relative)
-{
-    const char* source = std::getenv("NETGLOW_SOURCE_DIR");
-    std::string path = std::string("Z:") + (source ? source : "") + "/tests/fixtures/" + relative;
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
-}
 
 std::string CallsPath()
 {
@@ -81,96 +51,15 @@ void SetFakeCaptureDevices(const std::vector<std::string>& controlLines)
 std::vector<std::string> ReadCalls()
 {
     std::vector<std::string> calls;
-    if (!PathExists(CallsPath()))
-        return calls;
-    std::string text = ReadFileBytes(CallsPath());
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find("\r\n", start);
-        if (end == std::string::npos)
-            end = text.size();
-        calls.push_back(text.substr(start, end - start));
-        start = end + 2;
-    }
+    if (PathExists(CallsPath()))
+        for (const std::string& line : Lines(ReadFileBytes(CallsPath())))
+            calls.push_back(line.substr(0, line.find_last_not_of("\r\n") + 1));
     return calls;
 }
 
 void SetFakeIpconfigReport(const std::string& fixture)
 {
     SetEnvironmentVariableA("NETGLOW_FAKE_IPCONFIG", fixture.empty() ? nullptr : fixture.c_str());
-}
-
-bool SeedKey(const std::string& path)
-{
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
-bool SeedString(const std::string& keyPath, const char* valueName, const std::string& value)
-{
-    return RegSetKeyValueA(HKEY_LOCAL_MACHINE, keyPath.c_str(), valueName, REG_SZ, value.c_str(),
-                           static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
-}
-
-bool SeedDword(const std::string& keyPath, const char* valueName, DWORD value)
-{
-    return RegSetKeyValueA(HKEY_LOCAL_MACHINE, keyPath.c_str(), valueName, REG_DWORD, &value, sizeof value)
-        == ERROR_SUCCESS;
-}
-
-bool SeedConnection(const std::string& classKeyPath, const std::string& guid, const std::string& name)
-{
-    return SeedString(classKeyPath + "\\" + guid + "\\Connection", "Name", name);
-}
-
-void SaveSelectKey()
-{
-    if (selectSaved)
-        return;
-    savedSelect.clear();
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\Select", 0, KEY_READ, &key) == ERROR_SUCCESS) {
-        for (DWORD index = 0;; ++index) {
-            char name[256];
-            DWORD nameSize = sizeof name;
-            BYTE data[1024];
-            DWORD dataSize = sizeof data;
-            DWORD type = 0;
-            if (RegEnumValueA(key, index, name, &nameSize, nullptr, &type, data, &dataSize) != ERROR_SUCCESS)
-                break;
-            savedSelect.push_back({ name, type, std::vector<BYTE>(data, data + dataSize) });
-        }
-        RegCloseKey(key);
-    }
-    selectSaved = true;
-}
-
-void RestoreSelectKey()
-{
-    if (!selectSaved)
-        return;
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SYSTEM\\Select");
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\Select", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) == ERROR_SUCCESS) {
-        for (const SavedValue& value : savedSelect)
-            RegSetValueExA(key, value.name.c_str(), 0, value.type, value.data.data(),
-                           static_cast<DWORD>(value.data.size()));
-        RegCloseKey(key);
-    }
-    selectSaved = false;
-}
-
-void RemoveTree(const std::string& path)
-{
-    if (path.empty())
-        return;
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, path.c_str());
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str());
 }
 
 HWND CreateRecordingWindow()

@@ -5,15 +5,15 @@
 #pragma once
 #include <windows.h>
 #include <cstdint>
+#include <gtest/gtest.h>
 #include <ostream>
 #include <string>
 #include <vector>
+#include "core/app_state.h"
 #include "support/message_boxes.h"
+#include "support/registry_seed.h"
 #include "tests/fakes/system_adapters.h"
 #include "support/test_files.h"
-
-// A Windows path for a file of the source tree's fixtures ("ipconfig/x.txt").
-std::string FixturePath(const std::string& relative);
 
 // Writes the fake wpcap.dll's control file and points NETGLOW_FAKE_WPCAP at it.
 // A "calls" line naming CallsPath() is added so the calls can be checked.
@@ -30,19 +30,29 @@ std::string WriteFrames(const std::vector<std::vector<unsigned char>>& frames, u
 // The report the fake ipconfig prints: a fixture file, or nothing ("").
 void SetFakeIpconfigReport(const std::string& fixture);
 
-// Registry under HKEY_LOCAL_MACHINE. Keys created here are removed by
-// RemoveSeededKeys(); "SYSTEM\Select" is saved first and put back.
-bool SeedKey(const std::string& path);
-bool SeedString(const std::string& keyPath, const char* valueName, const std::string& value);
-bool SeedDword(const std::string& keyPath, const char* valueName, DWORD value);
-// A GUID subkey with its Connection key holding Name.
-bool SeedConnection(const std::string& classKeyPath, const std::string& guid, const std::string& name);
-void SaveSelectKey();
-void RestoreSelectKey();
-void RemoveTree(const std::string& path);
 
 // The test's stand-in for the main window: records WM_COMMAND ids.
 HWND CreateRecordingWindow();
+
+// A fresh state with the recording window as the main window, and control
+// set 201 of the registry empty, "SYSTEM\Select" kept aside; all put back after.
+class ControlSetTest : public ::testing::Test {
+protected:
+    const std::string CONTROL_SET = "SYSTEM\\ControlSet201";
+    void SetUp() override
+    {
+        ResetAppState();
+        app.mainWindow = CreateRecordingWindow();
+        SaveSelectKey();
+        RemoveTree(CONTROL_SET);
+    }
+    void TearDown() override
+    {
+        RemoveTree(CONTROL_SET);
+        RestoreSelectKey();
+        DestroyWindow(app.mainWindow);
+    }
+};
 
 // One event seen while an operation ran: a message box, or a command that
 // reached the recording window (with messageBoxOpen at that moment).

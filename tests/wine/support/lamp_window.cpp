@@ -10,6 +10,8 @@
 #include "monitor/packet_win.h"
 #include "monitor/rates_win.h"
 #include "res/resource.h"
+#include "support/message_boxes.h"
+#include "tray/tray_icon_win.h"
 #include "tray/tray_image_win.h"
 
 void (*afterLampTimer)(WPARAM timerId, HICON before) = nullptr;
@@ -36,18 +38,6 @@ LRESULT CALLBACK LampWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-bool ParseDotted(const char* text, unsigned char out[4])
-{
-    unsigned a, b, c, d;
-    if (std::sscanf(text, "%u.%u.%u.%u", &a, &b, &c, &d) != 4)
-        return false;
-    out[0] = static_cast<unsigned char>(a);
-    out[1] = static_cast<unsigned char>(b);
-    out[2] = static_cast<unsigned char>(c);
-    out[3] = static_cast<unsigned char>(d);
-    return true;
-}
-
 } // namespace
 
 HWND CreateLampWindow()
@@ -62,6 +52,28 @@ HWND CreateLampWindow()
                            0, 0, 100, 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
 }
 
+HWND StartRunWindow(const char* adapterAddress)
+{
+    ResetAppState();
+    HWND window = CreateLampWindow();
+    app.mainWindow = window;
+    app.adapters.count = 1;
+    lstrcpynA(app.adapters.ipv4Address[0], adapterAddress, ADAPTER_TEXT_SIZE);
+    app.selectedIndex = 0;
+    return window;
+}
+
+BOOL AddLampIcon(HWND window, const char* tip)
+{
+    BOOL added = FALSE;
+    for (int attempt = 0; attempt < 100 && !added; ++attempt) {
+        added = TrayIconAdd(window, TRAY_ICON_ID, TRAY_CALLBACK_MESSAGE, LampIcon(ICON_STOPPED), tip);
+        if (!added)
+            PumpMessagesFor(100);
+    }
+    return added;
+}
+
 void DestroyLampWindow(HWND window)
 {
     if (window != nullptr)
@@ -71,42 +83,6 @@ void DestroyLampWindow(HWND window)
 HICON LampIcon(UINT iconId)
 {
     return LoadTrayImage(iconId);
-}
-
-namespace {
-// The first 8 bytes after the IP header: the two ports, then zeros.
-void AppendPorts(Frame* frame, uint16_t sourcePort, uint16_t destinationPort)
-{
-    const unsigned char ports[8] = { static_cast<unsigned char>(sourcePort >> 8), static_cast<unsigned char>(sourcePort),
-                                     static_cast<unsigned char>(destinationPort >> 8), static_cast<unsigned char>(destinationPort),
-                                     0, 0, 0, 0 };
-    frame->insert(frame->end(), ports, ports + 8);
-}
-} // namespace
-
-Frame Ipv4Frame(unsigned char protocol, const char* source, const char* destination,
-                uint16_t sourcePort, uint16_t destinationPort)
-{
-    Frame frame = { 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xaa, 0xbb, 0x08, 0x00,
-                    0x45, 0x00, 0x00, 0x28, 0x00, 0x01, 0x40, 0x00, 0x40, protocol, 0x00, 0x00 };
-    unsigned char address[4] = {};
-    ParseDotted(source, address);
-    frame.insert(frame.end(), address, address + 4);
-    ParseDotted(destination, address);
-    frame.insert(frame.end(), address, address + 4);
-    AppendPorts(&frame, sourcePort, destinationPort);
-    return frame;
-}
-
-Frame Ipv6Frame(unsigned char nextHeader, const unsigned char source[16], const unsigned char destination[16],
-                uint16_t sourcePort, uint16_t destinationPort)
-{
-    Frame frame = { 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xaa, 0xbb, 0x86, 0xdd,
-                    0x60, 0x00, 0x00, 0x00, 0x00, 0x08, nextHeader, 0x40 };
-    frame.insert(frame.end(), source, source + 16);
-    frame.insert(frame.end(), destination, destination + 16);
-    AppendPorts(&frame, sourcePort, destinationPort);
-    return frame;
 }
 
 void DeliverRead(const std::vector<Frame>& frames, uint32_t seconds, size_t captured)
@@ -131,11 +107,6 @@ void DeliverRead(const std::vector<Frame>& frames, uint32_t seconds, size_t capt
     if (GetWindowThreadProcessId(app.mainWindow, nullptr) == GetCurrentThreadId()
         && PeekMessageA(&msg, app.mainWindow, WM_LAMP_ACTIVITY, WM_LAMP_ACTIVITY, PM_REMOVE))
         DispatchMessageA(&msg);
-}
-
-void DeliverFrame(const unsigned char* bytes, uint32_t captured, uint32_t seconds)
-{
-    DeliverRead({ Frame(bytes, bytes + captured) }, seconds);
 }
 
 void DeliverFrame(const Frame& frame, uint32_t seconds)

@@ -9,31 +9,32 @@
 #include <string>
 #include <vector>
 #include "support/test_files.h"
+#include "tests/fakes/frames.h"
 
 // A hidden top-level window on the calling thread. After each OnLampTimer it
 // calls afterLampTimer (when set) with the timer id and the tray image that
 // was stored before the call.
 HWND CreateLampWindow();
 void DestroyLampWindow(HWND window);
+// A fresh state whose main window is a new lamp window and whose one adapter,
+// chosen, has that IPv4 address; null when the window cannot be made.
+HWND StartRunWindow(const char* adapterAddress);
+// Adds the tray icon with the stopped lamp, as start-up does; Wine's
+// notification area may still be starting, so it is offered for up to 10 s.
+BOOL AddLampIcon(HWND window, const char* tip);
 extern void (*afterLampTimer)(WPARAM timerId, HICON before);
 
 // The handle that TrayIconSetImage stores for that icon id.
 HICON LampIcon(UINT iconId);
 
-using Frame = std::vector<unsigned char>;
-// Ethernet + IPv4 header (20 bytes) + 8 bytes: source port, destination port.
-Frame Ipv4Frame(unsigned char protocol, const char* source, const char* destination,
-                uint16_t sourcePort, uint16_t destinationPort);
-// Ethernet + IPv6 header (40 bytes) + 8 bytes: source port, destination port.
-Frame Ipv6Frame(unsigned char nextHeader, const unsigned char source[16], const unsigned char destination[16],
-                uint16_t sourcePort, uint16_t destinationPort);
+// Frames are built with tests/fakes/frames.h.
+using Frame = frames::Bytes;
 // Hands the frames to OnPacket as one capture read (each captured at that
 // second, at most `captured` bytes of it), then ends the read. Called on
 // app.mainWindow's thread, the lamp's wake-up is handled before it returns.
 void DeliverRead(const std::vector<Frame>& frames, uint32_t seconds, size_t captured = 64);
 // A read of one frame.
 void DeliverFrame(const Frame& frame, uint32_t seconds);
-void DeliverFrame(const unsigned char* bytes, uint32_t captured, uint32_t seconds);
 // The stop flag and the adapter's own IPv6 addresses (null: none) of the
 // reads above.
 extern std::atomic<int32_t> readsStopping;

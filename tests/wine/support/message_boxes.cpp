@@ -2,44 +2,30 @@
 
 namespace {
 
-struct FindState {
-    const char* caption;
-    HWND besides;
-    HWND found;
-};
-
-BOOL CALLBACK FindBox(HWND window, LPARAM param)
+// The process's message boxes with the caption, but `besides`, in the
+// system's order.
+std::vector<HWND> MessageBoxes(const char* caption, HWND besides, DWORD processId)
 {
-    FindState* state = reinterpret_cast<FindState*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid != GetCurrentProcessId() || !IsWindowVisible(window) || window == state->besides)
-        return TRUE;
-    char className[64];
-    char title[256] = "";
-    GetClassNameA(window, className, sizeof className);
-    if (lstrcmpA(className, "#32770") != 0)
-        return TRUE;
-    // GetWindowText would send WM_GETTEXT to a window of another thread of
-    // this process and wait for it without bound: a thread of the code under
-    // test that is itself waiting (for this one, or in a library) would hang
-    // the search. Ask with a bound instead.
-    DWORD_PTR copied = 0;
-    SendMessageTimeoutA(window, WM_GETTEXT, sizeof title, reinterpret_cast<LPARAM>(title),
-                        SMTO_ABORTIFHUNG | SMTO_BLOCK, 500, &copied);
-    if (lstrcmpA(title, state->caption) == 0
-        && GetDlgItem(window, 0xFFFF) != nullptr) {
-        state->found = window;
-        return FALSE;
+    std::vector<HWND> boxes;
+    for (HWND window : TopWindows(processId, "#32770")) {
+        // GetWindowText would send WM_GETTEXT to a window of another thread
+        // of this process and wait for it without bound: a thread of the code
+        // under test that is itself waiting (for this one, or in a library)
+        // would hang the search. Ask with a bound instead.
+        char title[256] = "";
+        DWORD_PTR copied = 0;
+        SendMessageTimeoutA(window, WM_GETTEXT, sizeof title, reinterpret_cast<LPARAM>(title),
+                            SMTO_ABORTIFHUNG | SMTO_BLOCK, 500, &copied);
+        if (window != besides && lstrcmpA(title, caption) == 0 && GetDlgItem(window, 0xFFFF) != nullptr)
+            boxes.push_back(window);
     }
-    return TRUE;
+    return boxes;
 }
 
-HWND FindMessageBox(const char* caption, HWND besides)
+HWND FindMessageBox(const char* caption, HWND besides, DWORD processId)
 {
-    FindState state = { caption, besides, nullptr };
-    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&state));
-    return state.found;
+    std::vector<HWND> boxes = MessageBoxes(caption, besides, processId);
+    return boxes.empty() ? nullptr : boxes[0];
 }
 
 void PumpOnce()
@@ -51,7 +37,58 @@ void PumpOnce()
     }
 }
 
-UINT IconStyleOf(HWND box)
+struct SystemIcon {
+    LPCSTR id;
+    UINT style;
+} const SYSTEM_ICONS[] = {
+    { IDI_HAND, MB_ICONERROR }, { IDI_QUESTION, MB_ICONQUESTION },
+    { IDI_ASTERISK, MB_ICONINFORMATION }, { IDI_EXCLAMATION, MB_ICONWARNING },
+};
+
+// Icon handles are not comparable across processes, so compare what a box
+// of another process shows on screen with each system icon drawn on the
+// same background.
+UINT ShownIconStyle(HWND iconControl)
+{
+    RECT rect;
+    GetWindowRect(iconControl, &rect);
+    const int size = 32;
+    HDC screen = GetDC(nullptr);
+    HDC shown = CreateCompatibleDC(screen);
+    HBITMAP shownBitmap = CreateCompatibleBitmap(screen, size, size);
+    HGDIOBJ oldShown = SelectObject(shown, shownBitmap);
+    BitBlt(shown, 0, 0, size, size, screen, rect.left, rect.top, SRCCOPY);
+    COLORREF background = GetPixel(shown, 0, 0);
+    HDC drawn = CreateCompatibleDC(screen);
+    HBITMAP drawnBitmap = CreateCompatibleBitmap(screen, size, size);
+    HGDIOBJ oldDrawn = SelectObject(drawn, drawnBitmap);
+    UINT style = 0;
+    for (const SystemIcon& icon : SYSTEM_ICONS) {
+        HBRUSH brush = CreateSolidBrush(background);
+        RECT all = { 0, 0, size, size };
+        FillRect(drawn, &all, brush);
+        DeleteObject(brush);
+        DrawIconEx(drawn, 0, 0, LoadIconA(nullptr, icon.id), size, size, 0, nullptr, DI_NORMAL);
+        int same = 0;
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x)
+                same += GetPixel(drawn, x, y) == GetPixel(shown, x, y);
+        if (same == size * size) {
+            style = icon.style;
+            break;
+        }
+    }
+    SelectObject(drawn, oldDrawn);
+    DeleteObject(drawnBitmap);
+    DeleteDC(drawn);
+    SelectObject(shown, oldShown);
+    DeleteObject(shownBitmap);
+    DeleteDC(shown);
+    ReleaseDC(nullptr, screen);
+    return style;
+}
+
+UINT IconStyleOf(HWND box, DWORD processId)
 {
     // Windows numbers the icon control 0x14, Wine 0x440.
     HWND iconControl = GetDlgItem(box, 0x0014);
@@ -59,14 +96,19 @@ UINT IconStyleOf(HWND box)
         iconControl = GetDlgItem(box, 0x0440);
     if (iconControl == nullptr)
         return 0;
+    if (processId != GetCurrentProcessId()) {
+        // The box may still be painting; look again for a moment.
+        UINT style = ShownIconStyle(iconControl);
+        for (int look = 0; look < 50 && style == 0; ++look) {
+            Sleep(20);
+            style = ShownIconStyle(iconControl);
+        }
+        return style;
+    }
     HICON shown = reinterpret_cast<HICON>(SendMessageA(iconControl, STM_GETICON, 0, 0));
     if (shown == nullptr)
         return 0;
-    struct { LPCSTR id; UINT style; } icons[] = {
-        { IDI_HAND, MB_ICONERROR }, { IDI_QUESTION, MB_ICONQUESTION },
-        { IDI_ASTERISK, MB_ICONINFORMATION }, { IDI_EXCLAMATION, MB_ICONWARNING },
-    };
-    for (auto& icon : icons)
+    for (const SystemIcon& icon : SYSTEM_ICONS)
         if (LoadIconA(nullptr, icon.id) == shown)
             return icon.style;
     return 0;
@@ -74,11 +116,13 @@ UINT IconStyleOf(HWND box)
 
 } // namespace
 
-bool WaitForMessageBox(SeenMessageBox* box, DWORD timeoutMs, const char* caption, HWND besides)
+bool WaitForMessageBox(SeenMessageBox* box, DWORD timeoutMs, const char* caption, HWND besides, DWORD processId)
 {
+    if (processId == 0)
+        processId = GetCurrentProcessId();
     DWORD start = GetTickCount();
     for (;;) {
-        HWND window = FindMessageBox(caption, besides);
+        HWND window = FindMessageBox(caption, besides, processId);
         if (window != nullptr) {
             char text[2048] = "";
             GetDlgItemTextA(window, 0xFFFF, text, sizeof text);
@@ -86,7 +130,8 @@ bool WaitForMessageBox(SeenMessageBox* box, DWORD timeoutMs, const char* caption
             box->owner = GetWindow(window, GW_OWNER);
             box->caption = caption;
             box->text = text;
-            box->iconStyle = IconStyleOf(window);
+            box->iconStyle = IconStyleOf(window, processId);
+            box->threadId = GetWindowThreadProcessId(window, nullptr);
             box->buttons.clear();
             for (int id : { IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO })
                 if (GetDlgItem(window, id) != nullptr && IsWindowVisible(GetDlgItem(window, id)))
@@ -120,6 +165,38 @@ bool NoMessageBoxWithin(DWORD timeoutMs, const char* caption)
 {
     SeenMessageBox box;
     return !WaitForMessageBox(&box, timeoutMs, caption);
+}
+
+bool WaitForMessageBoxOf(DWORD processId, SeenMessageBox* box, DWORD timeoutMs)
+{
+    return WaitForMessageBox(box, timeoutMs, "NetGlow", nullptr, processId);
+}
+
+int CountMessageBoxesOf(DWORD processId, const char* caption)
+{
+    return static_cast<int>(MessageBoxes(caption, nullptr, processId).size());
+}
+
+std::vector<HWND> TopWindows(DWORD processId, const char* className, bool visibleOnly)
+{
+    struct Search {
+        DWORD processId;
+        const char* className;
+        bool visibleOnly;
+        std::vector<HWND> found;
+    } search = { processId, className, visibleOnly, {} };
+    EnumWindows([](HWND window, LPARAM param) -> BOOL {
+        Search* search = reinterpret_cast<Search*>(param);
+        DWORD pid = 0;
+        char name[64] = "";
+        GetWindowThreadProcessId(window, &pid);
+        GetClassNameA(window, name, sizeof name);
+        if (pid == search->processId && (!search->visibleOnly || IsWindowVisible(window))
+            && (search->className == nullptr || lstrcmpA(name, search->className) == 0))
+            search->found.push_back(window);
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 namespace {
@@ -166,6 +243,11 @@ std::vector<SeenMessageBox> RunAnsweringBoxes(void (*fn)(void*), void* arg,
     WaitForSingleObject(thread, 5000);
     CloseHandle(thread);
     return seen;
+}
+
+void PumpPending()
+{
+    PumpOnce();
 }
 
 void PumpMessagesFor(DWORD milliseconds)

@@ -1,24 +1,5 @@
 #include "prefix_scaling.h"
 
-PrefixScaling::PrefixScaling(DWORD dpi)
-{
-    RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
-                    nullptr);
-    DWORD size = sizeof before_;
-    had_ = RegQueryValueExA(key_, "LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&before_), &size)
-           == ERROR_SUCCESS;
-    RegSetValueExA(key_, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
-}
-
-PrefixScaling::~PrefixScaling()
-{
-    if (had_)
-        RegSetValueExA(key_, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&before_), sizeof before_);
-    else
-        RegDeleteValueA(key_, "LogPixels");
-    RegCloseKey(key_);
-}
-
 std::string RunThisProgram(const char* argument)
 {
     SECURITY_ATTRIBUTES inherit = { sizeof inherit, nullptr, TRUE };

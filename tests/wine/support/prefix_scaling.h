@@ -4,19 +4,15 @@
 #pragma once
 #include <windows.h>
 #include <string>
+#include "registry_seed.h"
 
 // Sets LogPixels for the life of the object, then puts back what was there.
-class PrefixScaling {
+class PrefixScaling : public TemporaryValue {
 public:
-    explicit PrefixScaling(DWORD dpi);
-    ~PrefixScaling();
-    PrefixScaling(const PrefixScaling&) = delete;
-    PrefixScaling& operator=(const PrefixScaling&) = delete;
-
-private:
-    HKEY key_ = nullptr;
-    DWORD before_ = 0;
-    bool had_ = false;
+    explicit PrefixScaling(DWORD dpi)
+        : TemporaryValue(HKEY_CURRENT_USER, "Control Panel\\Desktop", "LogPixels", REG_DWORD, &dpi, sizeof dpi)
+    {
+    }
 };
 
 // Runs this test program with one argument and returns what it printed,

@@ -1,17 +1,47 @@
 #include "support/test_files.h"
 #include <windows.h>
 #include <cstdio>
+#include <cstdlib>
+
+std::string HostPathToWindows(const std::string& hostPath)
+{
+    std::string path = "Z:" + hostPath;
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+static std::string EnvPath(const char* name, const std::string& relative)
+{
+    const char* root = std::getenv(name);
+    return HostPathToWindows(std::string(root ? root : ".") + (relative.empty() ? "" : "/" + relative));
+}
+
+std::string SourcePath(const std::string& relative) { return EnvPath("NETGLOW_SOURCE_DIR", relative); }
+std::string BuildPath(const std::string& relative) { return EnvPath("NETGLOW_BUILD_DIR", relative); }
+std::string FixturePath(const std::string& relative) { return SourcePath("tests/fixtures/" + relative); }
+
+std::string TempPath()
+{
+    char path[MAX_PATH];
+    GetTempPathA(sizeof path, path);
+    return path;
+}
 
 std::string MakeTempFolder(const char* tag)
 {
-    char base[MAX_PATH];
-    GetTempPathA(sizeof base, base);
+    std::string base = TempPath();
     static LONG serial = 0;
     char folder[MAX_PATH];
-    std::snprintf(folder, sizeof folder, "%snetglow_%s_%lu_%lu_%ld\\", base, tag,
-                  static_cast<unsigned long>(GetCurrentProcessId()),
-                  static_cast<unsigned long>(GetTickCount()), InterlockedIncrement(&serial));
-    CreateDirectoryA(folder, nullptr);
+    // Process ids start again with each Wine server, so a folder of an
+    // earlier run may carry this name; its files must not pass for ours.
+    for (int attempt = 0; attempt < 10000; ++attempt) {
+        std::snprintf(folder, sizeof folder, "%sng-%s-%lu-%ld\\", base.c_str(), tag,
+                      static_cast<unsigned long>(GetCurrentProcessId()), InterlockedIncrement(&serial));
+        if (CreateDirectoryA(folder, nullptr))
+            break;
+    }
     return folder;
 }
 
@@ -30,6 +60,18 @@ std::string ReadFileBytes(const std::string& path)
     return all;
 }
 
+bool WriteWholeFile(const std::string& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    bool whole = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)
+                 && written == bytes.size();
+    return CloseHandle(file) && whole;
+}
+
 bool PathExists(const std::string& path)
 {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -41,4 +83,33 @@ int CountOf(const std::string& text, const std::string& what)
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
         ++n;
     return n;
+}
+
+size_t CountLines(const std::string& text)
+{
+    return static_cast<size_t>(CountOf(text, "\n"));
+}
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(at)); // a cut line: never a whole one
+            break;
+        }
+        lines.push_back(text.substr(at, end + 1 - at));
+        at = end + 1;
+    }
+    return lines;
+}
+
+int CountCalls(const std::string& callsPath, const std::string& prefix)
+{
+    int count = 0;
+    for (const std::string& line : Lines(ReadFileBytes(callsPath)))
+        count += line.compare(0, prefix.size(), prefix) == 0;
+    return count;
 }

@@ -1,0 +1,64 @@
+// Ethernet frames as a capture hands them over, built byte by byte for the
+// packet path's tests. Test-side code shared by the native and the Wine
+// tests; portable, header only.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+namespace frames {
+
+using Bytes = std::vector<unsigned char>;
+
+// An Ethernet header (type given) followed by the payload.
+inline Bytes Ethernet(uint16_t type, const Bytes& payload)
+{
+    Bytes frame = { 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xaa, 0xbb,
+                    static_cast<unsigned char>(type >> 8), static_cast<unsigned char>(type) };
+    frame.insert(frame.end(), payload.begin(), payload.end());
+    return frame;
+}
+
+// IPv4 in Ethernet: a header of 20 bytes (no options), then `l4`.
+inline Bytes Ipv4(unsigned char protocol, const Bytes& source, const Bytes& destination, const Bytes& l4)
+{
+    size_t length = 20 + l4.size();
+    Bytes ip = { 0x45, 0x00, static_cast<unsigned char>(length >> 8), static_cast<unsigned char>(length),
+                 0x12, 0x34, 0x40, 0x00, 0x40, protocol, 0x00, 0x00 };
+    ip.insert(ip.end(), source.begin(), source.end());
+    ip.insert(ip.end(), destination.begin(), destination.end());
+    ip.insert(ip.end(), l4.begin(), l4.end());
+    return Ethernet(0x0800, ip);
+}
+
+// IPv6 in Ethernet: a header of 40 bytes whose first two bytes (version,
+// traffic class, the flow label's first bits) are given, then `l4`.
+inline Bytes Ipv6(unsigned char b0, unsigned char b1, unsigned char next, const Bytes& source,
+                  const Bytes& destination, const Bytes& l4)
+{
+    Bytes ip = { b0, b1, 0x00, 0x00, static_cast<unsigned char>(l4.size() >> 8), static_cast<unsigned char>(l4.size()),
+                 next, 0x40 };
+    ip.insert(ip.end(), source.begin(), source.end());
+    ip.insert(ip.end(), destination.begin(), destination.end());
+    ip.insert(ip.end(), l4.begin(), l4.end());
+    return Ethernet(0x86dd, ip);
+}
+
+// The first 8 bytes of TCP or UDP: the two ports, then zeros.
+inline Bytes Ports(uint16_t source, uint16_t destination)
+{
+    return { static_cast<unsigned char>(source >> 8), static_cast<unsigned char>(source),
+             static_cast<unsigned char>(destination >> 8), static_cast<unsigned char>(destination),
+             0, 0, 0, 0 };
+}
+
+// "a.b.c.d" as its four bytes.
+inline Bytes Dotted(const char* text)
+{
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    std::sscanf(text, "%u.%u.%u.%u", &a, &b, &c, &d);
+    return { static_cast<unsigned char>(a), static_cast<unsigned char>(b), static_cast<unsigned char>(c),
+             static_cast<unsigned char>(d) };
+}
+
+} // namespace frames
