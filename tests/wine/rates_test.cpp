@@ -108,6 +108,8 @@ TEST(Rates, ANewRunStartsCountingFromNothing)
     lstrcpynA(app.adapters.ipv4Address[0], "192.168.1.10", ADAPTER_TEXT_SIZE);
     app.selectedIndex = 0;
     lstrcpynA(app.CardName, "Ethernet", sizeof app.CardName);
+    // The recorder keeps what a record's size covers.
+    app.trayData.cbSize = NOTIFYICONDATAA_V1_SIZE;
     app.trayData.uFlags = NIF_TIP;
     std::string log = MakeTempFolder("rates") + "NetGlow.txt";
     lstrcpynA(app.logPath, log.c_str(), sizeof app.logPath);
