@@ -33,7 +33,7 @@ struct pcap {
     int batch;      // frames per read at most
     bool ignoreBreak;
     bool logHandover;
-    std::string callsPath;
+    std::string callsPath; // where calls on the handle go: named when it was opened
     // Replay position.
     int round;
     size_t next;
@@ -134,11 +134,11 @@ Control ReadControl()
 }
 
 // One line per call, appended in a single write (no lock, no C library).
-void LogCall(const Control& control, const std::string& line)
+void LogCall(const std::string& callsPath, const std::string& line)
 {
-    if (control.callsPath.empty())
+    if (callsPath.empty())
         return;
-    HANDLE file = CreateFileA(control.callsPath.c_str(), FILE_APPEND_DATA,
+    HANDLE file = CreateFileA(callsPath.c_str(), FILE_APPEND_DATA,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
@@ -147,14 +147,6 @@ void LogCall(const Control& control, const std::string& line)
     DWORD written = 0;
     WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     CloseHandle(file);
-}
-
-// Calls on a handle go to the calls file named when it was opened.
-void LogHandleCall(const pcap_t* p, const std::string& line)
-{
-    Control control;
-    control.callsPath = p->callsPath;
-    LogCall(control, line);
 }
 
 void SetError(char* errbuf, const char* text)
@@ -200,25 +192,21 @@ int lastLamp = -1;
 void ObserveShell(const NotifyCall& call, PNOTIFYICONDATAA data)
 {
     ++shellCalls;
-    Control control;
     if (call.message == NIM_MODIFY && (call.record.uFlags & NIF_INFO) && !balloonCallsPath.empty()) {
-        control.callsPath = balloonCallsPath;
-        LogCall(control, "balloon size " + std::to_string(data->cbSize) + ": "
+        LogCall(balloonCallsPath, "balloon size " + std::to_string(data->cbSize) + ": "
                              + (data->cbSize >= NOTIFYICONDATAA_V2_SIZE ? data->szInfo : ""));
     }
     if (call.message == NIM_MODIFY && !notifyCallsPath.empty()) {
         char text[64];
         std::snprintf(text, sizeof text, "notify %.3f", call.atMs);
-        control.callsPath = notifyCallsPath;
-        LogCall(control, text);
+        LogCall(notifyCallsPath, text);
     }
     bool image = call.message != NIM_DELETE && (call.record.uFlags & NIF_ICON);
     int lamp = call.message == NIM_DELETE ? 0 : call.lamp;
     if (!lampCallsPath.empty() && (image || call.message == NIM_DELETE)
         && (lamp != lastLamp || call.message == NIM_ADD)) {
         lastLamp = lamp;
-        control.callsPath = lampCallsPath;
-        LogCall(control, "lamp " + std::to_string(lamp) + (call.message == NIM_ADD ? " added" : ""));
+        LogCall(lampCallsPath, "lamp " + std::to_string(lamp) + (call.message == NIM_ADD ? " added" : ""));
     }
 }
 
@@ -242,9 +230,7 @@ int WINAPI MessageBoxAfterBreak(HWND owner, LPCSTR text, LPCSTR caption, UINT ty
 {
     if (holdBoxes && owner != nullptr && GetWindowThreadProcessId(owner, nullptr) != GetCurrentThreadId()) {
         ResetEvent(breakSeen);
-        Control control;
-        control.callsPath = boxCallsPath;
-        LogCall(control, std::string("message_box ") + (text ? text : ""));
+        LogCall(boxCallsPath, std::string("message_box ") + (text ? text : ""));
         WaitForSingleObject(breakSeen, 30000);
     }
     return realMessageBox(owner, text, caption, type);
@@ -286,9 +272,7 @@ void NoteOpeningThread(const Control& control)
 void NoteThreadEnd()
 {
     if (auto* callsPath = static_cast<std::string*>(TlsGetValue(openedSlot))) {
-        Control control;
-        control.callsPath = *callsPath;
-        LogCall(control, "capture_thread_end");
+        LogCall(*callsPath, "capture_thread_end");
         delete callsPath;
     }
 }
@@ -344,7 +328,7 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
 int pcap_findalldevs(pcap_if_t** list, char* errbuf)
 {
     Control control = ReadControl();
-    LogCall(control, "pcap_findalldevs");
+    LogCall(control.callsPath, "pcap_findalldevs");
     if (control.logBalloons) {
         WatchShell();
         balloonCallsPath = control.callsPath;
@@ -371,7 +355,7 @@ int pcap_findalldevs(pcap_if_t** list, char* errbuf)
 
 void pcap_freealldevs(pcap_if_t* list)
 {
-    LogCall(ReadControl(), "pcap_freealldevs");
+    LogCall(ReadControl().callsPath, "pcap_freealldevs");
     while (list != nullptr) {
         pcap_if_t* next = list->next;
         std::free(list->name);
@@ -384,7 +368,7 @@ void pcap_freealldevs(pcap_if_t* list)
 pcap_t* pcap_open_live(const char* device, int snaplen, int promisc, int to_ms, char* errbuf)
 {
     Control control = ReadControl();
-    LogCall(control, "pcap_open_live " + std::string(device ? device : "") + " " + std::to_string(snaplen)
+    LogCall(control.callsPath, "pcap_open_live " + std::string(device ? device : "") + " " + std::to_string(snaplen)
                      + " " + std::to_string(promisc) + " " + std::to_string(to_ms));
     NoteOpeningThread(control);
     if (control.openFails) {
@@ -397,7 +381,7 @@ pcap_t* pcap_open_live(const char* device, int snaplen, int promisc, int to_ms, 
 pcap_t* pcap_create(const char* device, char* errbuf)
 {
     Control control = ReadControl();
-    LogCall(control, "pcap_create " + std::string(device ? device : ""));
+    LogCall(control.callsPath, "pcap_create " + std::string(device ? device : ""));
     NoteOpeningThread(control);
     if (control.openFails) {
         SetError(errbuf, "The fake capture device refuses to open.");
@@ -414,7 +398,7 @@ int pcap_set_immediate_mode(pcap_t* p, int immediate) { p->immediate = immediate
 // One line with everything the capture was opened with.
 int pcap_activate(pcap_t* p)
 {
-    LogHandleCall(p, "pcap_activate " + p->device + " " + std::to_string(p->snaplen) + " "
+    LogCall(p->callsPath, "pcap_activate " + p->device + " " + std::to_string(p->snaplen) + " "
                      + std::to_string(p->promisc) + " " + std::to_string(p->timeoutMs)
                      + (p->immediate ? " immediate" : ""));
     return 0;
@@ -422,14 +406,14 @@ int pcap_activate(pcap_t* p)
 
 int pcap_setmintocopy(pcap_t* p, int size)
 {
-    LogHandleCall(p, "pcap_setmintocopy " + std::to_string(size));
+    LogCall(p->callsPath, "pcap_setmintocopy " + std::to_string(size));
     return 0;
 }
 
 int pcap_lookupnet(const char* device, bpf_u_int32* net, bpf_u_int32* mask, char* errbuf)
 {
     Control control = ReadControl();
-    LogCall(control, "pcap_lookupnet " + std::string(device ? device : ""));
+    LogCall(control.callsPath, "pcap_lookupnet " + std::string(device ? device : ""));
     if (control.lookupnetFails) {
         SetError(errbuf, "The fake capture device has no network information.");
         return PCAP_ERROR;
@@ -445,7 +429,7 @@ int pcap_dispatch(pcap_t* p, int cnt, pcap_handler callback, u_char* user)
 {
     if (!p->dispatchLogged) {
         // Once per handle: the program reads in a loop.
-        LogHandleCall(p, "pcap_dispatch " + std::to_string(cnt));
+        LogCall(p->callsPath, "pcap_dispatch " + std::to_string(cnt));
         p->dispatchLogged = true;
     }
     int limit = cnt > 0 && cnt < p->batch ? cnt : p->batch;
@@ -473,7 +457,7 @@ int pcap_dispatch(pcap_t* p, int cnt, pcap_handler callback, u_char* user)
         if (p->logHandover) {
             char text[64];
             std::snprintf(text, sizeof text, "handover %.3f", CounterMs());
-            LogHandleCall(p, text);
+            LogCall(p->callsPath, text);
         }
         callback(user, &header, frame.bytes.data());
         ++handed;
@@ -505,7 +489,7 @@ int pcap_dispatch(pcap_t* p, int cnt, pcap_handler callback, u_char* user)
 
 void pcap_breakloop(pcap_t* p)
 {
-    LogHandleCall(p, "pcap_breakloop");
+    LogCall(p->callsPath, "pcap_breakloop");
     if (breakSeen != nullptr)
         SetEvent(breakSeen);
     p->breakRequested = 1;
@@ -517,8 +501,8 @@ void pcap_close(pcap_t* p)
     if (p == nullptr)
         return;
     if (watching)
-        LogHandleCall(p, "shell_notify_calls " + std::to_string(shellCalls.exchange(0)));
-    LogHandleCall(p, "pcap_close");
+        LogCall(p->callsPath, "shell_notify_calls " + std::to_string(shellCalls.exchange(0)));
+    LogCall(p->callsPath, "pcap_close");
     CloseHandle(p->wake);
     delete p;
 }

@@ -1,4 +1,5 @@
 #include "support/message_boxes.h"
+#include "support/test_files.h"
 
 namespace {
 
@@ -98,11 +99,8 @@ UINT IconStyleOf(HWND box, DWORD processId)
         return 0;
     if (processId != GetCurrentProcessId()) {
         // The box may still be painting; look again for a moment.
-        UINT style = ShownIconStyle(iconControl);
-        for (int look = 0; look < 50 && style == 0; ++look) {
-            Sleep(20);
-            style = ShownIconStyle(iconControl);
-        }
+        UINT style = 0;
+        WaitFor([&] { return (style = ShownIconStyle(iconControl)) != 0; }, 1000);
         return style;
     }
     HICON shown = reinterpret_cast<HICON>(SendMessageA(iconControl, STM_GETICON, 0, 0));
