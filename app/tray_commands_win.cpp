@@ -1,10 +1,11 @@
-// The eleven commands of the tray menu.
+// The twelve commands of the tray menu.
 #include "app/tray_commands_win.h"
 #include <shellapi.h>
 #include "adapters/adapter_build_win.h"
 #include "core/app_state.h"
 #include "app/main_window_win.h"
 #include "dialogs/dialogs_win.h"
+#include "dialogs/graph_window_win.h"
 #include "monitor/capture_win.h"
 #include "res/resource.h"
 #include "tray/start_with_windows_win.h"
@@ -29,7 +30,7 @@ void OnSetup(HWND window)
         StopMonitoring();
     // OK may have started monitoring itself; never start it twice.
     if (ShowSetupDialog(window) == 0 && app.monitoring == 0 && wasMonitoring)
-        StartMonitoring();
+        StartMonitoring(true);
 }
 
 // Checked: remove the value. Unchecked, also when it names another copy:
@@ -80,6 +81,9 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
         break;
     case CMD_START_WITH_WINDOWS:
         OnStartWithWindows();
+        break;
+    case CMD_TRAFFIC_GRAPH:
+        ShowTrafficGraph();
         break;
     case CMD_HELP:
         OpenHelp();

@@ -50,9 +50,18 @@ struct AppState {
     // file of a user who never chose it stays as it was.
     int32_t CardAuto;
     int32_t cardAutoStored;
+    // "GraphX", "GraphY", "GraphW", "GraphH": the traffic graph window's
+    // place on the screen. Written once the file has them or the window was
+    // opened; graphPlaceStored 0 leaves them out.
+    int32_t GraphX;
+    int32_t GraphY;
+    int32_t GraphW;
+    int32_t GraphH;
+    int32_t graphPlaceStored;
 
     HINSTANCE instance;
     HWND mainWindow;
+    HWND graphWindow;  // while the traffic graph is open
     char caption[CAPTION_SIZE];
     char moduleDir[PATH_FIELD_SIZE];
     char helpPath[PATH_FIELD_SIZE];

@@ -28,9 +28,12 @@ void ResetAppState()
     app.TimeoutP = 20;
     app.CardAuto = 0;
     app.cardAutoStored = 0;
+    app.GraphX = app.GraphY = app.GraphW = app.GraphH = 0;
+    app.graphPlaceStored = 0;
 
     app.instance = GetModuleHandleA(nullptr);
     app.mainWindow = nullptr;
+    app.graphWindow = nullptr;
     lstrcpynA(app.caption, "NetGlow", sizeof app.caption);
     app.moduleDir[0] = app.helpPath[0] = app.logPath[0] = app.settingsPath[0] = '\0';
     std::memset(&app.trayData, 0, sizeof app.trayData);

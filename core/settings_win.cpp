@@ -60,6 +60,17 @@ int LoadSettings()
     GetPrivateProfileStringA(SECTION, "CardAuto", "", automatic, sizeof automatic, app.settingsPath);
     app.cardAutoStored = automatic[0] != '\0' ? 1 : 0;
     app.CardAuto = ParseProfileNumber(automatic) == 1 ? 1 : 0;
+    // The graph's place counts only when all four keys are there.
+    const char* const graphKeys[] = { "GraphX", "GraphY", "GraphW", "GraphH" };
+    int32_t* const graphValues[] = { &app.GraphX, &app.GraphY, &app.GraphW, &app.GraphH };
+    app.graphPlaceStored = 1;
+    for (int i = 0; i < 4; ++i) {
+        char text[NUMBER_TEXT_SIZE];
+        GetPrivateProfileStringA(SECTION, graphKeys[i], "", text, sizeof text, app.settingsPath);
+        if (text[0] == '\0')
+            app.graphPlaceStored = 0;
+        *graphValues[i] = ParseProfileNumber(text);
+    }
     return 0;
 }
 
@@ -77,5 +88,11 @@ int SaveSettings()
     WriteNumber("TimeoutP", app.TimeoutP.load());
     if (app.cardAutoStored == 1)
         WriteNumber("CardAuto", app.CardAuto);
+    if (app.graphPlaceStored == 1) {
+        WriteNumber("GraphX", app.GraphX);
+        WriteNumber("GraphY", app.GraphY);
+        WriteNumber("GraphW", app.GraphW);
+        WriteNumber("GraphH", app.GraphH);
+    }
     return 0;
 }

@@ -367,10 +367,12 @@ void ReopenRun()
     BreakCurrentRead(currentRun);
 }
 
-int StartMonitoring()
+int StartMonitoring(bool keepHistory)
 {
     if (app.monitoring)
         return 0;
+    if (!keepHistory)
+        RatesBeginHistory();
     if (app.CardAuto == 1) {
         // The connection check picks the adapter, now and whenever it changes.
         app.cardMissing = 0;

@@ -13,8 +13,9 @@ enum CaptureEnd {
 };
 
 // The user's monitoring: a run on the chosen adapter, or in automatic mode
-// whatever connection is in use, followed until StopMonitoring.
-int StartMonitoring();
+// whatever connection is in use, followed until StopMonitoring. The traffic
+// history begins anew, unless this only resumes after Setup (keepHistory).
+int StartMonitoring(bool keepHistory = false);
 int StopMonitoring();
 // CMD_MONITOR_STOP's lParam: 0 from the menu, or the number of the run whose
 // capture failed; a request from a run that has already ended is ignored.

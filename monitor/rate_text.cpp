@@ -20,16 +20,19 @@ size_t FormatRates(uint64_t sent, uint64_t received, char* out)
 
 } // namespace
 
-size_t FormatRate(uint64_t bytesPerSecond, char* out, size_t size)
+namespace {
+
+// An amount of bytes in B, KB, MB or GB, followed by `suffix`.
+size_t FormatAmount(uint64_t bytes, const char* suffix, char* out, size_t size)
 {
     static const char* const units[] = { "B", "KB", "MB", "GB" };
     if (out == nullptr || size == 0)
         return 0;
     int n;
-    if (bytesPerSecond < 1000) {
-        n = std::snprintf(out, size, "%u B/s", static_cast<unsigned>(bytesPerSecond));
+    if (bytes < 1000) {
+        n = std::snprintf(out, size, "%u B%s", static_cast<unsigned>(bytes), suffix);
     } else {
-        double value = static_cast<double>(bytesPerSecond);
+        double value = static_cast<double>(bytes);
         int unit = 0;
         while (value >= 1000 && unit < 3) {
             value /= 1024;
@@ -41,13 +44,14 @@ size_t FormatRate(uint64_t bytesPerSecond, char* out, size_t size)
         for (;;) {
             uint64_t tenths = static_cast<uint64_t>(value * 10 + 0.5);
             if (tenths < 1000) {
-                n = std::snprintf(out, size, "%u.%u %s/s", static_cast<unsigned>(tenths / 10),
-                                  static_cast<unsigned>(tenths % 10), units[unit]);
+                n = std::snprintf(out, size, "%u.%u %s%s", static_cast<unsigned>(tenths / 10),
+                                  static_cast<unsigned>(tenths % 10), units[unit], suffix);
                 break;
             }
             uint64_t whole = static_cast<uint64_t>(value + 0.5);
             if (whole < 1000 || unit == 3) {
-                n = std::snprintf(out, size, "%llu %s/s", static_cast<unsigned long long>(whole), units[unit]);
+                n = std::snprintf(out, size, "%llu %s%s", static_cast<unsigned long long>(whole), units[unit],
+                                  suffix);
                 break;
             }
             value /= 1024;
@@ -59,6 +63,18 @@ size_t FormatRate(uint64_t bytesPerSecond, char* out, size_t size)
         return 0;
     }
     return static_cast<size_t>(n);
+}
+
+} // namespace
+
+size_t FormatRate(uint64_t bytesPerSecond, char* out, size_t size)
+{
+    return FormatAmount(bytesPerSecond, "/s", out, size);
+}
+
+size_t FormatBytes(uint64_t bytes, char* out, size_t size)
+{
+    return FormatAmount(bytes, "", out, size);
 }
 
 size_t RateTipNameRoom(uint64_t sentPerSecond, uint64_t receivedPerSecond)

@@ -14,6 +14,8 @@ enum {
 // ("45.3 KB/s", "120 KB/s", "0 B/s"), rounded once; what rounds to 1000 of a
 // unit is 1.0 of the next ("1.0 MB/s"). Returns the length.
 size_t FormatRate(uint64_t bytesPerSecond, char* out, size_t size);
+// An amount by the same rule, without "/s" ("12.3 MB").
+size_t FormatBytes(uint64_t bytes, char* out, size_t size);
 
 // How many bytes of the name fit in front of these rates in a tip.
 size_t RateTipNameRoom(uint64_t sentPerSecond, uint64_t receivedPerSecond);

@@ -4,6 +4,7 @@
 #include "core/app_state.h"
 #include "monitor/lamp_win.h"
 #include "monitor/rate_text.h"
+#include "monitor/traffic_history.h"
 #include "res/resource.h"
 #include "tray/tray_icon_win.h"
 
@@ -12,7 +13,8 @@ namespace {
 const UINT RATE_PERIOD_MS = 1000;
 
 // Written by the capture thread, read by the GUI thread; only the sums
-// matter, so no ordering is asked for.
+// matter, so no ordering is asked for. They only grow: a run's rates and
+// the totals since Monitor start are differences from readings of them.
 std::atomic<uint64_t> sentTotal{ 0 };
 std::atomic<uint64_t> receivedTotal{ 0 };
 
@@ -21,6 +23,16 @@ uint64_t sentBefore = 0;
 uint64_t receivedBefore = 0;
 uint64_t readAtMs = 0;
 char shownTip[TIP_TEXT_SIZE] = "";
+TrafficHistory history;
+uint64_t sentAtMonitorStart = 0;
+uint64_t receivedAtMonitorStart = 0;
+uint64_t lastSampleMs = 0;
+
+void TellGraph()
+{
+    if (app.graphWindow != nullptr)
+        SendMessageA(app.graphWindow, WM_GRAPH_UPDATE, 0, 0);
+}
 
 void ShowTip(const char* tip)
 {
@@ -47,12 +59,35 @@ const char* PlainTip()
     return app.selectedIndex < 0 ? "NetGlow" : app.CardName;
 }
 
+void RatesBeginHistory()
+{
+    ClearHistory(&history);
+    sentAtMonitorStart = sentTotal.load();
+    receivedAtMonitorStart = receivedTotal.load();
+    lastSampleMs = LampClockMs();
+    TellGraph();
+}
+
+const TrafficHistory& RatesHistory()
+{
+    return history;
+}
+
+void RatesTotals(uint64_t* sent, uint64_t* received)
+{
+    *sent = sentTotal.load() - sentAtMonitorStart;
+    *received = receivedTotal.load() - receivedAtMonitorStart;
+}
+
 void RatesStart(HWND window)
 {
-    sentTotal.store(0);
-    receivedTotal.store(0);
-    sentBefore = receivedBefore = 0;
+    sentBefore = sentTotal.load();
+    receivedBefore = receivedTotal.load();
     readAtMs = LampClockMs();
+    // Automatic mode may have been without a connection since the last
+    // second shown: those seconds were quiet.
+    AddQuietSeconds(&history, (readAtMs - lastSampleMs) / 1000);
+    lastSampleMs += (readAtMs - lastSampleMs) / 1000 * 1000;
     lstrcpynA(shownTip, PlainTip(), sizeof shownTip);
     SetTimer(window, RATE_TIMER_ID, RATE_PERIOD_MS, nullptr);
 }
@@ -61,6 +96,7 @@ void RatesStop(HWND window)
 {
     KillTimer(window, RATE_TIMER_ID);
     ShowTip(PlainTip());
+    TellGraph();
 }
 
 LRESULT OnRateTimer(HWND)
@@ -73,11 +109,14 @@ LRESULT OnRateTimer(HWND)
     sentBefore = sent;
     receivedBefore = received;
     readAtMs = now;
+    AddSecond(&history, RateSample{ sentRate, receivedRate });
+    lastSampleMs = now;
 
     const char* name = PlainTip();
     size_t nameLength = TipBytesThatFit(name, RateTipNameRoom(sentRate, receivedRate));
     char tip[TIP_TEXT_SIZE];
     FormatRateTip(name, nameLength, sentRate, receivedRate, tip);
     ShowTip(tip);
+    TellGraph();
     return 0;
 }

@@ -38,6 +38,7 @@
 #define CMD_ABOUT           1023
 #define CMD_QUIT            1024
 #define CMD_START_WITH_WINDOWS 1025
+#define CMD_TRAFFIC_GRAPH   1026
 
 #define TRAY_ICON_ID            128
 #define TRAY_CALLBACK_MESSAGE   0x1400
@@ -52,6 +53,9 @@
 #define WM_NETWORK_CHANGED      0x8002
 // WM_APP + 3: an automatic run ended by itself (wParam: why, lParam: its number).
 #define WM_CAPTURE_ENDED        0x8003
+// WM_APP + 4: to the traffic graph window: a new second, or monitoring
+// stopped or lost its connection; show it.
+#define WM_GRAPH_UPDATE         0x8004
 
 #define HELP_CONTEXT_SETUP  21000
 

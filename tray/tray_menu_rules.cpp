@@ -34,6 +34,7 @@ void BuildTrayMenuItems(bool monitoring, bool logging, bool logFileExists, bool 
     }
     Add(out, CMD_SETUP, "Setup");
     Add(out, CMD_START_WITH_WINDOWS, "Start with Windows", startsWithWindows);
+    Add(out, CMD_TRAFFIC_GRAPH, "Traffic graph");
     Add(out, CMD_HELP, "Help");
     Add(out, CMD_ABOUT, "About");
     AddSeparator(out);

@@ -23,6 +23,16 @@ TEST(RateText, UnitsAndRounding)
         EXPECT_EQ(std::strlen(c.text), FormatRate(c.bytes, text, sizeof text)) << c.bytes;
         EXPECT_STREQ(c.text, text) << c.bytes;
     }
+    // Amounts (the graph's totals) by the same rule.
+    const struct {
+        uint64_t bytes;
+        const char* text;
+    } amounts[] = { { 999, "999 B" }, { 1023949, "1.0 MB" }, { 12897485, "12.3 MB" } };
+    for (const auto& a : amounts) {
+        char text[32];
+        EXPECT_EQ(std::strlen(a.text), FormatBytes(a.bytes, text, sizeof text)) << a.bytes;
+        EXPECT_STREQ(a.text, text) << a.bytes;
+    }
     char small[4];
     EXPECT_EQ(0u, FormatRate(1258291, small, sizeof small));
     EXPECT_STREQ("", small);

@@ -8,6 +8,8 @@
 #include "core/app_state.h"
 #include "monitor/capture_win.h"
 #include "monitor/lamp_win.h"
+#include "monitor/rates_win.h"
+#include "monitor/traffic_history.h"
 #include "res/resource.h"
 #include "support/adapter_doubles.h"
 #include "support/lamp_window.h"
@@ -52,7 +54,38 @@ double BytesPerSecond(const std::string& text)
     return value;
 }
 
-} // namespace
+// The times of the fake library's hand-overs ("handover MS" lines).
+std::vector<double> HandOvers()
+{
+    std::vector<double> handed;
+    for (const std::string& call : ReadCalls())
+        if (call.rfind("handover ", 0) == 0)
+            handed.push_back(std::atof(call.c_str() + 9));
+    return handed;
+}
+
+int HandedBetween(const std::vector<double>& handed, double fromMs, double toMs)
+{
+    int count = 0;
+    for (double at : handed)
+        count += at > fromMs && at <= toMs;
+    return count;
+}
+
+// The graph's seconds as they come, each with the time it was seen.
+struct SecondsSeen {
+    std::vector<double> atMs;
+};
+
+bool FiveSecondsSeen(void* arg)
+{
+    SecondsSeen* seen = static_cast<SecondsSeen*>(arg);
+    RateSample samples[HISTORY_POINTS];
+    int count = HistorySamples(RatesHistory(), SPAN_MINUTE, samples);
+    while (static_cast<int>(seen->atMs.size()) < count)
+        seen->atMs.push_back(CounterMs());
+    return count >= 5;
+}
 
 TEST(Rates, TipShowsTheNameAndTheRatesOfTheLastSecondThenTheNameAlone)
 {
@@ -77,13 +110,7 @@ TEST(Rates, TipShowsTheNameAndTheRatesOfTheLastSecondThenTheNameAlone)
     for (const Tip& t : tips)
         if (t.text.find("Received") != std::string::npos && ++seen == 2)
             tip = &t;
-    std::vector<double> handed;
-    for (const std::string& call : ReadCalls())
-        if (call.rfind("handover ", 0) == 0)
-            handed.push_back(std::atof(call.c_str() + 9));
-    int inWindow = 0;
-    for (double at : handed)
-        inWindow += at > tip->atMs - 1000 && at <= tip->atMs;
+    int inWindow = HandedBetween(HandOvers(), tip->atMs - 1000, tip->atMs);
     double expected = inWindow * 1000.0;
     std::string received = tip->text.substr(tip->text.find("Received ") + 9);
     EXPECT_EQ(0u, tip->text.find("Ethernet\nSent 0 B/s  Received ")) << tip->text;
@@ -141,5 +168,50 @@ TEST(Rates, ANewRunStartsCountingFromNothing)
             EXPECT_EQ("Ethernet\nSent 0 B/s  Received 0 B/s", tip.text);
             break;
         }
+    DestroyLampWindow(window);
+}
+
+bool AllHandedOverCounted(void*)
+{
+    uint64_t sent, received;
+    RatesTotals(&sent, &received);
+    return received >= 800 * 1000;
+}
+
+} // namespace
+
+// The traffic graph's seconds are what the library handed over in each of
+// them, and its totals every byte handed over since Monitor start.
+TEST(Rates, GraphHistoryAndTotalsFollowWhatTheLibraryHandedOver)
+{
+    HWND window = StartRunWindow("192.168.1.10");
+    lstrcpynA(app.adapters.deviceName[0], "\\Device\\NPF_{X}", ADAPTER_TEXT_SIZE);
+    // 800 received frames of 1000 bytes (64 captured), one every 10 ms.
+    SetFakeCaptureDevices({ "device=\\Device\\NPF_{X}", "replay=" + WriteCapture({ 64 }, 1000),
+                            "replay_repeat=800", "replay_gap_us=10000", "log_handover=1" });
+    StartMonitoring();
+    SecondsSeen seen;
+    ASSERT_TRUE(PumpUntil(FiveSecondsSeen, &seen, 15000)) << "the graph's history did not grow";
+    RateSample samples[HISTORY_POINTS];
+    ASSERT_EQ(5, HistorySamples(RatesHistory(), SPAN_MINUTE, samples));
+    // Frames handed over while a stop is under way are dropped: the totals
+    // are read once the replay has ended.
+    bool counted = PumpUntil(AllHandedOverCounted, nullptr, 30000);
+    uint64_t sent = 1, received = 0;
+    RatesTotals(&sent, &received);
+    StopMonitoring();
+
+    std::vector<double> handed = HandOvers();
+    // The first second may begin before the replay's first frame.
+    for (int i = 1; i < 5; ++i) {
+        double expected = HandedBetween(handed, seen.atMs[i] - 1000, seen.atMs[i]) * 1000.0;
+        EXPECT_GT(expected, 50000) << "second " << i << ": the replay was far slower than its pace";
+        EXPECT_NEAR(expected, static_cast<double>(samples[i].received), expected * 0.10) << "second " << i;
+        EXPECT_EQ(0u, samples[i].sent) << "second " << i;
+    }
+    EXPECT_TRUE(counted);
+    EXPECT_EQ(800u, handed.size());
+    EXPECT_EQ(0u, sent);
+    EXPECT_EQ(800u * 1000, received);
     DestroyLampWindow(window);
 }

@@ -1,0 +1,412 @@
+// The traffic graph: a small tool window with the rates of the last minute
+// (or ten minutes), drawn from the history the rate tick keeps. It draws
+// what the portable scale and points give, into a bitmap first so that a
+// repaint never flickers, and only when the tick tells it to.
+#include "dialogs/graph_window_win.h"
+#include <cstdio>
+#include <cstring>
+#include "core/app_state.h"
+#include "dialogs/graph_place.h"
+#include "dialogs/graph_scale.h"
+#include "monitor/rate_text.h"
+#include "monitor/rates_win.h"
+#include "res/resource.h"
+
+namespace {
+
+const char WINDOW_CLASS[] = "NetGlowGraph";
+const int BASE_DPI = 96;
+// Sizes at 96 dots per inch, scaled to the window's own.
+const int DEFAULT_WIDTH = 420;
+const int DEFAULT_HEIGHT = 260;
+const int MIN_WIDTH = 260;
+const int MIN_HEIGHT = 180;
+const int PADDING = 8;
+const int SCREEN_MARGIN = 12;
+
+const COLORREF RED_LINE = RGB(204, 0, 0);
+const COLORREF RED_FILL = RGB(255, 176, 176);
+const COLORREF YELLOW_LINE = RGB(191, 144, 0);
+const COLORREF YELLOW_FILL = RGB(255, 230, 128);
+const COLORREF GREY_LINE = RGB(128, 128, 128);
+const COLORREF GREY_FILL = RGB(216, 216, 216);
+const COLORREF GRID = RGB(224, 224, 224);
+
+// GUI thread only; the span stays as chosen while the program runs.
+HistorySpan span = SPAN_MINUTE;
+int windowDpi = BASE_DPI;
+HFONT font = nullptr;
+
+int Scaled(int size)
+{
+    return MulDiv(size, windowDpi, BASE_DPI);
+}
+
+// The window's own dots per inch where the system can say (Windows 10
+// 1607 on), else the system's.
+int DpiOf(HWND window)
+{
+    typedef UINT(WINAPI * GetDpiForWindowFn)(HWND);
+    static const GetDpiForWindowFn getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+    if (window != nullptr && getDpiForWindow != nullptr) {
+        UINT dpi = getDpiForWindow(window);
+        if (dpi != 0)
+            return static_cast<int>(dpi);
+    }
+    HDC screen = GetDC(nullptr);
+    int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : BASE_DPI;
+}
+
+// The message font of the system, at the window's scaling.
+void MakeFont()
+{
+    if (font != nullptr)
+        DeleteObject(font);
+    NONCLIENTMETRICSA metrics;
+    ZeroMemory(&metrics, sizeof metrics);
+    metrics.cbSize = sizeof metrics;
+    int systemDpi = DpiOf(nullptr);
+    if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+        metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, windowDpi, systemDpi);
+        font = CreateFontIndirectA(&metrics.lfMessageFont);
+    } else {
+        font = nullptr;
+    }
+}
+
+// The connection the graph is of: as in the tip, with "No connection" where
+// there is none to name.
+const char* ConnectionName()
+{
+    if (app.monitoring == 1 && app.CardAuto == 1)
+        return app.noConnection == 1 ? "No connection" : app.CardName;
+    return app.selectedIndex < 0 ? "No connection" : app.CardName;
+}
+
+void ShowTitle(HWND window)
+{
+    char title[CAPTION_SIZE + CARD_NAME_SIZE];
+    std::snprintf(title, sizeof title, "NetGlow - %s", ConnectionName());
+    char shown[sizeof title];
+    GetWindowTextA(window, shown, sizeof shown);
+    if (std::strcmp(title, shown) != 0)
+        SetWindowTextA(window, title);
+}
+
+COLORREF LineColour(int32_t colour, bool off)
+{
+    return off ? GREY_LINE : (colour == 1 ? RED_LINE : YELLOW_LINE);
+}
+
+COLORREF FillColour(int32_t colour, bool off)
+{
+    return off ? GREY_FILL : (colour == 1 ? RED_FILL : YELLOW_FILL);
+}
+
+void TextAt(HDC dc, int x, int y, const char* text, UINT align)
+{
+    SetTextAlign(dc, align);
+    TextOutA(dc, x, y, text, lstrlenA(text));
+}
+
+void DrawScale(HDC dc, const GraphScale& scale, const PlotArea& plot, int textHeight)
+{
+    HPEN gridPen = CreatePen(PS_SOLID, 1, GRID);
+    HGDIOBJ oldPen = SelectObject(dc, gridPen);
+    for (int k = 0; k <= scale.steps; ++k) {
+        int y = plot.bottom - MulDiv(plot.bottom - plot.top, k, scale.steps);
+        MoveToEx(dc, plot.left, y, nullptr);
+        LineTo(dc, plot.right, y);
+        TextAt(dc, plot.left - Scaled(PADDING) / 2, y - textHeight / 2, scale.labels[k], TA_RIGHT | TA_TOP);
+    }
+    SelectObject(dc, oldPen);
+    DeleteObject(gridPen);
+}
+
+// Received as a filled area, sent as a line over it: the two stay apart
+// even when Setup gave them the same colour.
+void DrawCurves(HDC dc, const RateSample* samples, int count, uint64_t top, const PlotArea& plot, bool off)
+{
+    if (count == 0)
+        return;
+    POINT area[HISTORY_POINTS + 2];
+    PlotPoint points[HISTORY_POINTS];
+    PlotPoints(samples, count, true, top, plot, points);
+    for (int i = 0; i < count; ++i)
+        area[i] = POINT{ points[i].x, points[i].y };
+    area[count] = POINT{ points[count - 1].x, plot.bottom };
+    area[count + 1] = POINT{ points[0].x, plot.bottom };
+    HBRUSH fill = CreateSolidBrush(FillColour(app.ColorRecv.load(), off));
+    HPEN edge = CreatePen(PS_SOLID, 1, LineColour(app.ColorRecv.load(), off));
+    HGDIOBJ oldBrush = SelectObject(dc, fill);
+    HGDIOBJ oldPen = SelectObject(dc, edge);
+    Polygon(dc, area, count + 2);
+
+    PlotPoints(samples, count, false, top, plot, points);
+    POINT line[HISTORY_POINTS];
+    for (int i = 0; i < count; ++i)
+        line[i] = POINT{ points[i].x, points[i].y };
+    HPEN sentPen = CreatePen(PS_SOLID, Scaled(2), LineColour(app.ColorSend.load(), off));
+    SelectObject(dc, sentPen);
+    Polyline(dc, line, count);
+
+    SelectObject(dc, oldPen);
+    SelectObject(dc, oldBrush);
+    DeleteObject(sentPen);
+    DeleteObject(edge);
+    DeleteObject(fill);
+}
+
+void DrawGraph(HDC dc, const RECT& client)
+{
+    bool off = app.monitoring != 1;
+    FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
+    HGDIOBJ oldFont = SelectObject(dc, font != nullptr ? font : GetStockObject(DEFAULT_GUI_FONT));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(off ? COLOR_GRAYTEXT : COLOR_WINDOWTEXT));
+    TEXTMETRICA metrics;
+    GetTextMetricsA(dc, &metrics);
+    int lineHeight = metrics.tmHeight;
+    int pad = Scaled(PADDING);
+
+    RateSample samples[HISTORY_POINTS];
+    int count = HistorySamples(RatesHistory(), span, samples);
+    GraphScale scale = ChooseScale(HighestRate(samples, count));
+    SIZE widest = { 0, 0 };
+    for (int k = 0; k <= scale.steps; ++k) {
+        SIZE size;
+        GetTextExtentPoint32A(dc, scale.labels[k], lstrlenA(scale.labels[k]), &size);
+        if (size.cx > widest.cx)
+            widest = size;
+    }
+    PlotArea plot = { pad + widest.cx + pad / 2, pad + lineHeight + lineHeight / 2, client.right - pad,
+                      client.bottom - pad - 2 * lineHeight - pad };
+    if (plot.bottom <= plot.top || plot.right <= plot.left) {
+        SelectObject(dc, oldFont);
+        return;
+    }
+
+    TextAt(dc, pad, pad, span == SPAN_MINUTE ? "Last 60 s" : "Last 10 min", TA_LEFT | TA_TOP);
+    DrawScale(dc, scale, plot, lineHeight);
+    DrawCurves(dc, samples, count, scale.step * scale.steps, plot, off);
+
+    char sent[RATE_TEXT_SIZE], received[RATE_TEXT_SIZE], line[2 * RATE_TEXT_SIZE + 64];
+    int footer = plot.bottom + pad;
+    if (off) {
+        TextAt(dc, (plot.left + plot.right) / 2, (plot.top + plot.bottom - lineHeight) / 2, "Monitoring is off",
+               TA_CENTER | TA_TOP);
+    } else {
+        RateSample now = count > 0 ? samples[count - 1] : RateSample{ 0, 0 };
+        FormatRate(now.sent, sent, sizeof sent);
+        FormatRate(now.received, received, sizeof received);
+        std::snprintf(line, sizeof line, "Sent %s  Received %s", sent, received);
+        TextAt(dc, pad, footer, line, TA_LEFT | TA_TOP);
+    }
+    uint64_t sentTotal, receivedTotal;
+    RatesTotals(&sentTotal, &receivedTotal);
+    FormatBytes(sentTotal, sent, sizeof sent);
+    FormatBytes(receivedTotal, received, sizeof received);
+    std::snprintf(line, sizeof line, "Since Monitor start: sent %s, received %s", sent, received);
+    TextAt(dc, pad, footer + lineHeight, line, TA_LEFT | TA_TOP);
+    SelectObject(dc, oldFont);
+}
+
+LRESULT OnGraphPaint(HWND window)
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    RECT client;
+    GetClientRect(window, &client);
+    HDC memory = CreateCompatibleDC(dc);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, client.right > 0 ? client.right : 1,
+                                            client.bottom > 0 ? client.bottom : 1);
+    if (memory != nullptr && bitmap != nullptr) {
+        HGDIOBJ oldBitmap = SelectObject(memory, bitmap);
+        DrawGraph(memory, client);
+        BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
+        SelectObject(memory, oldBitmap);
+    }
+    if (bitmap != nullptr)
+        DeleteObject(bitmap);
+    if (memory != nullptr)
+        DeleteDC(memory);
+    EndPaint(window, &paint);
+    return 0;
+}
+
+// A second has passed, or monitoring stopped or lost its connection.
+LRESULT OnGraphUpdate(HWND window)
+{
+    ShowTitle(window);
+    if (IsWindowVisible(window) && !IsIconic(window))
+        InvalidateRect(window, nullptr, FALSE);
+    return 0;
+}
+
+void ToggleSpan(HWND window)
+{
+    span = span == SPAN_MINUTE ? SPAN_TEN_MINUTES : SPAN_MINUTE;
+    InvalidateRect(window, nullptr, FALSE);
+}
+
+LRESULT OnGraphKey(HWND window, WPARAM key)
+{
+    if (key == VK_ESCAPE)
+        DestroyWindow(window);
+    else if (key == VK_SPACE)
+        ToggleSpan(window);
+    return 0;
+}
+
+// Every move and resize, so that Quit saves where the window is now.
+LRESULT OnGraphMoved(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    RECT rect;
+    if (!IsIconic(window) && GetWindowRect(window, &rect)) {
+        app.GraphX = rect.left;
+        app.GraphY = rect.top;
+        app.GraphW = rect.right - rect.left;
+        app.GraphH = rect.bottom - rect.top;
+    }
+    return DefWindowProcA(window, WM_WINDOWPOSCHANGED, wParam, lParam);
+}
+
+LRESULT OnGraphMinMaxInfo(LPARAM lParam)
+{
+    MINMAXINFO* info = reinterpret_cast<MINMAXINFO*>(lParam);
+    info->ptMinTrackSize.x = Scaled(MIN_WIDTH);
+    info->ptMinTrackSize.y = Scaled(MIN_HEIGHT);
+    return 0;
+}
+
+LRESULT OnGraphDpiChanged(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    windowDpi = HIWORD(wParam) != 0 ? HIWORD(wParam) : BASE_DPI;
+    MakeFont();
+    const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+    SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(window, nullptr, FALSE);
+    return 0;
+}
+
+LRESULT OnGraphDestroy()
+{
+    app.graphWindow = nullptr;
+    if (font != nullptr)
+        DeleteObject(font);
+    font = nullptr;
+    return 0;
+}
+
+LRESULT CALLBACK GraphWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_PAINT:
+        return OnGraphPaint(window);
+    case WM_ERASEBKGND:
+        return 1; // the paint covers every pixel
+    case WM_GRAPH_UPDATE:
+        return OnGraphUpdate(window);
+    case WM_CONTEXTMENU:
+        ToggleSpan(window);
+        return 0;
+    case WM_KEYDOWN:
+        return OnGraphKey(window, wParam);
+    case WM_WINDOWPOSCHANGED:
+        return OnGraphMoved(window, wParam, lParam);
+    case WM_GETMINMAXINFO:
+        return OnGraphMinMaxInfo(lParam);
+    case WM_DPICHANGED:
+        return OnGraphDpiChanged(window, wParam, lParam);
+    case WM_DESTROY:
+        return OnGraphDestroy();
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+bool RegisterGraphClass()
+{
+    static bool registered = false;
+    if (registered)
+        return true;
+    WNDCLASSA windowClass;
+    ZeroMemory(&windowClass, sizeof windowClass);
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = GraphWindowProc;
+    windowClass.hInstance = app.instance;
+    windowClass.hIcon = LoadIconA(app.instance, MAKEINTRESOURCEA(ICON_APP));
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = WINDOW_CLASS;
+    registered = RegisterClassA(&windowClass) != 0;
+    return registered;
+}
+
+ScreenRect WorkAreaOf(HMONITOR monitor)
+{
+    MONITORINFO info;
+    info.cbSize = sizeof info;
+    if (!GetMonitorInfoA(monitor, &info))
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &info.rcWork, 0);
+    return ScreenRect{ info.rcWork.left, info.rcWork.top, info.rcWork.right, info.rcWork.bottom };
+}
+
+// The saved place, on the monitor nearest to it; else beside the
+// notification area.
+ScreenRect GraphPlace()
+{
+    if (app.graphPlaceStored == 1) {
+        // The middle, in 64 bits: the numbers come from a file.
+        int64_t x = static_cast<int64_t>(app.GraphX) + app.GraphW / 2;
+        int64_t y = static_cast<int64_t>(app.GraphY) + app.GraphH / 2;
+        POINT middle = { static_cast<LONG>(x < INT32_MIN ? INT32_MIN : (x > INT32_MAX ? INT32_MAX : x)),
+                         static_cast<LONG>(y < INT32_MIN ? INT32_MIN : (y > INT32_MAX ? INT32_MAX : y)) };
+        ScreenRect work = WorkAreaOf(MonitorFromPoint(middle, MONITOR_DEFAULTTONEAREST));
+        return KeepOnWorkArea(app.GraphX, app.GraphY, app.GraphW, app.GraphH, work);
+    }
+    RECT notify = { 0, 0, 0, 0 };
+    HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
+    HWND area = taskbar != nullptr ? FindWindowExA(taskbar, nullptr, "TrayNotifyWnd", nullptr) : nullptr;
+    if (area == nullptr || !GetWindowRect(area, &notify)) {
+        // No notification area to be near: the primary monitor's corner
+        // where it usually is.
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &notify, 0);
+        notify.left = notify.right;
+        notify.top = notify.bottom;
+    }
+    ScreenRect work = WorkAreaOf(MonitorFromRect(&notify, MONITOR_DEFAULTTONEAREST));
+    return DefaultGraphPlace(ScreenRect{ notify.left, notify.top, notify.right, notify.bottom }, work,
+                             Scaled(DEFAULT_WIDTH), Scaled(DEFAULT_HEIGHT), Scaled(SCREEN_MARGIN));
+}
+
+} // namespace
+
+void ShowTrafficGraph()
+{
+    if (app.graphWindow != nullptr) {
+        SetForegroundWindow(app.graphWindow);
+        return;
+    }
+    if (!RegisterGraphClass())
+        return;
+    windowDpi = DpiOf(nullptr);
+    ScreenRect place = GraphPlace();
+    HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, WINDOW_CLASS, "NetGlow",
+                                  WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME, place.left,
+                                  place.top, place.right - place.left, place.bottom - place.top, nullptr,
+                                  nullptr, app.instance, nullptr);
+    if (window == nullptr)
+        return;
+    app.graphWindow = window;
+    // From now on the settings keep its place.
+    app.graphPlaceStored = 1;
+    // On another monitor than the system's scaling: the window's own.
+    windowDpi = DpiOf(window);
+    MakeFont();
+    ShowTitle(window);
+    ShowWindow(window, SW_SHOW);
+    SetForegroundWindow(window);
+}
