@@ -106,10 +106,35 @@ COLORREF FillColour(int32_t colour, bool off)
     return off ? GREY_FILL : (colour == 1 ? RED_FILL : YELLOW_FILL);
 }
 
-void TextAt(HDC dc, int x, int y, const char* text, UINT align)
+// Returns the x just after a left-aligned text.
+int TextAt(HDC dc, int x, int y, const char* text, UINT align)
 {
     SetTextAlign(dc, align);
     TextOutA(dc, x, y, text, lstrlenA(text));
+    SIZE size;
+    GetTextExtentPoint32A(dc, text, lstrlenA(text), &size);
+    return x + size.cx;
+}
+
+// The key to a direction in front of its rate: a patch of the received
+// area, or a stroke of the sent line. Returns where the text goes.
+int DrawKey(HDC dc, int x, int y, int lineHeight, bool received)
+{
+    int side = lineHeight * 2 / 3;
+    RECT patch = { x, y + (lineHeight - side) / 2, x + side, y + (lineHeight + side) / 2 };
+    if (received) {
+        HBRUSH fill = CreateSolidBrush(FillColour(app.ColorRecv.load(), false));
+        FillRect(dc, &patch, fill);
+        DeleteObject(fill);
+    } else {
+        HPEN pen = CreatePen(PS_SOLID, Scaled(2), LineColour(app.ColorSend.load(), false));
+        HGDIOBJ old = SelectObject(dc, pen);
+        MoveToEx(dc, patch.left, y + lineHeight / 2, nullptr);
+        LineTo(dc, patch.right, y + lineHeight / 2);
+        SelectObject(dc, old);
+        DeleteObject(pen);
+    }
+    return patch.right + Scaled(PADDING) / 2;
 }
 
 void DrawScale(HDC dc, const GraphScale& scale, const PlotArea& plot, int textHeight)
@@ -189,7 +214,7 @@ void DrawGraph(HDC dc, const RECT& client)
         return;
     }
 
-    TextAt(dc, pad, pad, span == SPAN_MINUTE ? "Last 60 s" : "Last 10 min", TA_LEFT | TA_TOP);
+    TextAt(dc, client.right - pad, pad, span == SPAN_MINUTE ? "Last 60 s" : "Last 10 min", TA_RIGHT | TA_TOP);
     DrawScale(dc, scale, plot, lineHeight);
     DrawCurves(dc, samples, count, scale.step * scale.steps, plot, off);
 
@@ -202,8 +227,12 @@ void DrawGraph(HDC dc, const RECT& client)
         RateSample now = count > 0 ? samples[count - 1] : RateSample{ 0, 0 };
         FormatRate(now.sent, sent, sizeof sent);
         FormatRate(now.received, received, sizeof received);
-        std::snprintf(line, sizeof line, "Sent %s  Received %s", sent, received);
-        TextAt(dc, pad, footer, line, TA_LEFT | TA_TOP);
+        std::snprintf(line, sizeof line, "Sent %s", sent);
+        int x = DrawKey(dc, pad, footer, lineHeight, false);
+        x = TextAt(dc, x, footer, line, TA_LEFT | TA_TOP) + 2 * pad;
+        std::snprintf(line, sizeof line, "Received %s", received);
+        x = DrawKey(dc, x, footer, lineHeight, true);
+        TextAt(dc, x, footer, line, TA_LEFT | TA_TOP);
     }
     uint64_t sentTotal, receivedTotal;
     RatesTotals(&sentTotal, &receivedTotal);

@@ -1,6 +1,7 @@
 // A person's first session with NetGlow, through the tray icon only: the
 // first-run Setup, monitoring, logging, the log file commands, Setup while
-// monitoring, About, Help and Quit. With NETGLOW_SCREENSHOTS set to a folder,
+// monitoring, About, the traffic graph, Help and Quit, then a second start
+// that finds the graph where it was left. With NETGLOW_SCREENSHOTS set to a folder,
 // it also leaves screenshots there for the documentation.
 #include <cstdlib>
 #include "e2e_common.h"
@@ -164,19 +165,46 @@ TEST_F(E2E, FirstSessionThroughTheTrayIcon)
     ClickButton(about, IDOK);
     ASSERT_TRUE(WaitUntilGone(about));
 
+    // The traffic graph during the replay, then moved as a person drags it.
+    ASSERT_TRUE(ChooseFromTrayMenu(ng, ON_NO_LOG, "Traffic graph"));
+    HWND graph = WaitForWindow(ng.processId, "NetGlowGraph", "NetGlow - Ethernet");
+    ASSERT_NE(nullptr, graph);
+    EXPECT_EQ(WS_EX_TOOLWINDOW, GetWindowLongPtrA(graph, GWL_EXSTYLE) & (WS_EX_TOOLWINDOW | WS_EX_APPWINDOW));
+    Screenshot("traffic-graph", AroundWindow(graph, 8), 12000);
+    SetWindowPos(graph, nullptr, 100, 120, 420, 260, SWP_NOZORDER | SWP_NOACTIVATE);
+
     ASSERT_TRUE(ChooseFromTrayMenu(ng, ON_NO_LOG, "Help"));
     HWND help = WaitForWindow(ng.processId, "HH Parent", nullptr);
     EXPECT_NE(nullptr, help) << "no HTML Help window";
     if (help != nullptr)
         PostMessageA(help, WM_CLOSE, 0, 0);
 
+    // Quit saves the graph's place after the other settings; the next
+    // start opens it there, and Esc closes it.
+    const std::string saved = SettingsFile({ { "WaitTime", "100" }, { "WaitCount", "50" }, { "WaitFlag", "1" },
+                                             { "CardName", "Ethernet" }, { "CardIndex", "0" }, { "InitOpt", "-1" },
+                                             { "StartOpt", "0" }, { "NowOpt", "0" }, { "ColorSend", "1" },
+                                             { "ColorRecv", "2" }, { "TimeoutP", "20" }, { "GraphX", "100" },
+                                             { "GraphY", "120" }, { "GraphW", "420" }, { "GraphH", "260" } });
     ASSERT_TRUE(ChooseFromTrayMenu(ng, ON_NO_LOG, "Quit"));
     EXPECT_EQ(0, ng.WaitForExit());
-    EXPECT_EQ(SettingsFile({ { "WaitTime", "100" }, { "WaitCount", "50" }, { "WaitFlag", "1" },
-                             { "CardName", "Ethernet" }, { "CardIndex", "0" }, { "InitOpt", "-1" },
-                             { "StartOpt", "0" }, { "NowOpt", "0" }, { "ColorSend", "1" },
-                             { "ColorRecv", "2" }, { "TimeoutP", "20" } }),
-              ReadFileBytes(ng.settingsPath));
+    EXPECT_EQ(saved, ReadFileBytes(ng.settingsPath));
+    ASSERT_TRUE(ng.Start());
+    ASSERT_NE(nullptr, ng.WaitForMainWindow());
+    ASSERT_TRUE(ChooseFromTrayMenu(ng, OFF, "Traffic graph"));
+    graph = WaitForWindow(ng.processId, "NetGlowGraph", "NetGlow - Ethernet");
+    ASSERT_NE(nullptr, graph);
+    RECT place = {};
+    GetWindowRect(graph, &place);
+    EXPECT_EQ(100, place.left);
+    EXPECT_EQ(120, place.top);
+    EXPECT_EQ(520, place.right);
+    EXPECT_EQ(380, place.bottom);
+    PostMessageA(graph, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(WaitUntilGone(graph));
+    ASSERT_TRUE(ChooseFromTrayMenu(ng, OFF, "Quit"));
+    EXPECT_EQ(0, ng.WaitForExit());
+    EXPECT_EQ(saved, ReadFileBytes(ng.settingsPath));
 }
 
 namespace {
