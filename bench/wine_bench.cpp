@@ -1,7 +1,8 @@
 // Figures of NetGlow.exe under Wine, with the fake capture library replaying
 // traffic.pcap: start to tray icon, packets per second and CPU time per
 // packet with logging off and on, working set idle and monitoring, Monitor
-// stop to the stopped lamp, CPU used while monitoring a quiet adapter.
+// stop to the stopped lamp, CPU used while monitoring a quiet adapter, the
+// GUI thread's CPU with the traffic graph open.
 // Beside them, anchors measured in the same run: Wine's own notepad.exe
 // (working set and start to window) and the smallest tray program linked like
 // NetGlow.exe, bench/wine_floor.cpp (working set).
@@ -271,6 +272,47 @@ void QuietCpu(int seconds)
     run.Quit();
 }
 
+// CPU of the GUI thread while monitoring steady traffic, first with the
+// traffic graph closed (the anchor: lamp, tip and rate tick), then open at
+// its once-a-second updates.
+double ThreadCpuMs(HANDLE thread)
+{
+    FILETIME created, exited, kernel, user;
+    if (!GetThreadTimes(thread, &created, &exited, &kernel, &user))
+        return -1;
+    auto v = [](FILETIME t) { return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+    return (v(kernel) + v(user)) / 10000.0;
+}
+
+// On a quiet adapter the rest of the GUI thread's work is nearly nil, so the
+// difference is the graph's own; with traffic, the lamp's image changes
+// dominate.
+void GraphCpu(int seconds, bool traffic)
+{
+    Run run;
+    if (!run.Start(traffic ? "replay=" + SourcePath("tests\\fixtures\\e2e\\traffic.pcap")
+                                 + "\r\nreplay_repeat=1000000\r\nreplay_gap_us=2000\r\n"
+                           : ""))
+        return;
+    HANDLE gui = OpenThread(THREAD_QUERY_INFORMATION, FALSE, GetWindowThreadProcessId(run.ng.window, nullptr));
+    run.ng.Command(CMD_MONITOR_START);
+    Sleep(2000);
+    double closed0 = ThreadCpuMs(gui);
+    Sleep(seconds * 1000);
+    double closed1 = ThreadCpuMs(gui);
+    run.ng.Command(CMD_TRAFFIC_GRAPH);
+    HWND graph = FindProcessWindow(run.ng.processId, "NetGlowGraph", nullptr, true);
+    Sleep(2000);
+    double open0 = ThreadCpuMs(gui);
+    Sleep(seconds * 1000);
+    double open1 = ThreadCpuMs(gui);
+    std::printf("GUI thread CPU while monitoring %s: graph closed %.2f ms/s, graph open %.2f ms/s%s\n",
+                traffic ? "traffic (~500 frames/s)" : "a quiet adapter", (closed1 - closed0) / seconds,
+                (open1 - open0) / seconds, graph ? "" : " (NO GRAPH WINDOW)");
+    CloseHandle(gui);
+    run.Quit();
+}
+
 // Anchor: Wine's own notepad, a small window program, on the same desktop.
 void NotepadAnchor()
 {
@@ -334,6 +376,11 @@ int main(int argc, char** argv)
         return 0;
     if (argc > 1 && std::strcmp(argv[1], "latency") == 0) {
         LampLatency(50);
+        return 0;
+    }
+    if (argc > 1 && std::strcmp(argv[1], "graph") == 0) {
+        GraphCpu(20, false);
+        GraphCpu(20, true);
         return 0;
     }
     QuietCpu(10);

@@ -5,6 +5,7 @@
 #   scripts/bench-wine.sh [FRAMES]      default 1000000 frames per throughput run
 #   scripts/bench-wine.sh startup       the anchors and start-up figures only
 #   scripts/bench-wine.sh latency       the lamp latency only
+#   scripts/bench-wine.sh graph         the GUI thread's CPU with the traffic graph open
 set -eu
 cd "$(dirname "$0")/.."
 frames=${1:-1000000}
@@ -13,9 +14,11 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
 cmake --build "$build" -j "${JOBS:-2}" --target NetGlow fake_wpcap fake_ipconfig >/dev/null
 mkdir -p "$build/bench"
+# The end-to-end runs' harness, with the parts it shares with the Wine tests.
+support=(tests/e2e/support/*.cpp tests/wine/support/{prefix_scaling,test_files,message_boxes,notify_recorder,import_patch,registry_seed}.cpp)
 x86_64-w64-mingw32-g++-posix -std=c++17 -O2 -static -D_WIN32_WINNT=0x0600 \
-  -I. -Itests/e2e bench/wine_bench.cpp tests/e2e/support/netglow_process.cpp \
-  -o "$build/bench/wine_bench.exe" -ladvapi32 -luser32 -lgdi32
+  -I. -Itests/e2e -Itests/wine -I"$build/pcap-include" bench/wine_bench.cpp "${support[@]}" \
+  -o "$build/bench/wine_bench.exe" -ladvapi32 -luser32 -lgdi32 -lws2_32 -lshell32
 x86_64-w64-mingw32-g++-posix -std=c++17 -O2 -static -mwindows -D_WIN32_WINNT=0x0600 \
   bench/wine_floor.cpp -o "$build/bench/wine_floor.exe" -lws2_32 -lshell32 -luser32 -lgdi32
 cd "$build/bench"

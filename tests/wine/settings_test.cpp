@@ -227,6 +227,32 @@ TEST_F(Settings, OddValuesAreLoadedAndSavedUnchanged)
     EXPECT_EQ(before, Contents());
 }
 
+// The traffic graph's place counts only as a whole; a file comes back from
+// a save as it was.
+TEST_F(Settings, GraphPlaceComesBackOnlyWithAllFourKeys)
+{
+    const struct {
+        const char* keys;
+        int32_t stored;
+        const char* place;
+    } cases[] = {
+        { "GraphX=-1900\r\nGraphY=5000\r\nGraphW=0\r\nGraphH=99999\r\n", 1, "-1900|5000|0|99999" },
+        { "GraphX=10\r\nGraphY=20\r\nGraphW=30\r\n", 0, nullptr },
+    };
+    for (const auto& c : cases) {
+        UseFile((kWaitKeys + "CardName=Ethernet\r\nCardIndex=0\r\nInitOpt=-1\r\nStartOpt=0\r\nNowOpt=0\r\n"
+                             "ColorSend=1\r\nColorRecv=2\r\nTimeoutP=20\r\n" + c.keys).c_str());
+        LoadSettings();
+        EXPECT_EQ(c.stored, app.graphPlaceStored) << c.keys;
+        if (c.place != nullptr)
+            EXPECT_EQ(c.place, std::to_string(app.GraphX) + "|" + std::to_string(app.GraphY) + "|"
+                                   + std::to_string(app.GraphW) + "|" + std::to_string(app.GraphH));
+        std::string before = Contents();
+        SaveSettings();
+        EXPECT_EQ(before, Contents()) << c.keys;
+    }
+}
+
 TEST_F(Settings, CardMissingKeepsTheStoredCard)
 {
     UseFile("[Option]\r\nWaitTime=100\r\nWaitCount=50\r\nWaitFlag=1\r\nCardName=USB Ethernet\r\nCardIndex=4\r\n"
