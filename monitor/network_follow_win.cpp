@@ -265,5 +265,5 @@ LRESULT OnPowerBroadcast(HWND window, WPARAM event)
 bool ReadAdapterAddresses(const char* deviceName, char* name, size_t nameSize, OwnAddresses* own)
 {
     NetworkSnapshot snapshot;
-    return snapshot.Take() && snapshot.FindAdapter(deviceName, name, nameSize, own);
+    return snapshot.TakeAdapters() && snapshot.FindAdapter(deviceName, name, nameSize, own);
 }
