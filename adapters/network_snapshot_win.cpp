@@ -128,13 +128,20 @@ void CollectAddresses(const IP_ADAPTER_ADDRESSES* adapter, OwnAddresses* out)
 
 } // namespace
 
-bool NetworkSnapshot::Take()
+bool NetworkSnapshot::TakeAdapters()
 {
     routes_.count = 0;
     if (!QueryAdapterAddresses(AF_UNSPEC, &adapters_)) {
         adapters_.clear();
         return false;
     }
+    return true;
+}
+
+bool NetworkSnapshot::Take()
+{
+    if (!TakeAdapters())
+        return false;
     if (!ReadRouteTable(&routes_, adapters_)) {
         routes_.count = 0;
         ReadBestInterface(&routes_, adapters_);

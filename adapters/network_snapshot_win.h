@@ -12,6 +12,9 @@ public:
     // Reads the adapters and the default routes (ranked). False when the
     // adapters cannot be read; the routes are then empty.
     bool Take();
+    // Reads the adapters alone, for a lookup that needs no route (the
+    // chosen adapter's start); the routes stay empty.
+    bool TakeAdapters();
 
     const RouteSnapshot& Routes() const { return routes_; }
 

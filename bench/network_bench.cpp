@@ -10,6 +10,7 @@
 #include "e2e_common.h"
 #include <algorithm>
 #include <cstdio>
+#include "process_times.h"
 #include "support/host_shell.h"
 #include "support/private_network.h"
 
@@ -19,15 +20,6 @@ const VethAdapter FIRST = { "ngA0", 5, 1 };
 const VethAdapter SECOND = { "ngB0", 6, 2 };
 const int CHANGES = 10;
 const int QUIET_SECONDS = 10;
-
-double CpuMs(HANDLE process)
-{
-    FILETIME created, exited, kernel, user;
-    if (!GetProcessTimes(process, &created, &exited, &kernel, &user))
-        return -1;
-    auto value = [](FILETIME t) { return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
-    return (value(kernel) + value(user)) / 10000.0;
-}
 
 // The Unix time now in microseconds, on the clock tcpdump and `date` read.
 long long UnixMicroseconds()

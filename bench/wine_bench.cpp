@@ -17,6 +17,7 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#include "process_times.h"
 #include "res/resource.h"
 #include "support/netglow_process.h"
 
@@ -35,15 +36,6 @@ LARGE_INTEGER Now()
     LARGE_INTEGER t;
     QueryPerformanceCounter(&t);
     return t;
-}
-
-double CpuMs(HANDLE process)
-{
-    FILETIME created, exited, kernel, user;
-    if (!GetProcessTimes(process, &created, &exited, &kernel, &user))
-        return -1;
-    auto v = [](FILETIME t) { return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
-    return (v(kernel) + v(user)) / 10000.0;
 }
 
 double WorkingSetMB(HANDLE process)

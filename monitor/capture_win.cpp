@@ -13,6 +13,7 @@
 #include "monitor/log_file_win.h"
 #include "monitor/network_follow_win.h"
 #include "monitor/packet_win.h"
+#include "monitor/read_steps.h"
 #include "monitor/rates_win.h"
 #include "res/resource.h"
 
@@ -214,24 +215,27 @@ void ReadUntilStopped(CaptureRun* run, const CaptureLibrary* library, pcap_t* ha
         if (run->stopping.load())
             break;
         bool resumed = run->reopenRequested.exchange(0) != 0;
-        if (result >= 0 && !resumed) {
+        ReadEnd end = result >= 0 ? ReadEnd::Frames : result == PCAP_ERROR_BREAK ? ReadEnd::Break : ReadEnd::Error;
+        AfterRead next = NextAfterRead(end, resumed, reopened);
+        if (next == AfterRead::ReadAgain) {
             reopened = false;
             continue;
         }
-        if (result == PCAP_ERROR_BREAK && !resumed)
+        if (next == AfterRead::EndRun)
             break;
-        if (result < 0 && !resumed && reopened) {
+        if (next == AfterRead::ReportLost) {
             ReportCaptureFailure(run, MSG_READ_FAILED, CAPTURE_OPEN_FAILED);
             break;
         }
         CloseDevice(run, library, handle);
         handle = nullptr;
-        if (!resumed && WaitForSingleObject(run->stopEvent, REOPEN_DELAY_MS) == WAIT_OBJECT_0)
+        if (next == AfterRead::ReopenAfterPause
+            && WaitForSingleObject(run->stopEvent, REOPEN_DELAY_MS) == WAIT_OBJECT_0)
             return;
         handle = OpenDevice(run, library);
         if (handle == nullptr)
             return;
-        reopened = !resumed;
+        reopened = next == AfterRead::ReopenAfterPause;
     }
     CloseDevice(run, library, handle);
 }

@@ -136,6 +136,16 @@ void ShowNoConnection(HWND window)
     RatesStop(window);
 }
 
+// A new DHCP lease or temporary IPv6 address counts as the run's own from
+// the next read on; an adapter the snapshot lacks keeps what the run has.
+void RenewRunAddresses(const NetworkSnapshot& snapshot)
+{
+    const char* running = RunningDevice();
+    OwnAddresses own;
+    if (running != nullptr && snapshot.FindAdapter(running, nullptr, 0, &own))
+        PublishRunAddresses(own);
+}
+
 // Moves the capture to the connection in use, if it changed.
 void FollowConnection(HWND window, const NetworkSnapshot& snapshot)
 {
@@ -149,9 +159,7 @@ void FollowConnection(HWND window, const NetworkSnapshot& snapshot)
         DeviceOf(snapshot.Routes().route[choice].guid, device, sizeof device);
     const char* running = RunningDevice();
     if (running != nullptr && std::strcmp(running, device) == 0) {
-        OwnAddresses own;
-        if (snapshot.FindAdapter(running, nullptr, 0, &own))
-            PublishRunAddresses(own);
+        RenewRunAddresses(snapshot);
         return;
     }
     EndRun();
@@ -191,10 +199,8 @@ void LookAtNetwork(HWND window)
         FollowConnection(window, snapshot);
         return;
     }
-    const char* running = RunningDevice();
-    OwnAddresses own;
-    if (known && running != nullptr && snapshot.FindAdapter(running, nullptr, 0, &own))
-        PublishRunAddresses(own);
+    if (known)
+        RenewRunAddresses(snapshot);
 }
 
 } // namespace
@@ -259,5 +265,5 @@ LRESULT OnPowerBroadcast(HWND window, WPARAM event)
 bool ReadAdapterAddresses(const char* deviceName, char* name, size_t nameSize, OwnAddresses* own)
 {
     NetworkSnapshot snapshot;
-    return snapshot.Take() && snapshot.FindAdapter(deviceName, name, nameSize, own);
+    return snapshot.TakeAdapters() && snapshot.FindAdapter(deviceName, name, nameSize, own);
 }

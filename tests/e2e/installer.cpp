@@ -257,28 +257,35 @@ protected:
     }
 
     std::string SetupLine(const std::string& version) { return "NetGlow " + version + " setup\r\n"; }
+    std::string InstalledLines(const std::string& version, const std::string& scope, const std::string& folder)
+    {
+        return SetupLine(version) + "Installed for " + scope + " in " + folder + "\r\n" + "Capture library: "
+             + SystemFolder() + "\\Npcap\\wpcap.dll\r\n";
+    }
+    void ExpectInstalled(HKEY root, const std::string& folder, const std::string& shortcut, const std::string& log)
+    {
+        ExpectInstalledFiles(folder);
+        EXPECT_EQ(folder + "\\NetGlow.exe", ShortcutTarget(shortcut));
+        ExpectUninstallValues(root, folder, VERSION);
+        EXPECT_FALSE(KeyExists(root == HKEY_CURRENT_USER ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, UNINSTALL_KEY));
+        EXPECT_EQ(log, ReadFileBytes(folder + "\\install.log"));
+    }
 
 public:
     // Phases, in order (the table below).
     void InstallsForTheUser()
     {
         ASSERT_EQ(0, RunInstaller(setup, "/S"));
-        ExpectInstalledFiles(userFolder);
-        EXPECT_EQ(userFolder + "\\NetGlow.exe", ShortcutTarget(userShortcut));
-        ExpectUninstallValues(HKEY_CURRENT_USER, userFolder, VERSION);
-        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY));
+        log = InstalledLines(VERSION, "the current user", userFolder);
+        ExpectInstalled(HKEY_CURRENT_USER, userFolder, userShortcut, log);
         EXPECT_EQ("(none)", RunValue());
-        log = SetupLine(VERSION) + "Installed for the current user in " + userFolder + "\r\n"
-            + "Capture library: " + SystemFolder() + "\\Npcap\\wpcap.dll\r\n";
-        EXPECT_EQ(log, ReadFileBytes(userFolder + "\\install.log"));
     }
 
     void AutostartWritesTheRunValue()
     {
         ASSERT_EQ(0, RunInstaller(setup, "/S /AUTOSTART"));
         EXPECT_EQ("\"" + userFolder + "\\NetGlow.exe\"", RunValue());
-        log += SetupLine(VERSION) + "Installed for the current user in " + userFolder + "\r\n"
-             + "Capture library: " + SystemFolder() + "\\Npcap\\wpcap.dll\r\n";
+        log += InstalledLines(VERSION, "the current user", userFolder);
         EXPECT_EQ(log, ReadFileBytes(userFolder + "\\install.log"));
     }
 
@@ -344,8 +351,7 @@ public:
         ExpectInstalledFiles(userFolder, true);
         ExpectUninstallValues(HKEY_CURRENT_USER, userFolder, UPGRADE_VERSION);
         EXPECT_EQ("\"" + userFolder + "\\NetGlow.exe\"", RunValue()) << "the silent mode keeps the Run value";
-        log += SetupLine(UPGRADE_VERSION) + "Installed for the current user in " + userFolder + "\r\n"
-             + "Capture library: " + SystemFolder() + "\\Npcap\\wpcap.dll\r\n"
+        log += InstalledLines(UPGRADE_VERSION, "the current user", userFolder)
              + "NetGlow was running: it quit before its files were replaced and was started again.\r\n";
         EXPECT_EQ(log, ReadFileBytes(userFolder + "\\install.log"));
 
@@ -370,13 +376,7 @@ public:
     void InstallsForAllUsers()
     {
         ASSERT_EQ(0, RunInstaller(setup, "/S /AllUsers"));
-        ExpectInstalledFiles(allFolder);
-        EXPECT_EQ(allFolder + "\\NetGlow.exe", ShortcutTarget(allShortcut));
-        ExpectUninstallValues(HKEY_LOCAL_MACHINE, allFolder, VERSION);
-        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, UNINSTALL_KEY));
-        EXPECT_EQ(SetupLine(VERSION) + "Installed for all users in " + allFolder + "\r\n"
-                      + "Capture library: " + SystemFolder() + "\\Npcap\\wpcap.dll\r\n",
-                  ReadFileBytes(allFolder + "\\install.log"));
+        ExpectInstalled(HKEY_LOCAL_MACHINE, allFolder, allShortcut, InstalledLines(VERSION, "all users", allFolder));
 
         ASSERT_EQ(0, RunUninstaller(ValuesOf(HKEY_LOCAL_MACHINE, UNINSTALL_KEY)["QuietUninstallString"]));
         EXPECT_FALSE(PathExists(allFolder));

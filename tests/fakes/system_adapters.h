@@ -16,16 +16,21 @@ struct SystemAdapter {
     std::string guid, name, address;
 };
 
+// One family's adapters (AF_INET, AF_INET6), kept in buffer; null if unreadable.
+inline IP_ADAPTER_ADDRESSES* IpHelperAdapters(ULONG family, std::vector<unsigned char>* buffer)
+{
+    ULONG size = 64 * 1024;
+    buffer->assign(size, 0);
+    auto* adapters = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer->data());
+    ULONG flags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
+    return GetAdaptersAddresses(family, flags, nullptr, adapters, &size) == NO_ERROR ? adapters : nullptr;
+}
+
 inline std::vector<SystemAdapter> SystemAdaptersWithIpv4()
 {
     std::vector<SystemAdapter> found;
-    ULONG size = 64 * 1024;
-    std::vector<unsigned char> buffer(size);
-    auto* adapters = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data());
-    if (GetAdaptersAddresses(AF_INET, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER,
-                             nullptr, adapters, &size) != NO_ERROR)
-        return found;
-    for (auto* adapter = adapters; adapter != nullptr; adapter = adapter->Next) {
+    std::vector<unsigned char> buffer;
+    for (auto* adapter = IpHelperAdapters(AF_INET, &buffer); adapter != nullptr; adapter = adapter->Next) {
         if (adapter->FirstUnicastAddress == nullptr)
             continue;
         auto* address = reinterpret_cast<sockaddr_in*>(adapter->FirstUnicastAddress->Address.lpSockaddr);
@@ -45,13 +50,8 @@ inline std::vector<SystemAdapter> SystemAdaptersWithIpv4()
 inline bool SystemAdapterWithOwnIpv6(std::string* guid, unsigned char address[16])
 {
     static const unsigned char loopback[16] = { 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1 };
-    ULONG size = 64 * 1024;
-    std::vector<unsigned char> buffer(size);
-    auto* adapters = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data());
-    if (GetAdaptersAddresses(AF_INET6, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER,
-                             nullptr, adapters, &size) != NO_ERROR)
-        return false;
-    for (auto* adapter = adapters; adapter != nullptr; adapter = adapter->Next)
+    std::vector<unsigned char> buffer;
+    for (auto* adapter = IpHelperAdapters(AF_INET6, &buffer); adapter != nullptr; adapter = adapter->Next)
         for (auto* unicast = adapter->FirstUnicastAddress; unicast != nullptr; unicast = unicast->Next) {
             auto* ipv6 = reinterpret_cast<const sockaddr_in6*>(unicast->Address.lpSockaddr);
             if (ipv6 == nullptr || ipv6->sin6_family != AF_INET6 || std::memcmp(&ipv6->sin6_addr, loopback, 16) == 0)

@@ -96,6 +96,14 @@ protected:
         DestroyWindow(app.mainWindow);
     }
     Lines Scanned(Outcome* outcome) { return Describe(RunRecording(Scan, outcome)); }
+    // A scan of report (a path, or "" for none) that shows no message and succeeds.
+    void ScanQuietly(const std::string& report)
+    {
+        SetFakeIpconfigReport(report);
+        Outcome outcome;
+        EXPECT_EQ(Lines{}, Scanned(&outcome));
+        EXPECT_EQ(0, outcome.result);
+    }
     void ExpectNoTemporaryFiles()
     {
         EXPECT_FALSE(PathExists(OwnBatch())) << OwnBatch();
@@ -105,10 +113,7 @@ protected:
 
 TEST_F(AddressScan, ReadsTheReportOfTheCommand)
 {
-    SetFakeIpconfigReport(FixturePath("ipconfig/win10_english.txt"));
-    Outcome outcome;
-    EXPECT_EQ(Lines{}, Scanned(&outcome));
-    EXPECT_EQ(0, outcome.result);
+    ScanQuietly(FixturePath("ipconfig/win10_english.txt"));
     EXPECT_EQ((Rows{ { "Ethernet", "192.168.178.24" }, { "vEthernet (Default Switch)", "172.21.240.1" } }),
               IpconfigRows());
     ExpectNoTemporaryFiles();
@@ -121,10 +126,7 @@ TEST_F(AddressScan, JapaneseBytesPassUnchanged)
     if (GetACP() != 932 || GetOEMCP() != 932)
         GTEST_SKIP() << "needs a Japanese system (code pages " << GetACP() << "/" << GetOEMCP()
                      << "): run as wine.ipconfig_scan_japanese";
-    SetFakeIpconfigReport(FixturePath("ipconfig/japanese_win7.txt"));
-    Outcome outcome;
-    EXPECT_EQ(Lines{}, Scanned(&outcome));
-    EXPECT_EQ(0, outcome.result);
+    ScanQuietly(FixturePath("ipconfig/japanese_win7.txt"));
     const std::string localArea = "\x83\x8D\x81\x5B\x83\x4A\x83\x8B\x20\x83\x47\x83\x8A\x83\x41\x90\xDA\x91\xB1";
     const std::string wireless = "\x83\x8F\x83\x43\x83\x84\x83\x8C\x83\x58\x20\x83\x6C\x83\x62\x83\x67\x83\x8F"
                                  "\x81\x5B\x83\x4E\x90\xDA\x91\xB1";
@@ -169,10 +171,7 @@ TEST_F(AddressScan, CommandThatNeverReturnsIsEndedWithItsInterpreter)
 
 TEST_F(AddressScan, NoReportGivesAnEmptyTable)
 {
-    SetFakeIpconfigReport("");
-    Outcome outcome;
-    EXPECT_EQ(Lines{}, Scanned(&outcome));
-    EXPECT_EQ(0, outcome.result);
+    ScanQuietly("");
     EXPECT_EQ(0, app.ipconfig.count);
     ExpectNoTemporaryFiles();
 }
@@ -226,14 +225,12 @@ TEST_F(AddressScan, TemporaryDirectoryWithSpacesAndAccents)
     SetEnvironmentVariableA("TEMP", spaced.c_str());
     ASSERT_EQ(spaced, TempPath());
 
-    SetFakeIpconfigReport(FixturePath("ipconfig/win11_english.txt"));
-    Outcome outcome;
-    EXPECT_EQ(Lines{}, Scanned(&outcome));
-    EXPECT_EQ(0, outcome.result);
+    ScanQuietly(FixturePath("ipconfig/win11_english.txt"));
     EXPECT_EQ((Rows{ { "Wi-Fi", "10.20.30.44" }, { "Ethernet 2", "10.20.31.9" } }), IpconfigRows());
     ExpectNoTemporaryFiles();
 
     SetFakeIpconfigReport(FixturePath("ipconfig/name_500.txt"));
+    Outcome outcome;
     EXPECT_EQ(Lines{ "question: A connection name is too long." }, Scanned(&outcome));
     EXPECT_EQ(-9, outcome.result);
     ExpectNoTemporaryFiles();
@@ -248,10 +245,7 @@ TEST_F(AddressScan, UnwritableBatchFileGivesAnEmptyTable)
     ASSERT_TRUE(CreateDirectoryA(OwnBatch().c_str(), nullptr));
     ASSERT_TRUE(WriteWholeFile(OwnReport(), ReadFileBytes(FixturePath("ipconfig/win10_english.txt"))));
 
-    SetFakeIpconfigReport(FixturePath("ipconfig/win10_english.txt"));
-    Outcome outcome;
-    EXPECT_EQ(Lines{}, Scanned(&outcome));
-    EXPECT_EQ(0, outcome.result);
+    ScanQuietly(FixturePath("ipconfig/win10_english.txt"));
     EXPECT_EQ(0, app.ipconfig.count);
     EXPECT_FALSE(PathExists(OwnReport()));
     RemoveDirectoryA(OwnBatch().c_str());
@@ -268,10 +262,7 @@ TEST_F(AddressScan, AnotherProcessesScanFilesAreLeftAlone)
     ASSERT_NE(INVALID_HANDLE_VALUE, otherBatch);
     ASSERT_TRUE(WriteWholeFile(temp + "NetGlawtxt", "another report\r\n"));
 
-    SetFakeIpconfigReport(FixturePath("ipconfig/win10_english.txt"));
-    Outcome outcome;
-    EXPECT_EQ(Lines{}, Scanned(&outcome));
-    EXPECT_EQ(0, outcome.result);
+    ScanQuietly(FixturePath("ipconfig/win10_english.txt"));
     EXPECT_EQ((Rows{ { "Ethernet", "192.168.178.24" }, { "vEthernet (Default Switch)", "172.21.240.1" } }),
               IpconfigRows());
     EXPECT_EQ("another report\r\n", ReadFileBytes(temp + "NetGlawtxt"));
