@@ -264,19 +264,9 @@ void QuietCpu(int seconds)
     run.Quit();
 }
 
-// CPU of the GUI thread while monitoring steady traffic, first with the
-// traffic graph closed (the anchor: lamp, tip and rate tick), then open at
-// its once-a-second updates.
-double ThreadCpuMs(HANDLE thread)
-{
-    FILETIME created, exited, kernel, user;
-    if (!GetThreadTimes(thread, &created, &exited, &kernel, &user))
-        return -1;
-    auto v = [](FILETIME t) { return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
-    return (v(kernel) + v(user)) / 10000.0;
-}
-
-// On a quiet adapter the rest of the GUI thread's work is nearly nil, so the
+// CPU of the GUI thread while monitoring, first with the traffic graph
+// closed (the anchor: lamp, tip and rate tick), then open at its
+// once-a-second updates. On a quiet adapter the rest of the GUI thread's work is nearly nil, so the
 // difference is the graph's own; with traffic, the lamp's image changes
 // dominate.
 void GraphCpu(int seconds, bool traffic)
