@@ -171,17 +171,18 @@ TEST(Rates, ANewRunStartsCountingFromNothing)
     DestroyLampWindow(window);
 }
 
-bool AllHandedOverCounted(void*)
+bool ReceivedTotalReaches(void* bytes)
 {
     uint64_t sent, received;
     RatesTotals(&sent, &received);
-    return received >= 800 * 1000;
+    return received >= *static_cast<uint64_t*>(bytes);
 }
 
 } // namespace
 
 // The traffic graph's seconds are what the library handed over in each of
-// them, and its totals every byte handed over since Monitor start.
+// them, and its totals every byte handed over since Monitor start, also
+// across Automatic mode's move to another run.
 TEST(Rates, GraphHistoryAndTotalsFollowWhatTheLibraryHandedOver)
 {
     HWND window = StartRunWindow("192.168.1.10");
@@ -196,12 +197,25 @@ TEST(Rates, GraphHistoryAndTotalsFollowWhatTheLibraryHandedOver)
     ASSERT_EQ(5, HistorySamples(RatesHistory(), SPAN_MINUTE, samples));
     // Frames handed over while a stop is under way are dropped: the totals
     // are read once the replay has ended.
-    bool counted = PumpUntil(AllHandedOverCounted, nullptr, 30000);
+    uint64_t target = 800 * 1000;
+    bool counted = PumpUntil(ReceivedTotalReaches, &target, 30000);
     uint64_t sent = 1, received = 0;
     RatesTotals(&sent, &received);
+    std::vector<double> handed = HandOvers();
+
+    // The move: the run ends and another begins, with 100 frames more.
+    SetFakeCaptureDevices({ "device=\\Device\\NPF_{X}", "replay=" + WriteCapture({ 64 }, 1000), "replay_repeat=100" });
+    EndRun();
+    OwnAddresses own = {};
+    ASSERT_TRUE(StartRun("\\Device\\NPF_{X}", own, true));
+    target = 900 * 1000;
+    bool movedCounted = PumpUntil(ReceivedTotalReaches, &target, 30000);
+    uint64_t sentAfterMove = 1, receivedAfterMove = 0;
+    RatesTotals(&sentAfterMove, &receivedAfterMove);
+    RateSample kept[HISTORY_POINTS];
+    int keptCount = HistorySamples(RatesHistory(), SPAN_MINUTE, kept);
     StopMonitoring();
 
-    std::vector<double> handed = HandOvers();
     // The first second may begin before the replay's first frame.
     for (int i = 1; i < 5; ++i) {
         double expected = HandedBetween(handed, seen.atMs[i] - 1000, seen.atMs[i]) * 1000.0;
@@ -213,5 +227,10 @@ TEST(Rates, GraphHistoryAndTotalsFollowWhatTheLibraryHandedOver)
     EXPECT_EQ(800u, handed.size());
     EXPECT_EQ(0u, sent);
     EXPECT_EQ(800u * 1000, received);
+    EXPECT_TRUE(movedCounted);
+    EXPECT_EQ(0u, sentAfterMove);
+    EXPECT_EQ(900u * 1000, receivedAfterMove);
+    ASSERT_GE(keptCount, 5);
+    EXPECT_EQ(samples[1].received, kept[1].received) << "the history began anew";
     DestroyLampWindow(window);
 }
