@@ -65,6 +65,21 @@ bool RunsElevated()
     return answered && elevation.TokenIsElevated != 0;
 }
 
+// "%LOCALAPPDATA%\NetGlow\" and the settings file in it. Both names are
+// 11 characters long, so the folder's room leaves room for either.
+struct LocalPaths {
+    char folder[PATH_FIELD_SIZE - 11];
+    char settings[PATH_FIELD_SIZE];
+};
+
+bool FindLocalPaths(LocalPaths* paths, bool create)
+{
+    if (!LocalDataFolder(paths->folder, sizeof paths->folder, create))
+        return false;
+    std::snprintf(paths->settings, sizeof paths->settings, "%sNetGlow.ini", paths->folder);
+    return true;
+}
+
 // An elevated run can write beside a program under Program Files, where the
 // normal runs cannot; it takes the settings they keep in LocalAppData, or
 // the two kinds of run would drift apart (and the elevated one would ask
@@ -73,12 +88,8 @@ bool ElevatedRunSharesLocalSettings()
 {
     if (FileExists(app.settingsPath) || !RunsElevated())
         return false;
-    char folder[PATH_FIELD_SIZE - 11];
-    if (!LocalDataFolder(folder, sizeof folder, false))
-        return false;
-    char settings[PATH_FIELD_SIZE];
-    int length = std::snprintf(settings, sizeof settings, "%sNetGlow.ini", folder);
-    return length > 0 && static_cast<size_t>(length) < sizeof settings && FileExists(settings);
+    LocalPaths local;
+    return FindLocalPaths(&local, false) && FileExists(local.settings);
 }
 
 } // namespace
@@ -87,16 +98,13 @@ DataFolder ChooseDataFolder()
 {
     if (FolderIsWritable(app.moduleDir) && !ElevatedRunSharesLocalSettings())
         return DATA_FOLDER_PROGRAM;
-    // Both names are 11 characters long.
-    char folder[PATH_FIELD_SIZE - 11];
-    if (!LocalDataFolder(folder, sizeof folder, true))
+    LocalPaths local;
+    if (!FindLocalPaths(&local, true))
         return DATA_FOLDER_PROGRAM;
-    char settings[PATH_FIELD_SIZE];
-    std::snprintf(settings, sizeof settings, "%sNetGlow.ini", folder);
     // Settings written beside the program while it could still be written
     // (or shipped there by an administrator) carry over once.
-    CopyFileA(app.settingsPath, settings, TRUE);
-    lstrcpynA(app.settingsPath, settings, sizeof app.settingsPath);
-    std::snprintf(app.logPath, sizeof app.logPath, "%sNetGlow.txt", folder);
+    CopyFileA(app.settingsPath, local.settings, TRUE);
+    lstrcpynA(app.settingsPath, local.settings, sizeof app.settingsPath);
+    std::snprintf(app.logPath, sizeof app.logPath, "%sNetGlow.txt", local.folder);
     return DATA_FOLDER_LOCAL_APP_DATA;
 }

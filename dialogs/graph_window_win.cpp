@@ -77,19 +77,13 @@ void MakeFont()
     }
 }
 
-// The connection the graph is of: as in the tip, with "No connection" where
-// there is none to name.
-const char* ConnectionName()
-{
-    if (app.monitoring == 1 && app.CardAuto == 1)
-        return app.noConnection == 1 ? "No connection" : app.CardName;
-    return app.selectedIndex < 0 ? "No connection" : app.CardName;
-}
-
+// The connection as the tip names it, and "No connection" where there is
+// none to name.
 void ShowTitle(HWND window)
 {
+    const char* name = ConnectionName();
     char title[CAPTION_SIZE + CARD_NAME_SIZE];
-    std::snprintf(title, sizeof title, "NetGlow - %s", ConnectionName());
+    std::snprintf(title, sizeof title, "NetGlow - %s", name != nullptr ? name : "No connection");
     char shown[sizeof title];
     GetWindowTextA(window, shown, sizeof shown);
     if (std::strcmp(title, shown) != 0)

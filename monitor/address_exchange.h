@@ -19,9 +19,6 @@ public:
     // stays whole and unchanged until the reader's next Take.
     const OwnAddresses* Take();
 
-    // The newest table; writer only.
-    const OwnAddresses& Newest() const { return slots_[published_.load()]; }
-
 private:
     OwnAddresses slots_[3];
     std::atomic<int> published_;

@@ -194,13 +194,13 @@ void LookAtNetwork(HWND window)
     if (!app.monitoring)
         return;
     NetworkSnapshot snapshot;
-    bool known = snapshot.Take();
     if (app.CardAuto == 1) {
+        snapshot.Take();
         FollowConnection(window, snapshot);
-        return;
-    }
-    if (known)
+    } else if (snapshot.TakeAdapters()) {
+        // The chosen adapter needs no route: only its addresses.
         RenewRunAddresses(snapshot);
+    }
 }
 
 } // namespace

@@ -50,13 +50,21 @@ void ReportTraffic(uint64_t sentBytes, uint64_t receivedBytes)
     receivedTotal.fetch_add(receivedBytes, std::memory_order_relaxed);
 }
 
-const char* PlainTip()
+const char* ConnectionName()
 {
     // Automatic mode names the connection in use, which the table may not
     // list (an adapter that came after Monitor start).
     if (app.monitoring == 1 && app.CardAuto == 1)
-        return app.noConnection == 1 ? "No connection" : app.CardName;
-    return app.selectedIndex < 0 ? "NetGlow" : app.CardName;
+        return app.noConnection == 1 ? nullptr : app.CardName;
+    return app.selectedIndex < 0 ? nullptr : app.CardName;
+}
+
+const char* PlainTip()
+{
+    const char* name = ConnectionName();
+    if (name != nullptr)
+        return name;
+    return app.monitoring == 1 && app.CardAuto == 1 ? "No connection" : "NetGlow";
 }
 
 void RatesBeginHistory()

@@ -21,6 +21,9 @@ void RatesTotals(uint64_t* sent, uint64_t* received);
 void RatesStart(HWND window);   // a run begins: its rates from zero, the timer
 void RatesStop(HWND window);    // the run ends: no timer, the name alone
 LRESULT OnRateTimer(HWND window);
+// The connection monitored (or chosen), or null: none chosen, or automatic
+// monitoring has none.
+const char* ConnectionName();
 // The tip without rates: the connection name, "NetGlow" with none chosen,
 // or "No connection" while automatic monitoring has none.
 const char* PlainTip();
