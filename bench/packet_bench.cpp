@@ -47,13 +47,16 @@ double NsPer(Clock::duration elapsed, size_t count)
 // optimised away.
 inline unsigned PacketPath(const PcapRecord& frame, LogBatch* log)
 {
-    time_t seconds = static_cast<time_t>(frame.seconds);
-    struct tm local;
-    char timeText[PACKET_TIME_SIZE];
-    if (localtime_r(&seconds, &local) != nullptr)
-        FormatPacketTime(local, timeText, sizeof timeText);
-    else
-        std::strcpy(timeText, "0000/00/00 00:00:00");
+    // The time is converted only for a log line, as OnPacket does.
+    char timeText[PACKET_TIME_SIZE] = "";
+    if (log != nullptr) {
+        time_t seconds = static_cast<time_t>(frame.seconds);
+        struct tm local;
+        if (localtime_r(&seconds, &local) != nullptr)
+            FormatPacketTime(local, timeText, sizeof timeText);
+        else
+            std::strcpy(timeText, "0000/00/00 00:00:00");
+    }
     size_t captured = frame.bytes.size();
     size_t skipped = captured < kEthernetHeader ? captured : kEthernetHeader;
     const unsigned char* ipView = frame.bytes.data() + skipped;
@@ -62,8 +65,7 @@ inline unsigned PacketPath(const PcapRecord& frame, LogBatch* log)
     PacketSummary summary;
     SummarizePacket(ipView, ipLength, kAdapter, 1, 2, &summary, &kOwnIpv6);
     (summary.direction[0] == 'S' ? sentBytes : receivedBytes) += frame.originalLength;
-    unsigned result = summary.iconId + static_cast<unsigned char>(summary.sourceText[0])
-                      + static_cast<unsigned char>(timeText[18]);
+    unsigned result = summary.iconId + static_cast<unsigned char>(summary.sourceText[0]);
     if (log != nullptr) {
         PacketDetail detail;
         DescribePacket(ipView, ipLength, &detail);

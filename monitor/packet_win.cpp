@@ -38,18 +38,23 @@ void OnPacket(unsigned char* user, const struct pcap_pkthdr* header, const unsig
     if (batch->stopping != nullptr && batch->stopping->load() == 1)
         return;
 
-    struct tm local;
-    time_t seconds = static_cast<time_t>(header->ts.tv_sec);
+    // The time only goes into a log line: no conversion while nothing is
+    // logged. The flag is read once, so a frame is logged whole or not at all.
+    bool logging = app.logging.load() == 1 && batch->log != nullptr;
     char timeText[PACKET_TIME_SIZE];
-    if (localtime_s(&local, &seconds) == 0)
-        FormatPacketTime(local, timeText, sizeof timeText);
-    else
-        lstrcpynA(timeText, "0000/00/00 00:00:00", sizeof timeText);
+    if (logging) {
+        struct tm local;
+        time_t seconds = static_cast<time_t>(header->ts.tv_sec);
+        if (localtime_s(&local, &seconds) == 0)
+            FormatPacketTime(local, timeText, sizeof timeText);
+        else
+            lstrcpynA(timeText, "0000/00/00 00:00:00", sizeof timeText);
+    }
 
     size_t captured = bytes != nullptr ? header->caplen : 0;
     size_t skipped = captured < ETHERNET_HEADER ? captured : ETHERNET_HEADER;
     bool sent = ClassifyPacket(batch, bytes != nullptr ? bytes + skipped : nullptr, captured - skipped,
-                               timeText);
+                               logging ? timeText : nullptr);
     (sent ? batch->sentBytes : batch->receivedBytes) += header->len;
 }
 
@@ -61,11 +66,11 @@ bool ClassifyPacket(PacketBatch* batch, const unsigned char* ipView, size_t ipLe
     SummarizePacket(ipView, ipLength, ownIpv4, app.ColorSend.load(),
                     app.ColorRecv.load(), &summary, batch->ownIpv6);
 
-    if (app.logging.load() == 1 && batch->log != nullptr) {
+    if (timeText != nullptr && batch->log != nullptr) {
         PacketDetail detail;
         DescribePacket(ipView, ipLength, &detail);
         char line[PACKET_LINE_SIZE];
-        size_t length = FormatLogLine(timeText != nullptr ? timeText : "", summary, detail,
+        size_t length = FormatLogLine(timeText, summary, detail,
                                       line, sizeof line);
         batch->log->AddLine(line, length);
     }

@@ -24,6 +24,7 @@ struct PacketBatch {
 // libpcap packet callback; runs on the capture thread. user: the PacketBatch.
 void OnPacket(unsigned char* user, const struct pcap_pkthdr* header, const unsigned char* bytes);
 // ipView: the frame from offset 14 on, ipLength bytes of it captured.
+// timeText: the frame's time for its log line; null when nothing is logged.
 // Returns whether the frame was sent by this machine.
 bool ClassifyPacket(PacketBatch* batch, const unsigned char* ipView, size_t ipLength,
                     const char* timeText);
