@@ -121,12 +121,7 @@ protected:
         LoadTrayWaitSettings();
         LoadSettings();
         SaveSettings();
-        HANDLE log = CreateFileA(app.logPath, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(INVALID_HANDLE_VALUE, log);
-        DWORD written = 0;
-        WriteFile(log, "line\r\n", 6, &written, nullptr);
-        CloseHandle(log);
+        ASSERT_TRUE(WriteWholeFile(app.logPath, "line\r\n"));
     }
     std::string program, local;
 };
@@ -179,19 +174,13 @@ TEST_F(DataFolderChoice, SettingsLeftBesideAReadOnlyProgramCarryOverOnce)
 {
     const std::string old = "[Option]\r\nCardName=Ethernet\r\nInitOpt=-1\r\n";
     const std::string mine = "[Option]\r\nCardName=Wi-Fi\r\nInitOpt=-1\r\n";
-    HANDLE file = CreateFileA((program + "NetGlow.ini").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    WriteFile(file, old.data(), static_cast<DWORD>(old.size()), &written, nullptr);
-    CloseHandle(file);
+    WriteWholeFile(program + "NetGlow.ini", old);
     readOnlyFolder = program;
 
     ASSERT_EQ(DATA_FOLDER_LOCAL_APP_DATA, ChooseDataFolder());
     EXPECT_EQ(old, ReadFileBytes(app.settingsPath));
     // The user's own settings are never overwritten by the old ones.
-    file = CreateFileA(app.settingsPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    WriteFile(file, mine.data(), static_cast<DWORD>(mine.size()), &written, nullptr);
-    CloseHandle(file);
+    WriteWholeFile(app.settingsPath, mine);
     lstrcpynA(app.settingsPath, (program + "NetGlow.ini").c_str(), sizeof app.settingsPath);
     ASSERT_EQ(DATA_FOLDER_LOCAL_APP_DATA, ChooseDataFolder());
     EXPECT_EQ(mine, ReadFileBytes(app.settingsPath));

@@ -145,9 +145,7 @@ TEST(Rates, ANewRunStartsCountingFromNothing)
     // written after its traffic is counted.
     SetFakeCaptureDevices({ "device=\\Device\\NPF_{X}", "replay=" + WriteCapture({ 64 }, 1000), "replay_repeat=20" });
     StartMonitoring();
-    DWORD start = GetTickCount();
-    while (CountOf(ReadFileBytes(log), "\r\n") < 20 && GetTickCount() - start < 10000)
-        Sleep(10);
+    WaitFor([&] { return CountOf(ReadFileBytes(log), "\r\n") >= 20; }, 10000);
     StopMonitoring();
     ASSERT_EQ(20, CountOf(ReadFileBytes(log), "\r\n"));
 
