@@ -236,11 +236,7 @@ TEST_F(Faults, UnwritableSettingsFolderAtQuitEndsSilently)
 TEST_F(Faults, CaptureDeviceVanishingKeepsEveryLineLoggedBeforeIt)
 {
     StartLogging("replay=" + Traffic() + "\r\nreplay_repeat=3\r\nloop_fail_after=17\r\n");
-    SeenMessageBox box;
-    ASSERT_TRUE(WaitForMessageBoxOf(ng.processId, &box));
-    EXPECT_EQ("The error occurred with the pcap_loop function.", box.text);
-    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.iconStyle);
-    ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+    ASSERT_TRUE(AnswerBox(ng.processId, "The error occurred with the pcap_loop function.", IDOK, MB_ICONERROR));
     EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
     EXPECT_TRUE(WaitForCalls("pcap_close", 1));
 
@@ -372,11 +368,7 @@ protected:
         const Keys keys = StandardKeys("Ethernet", "0", "1");
         ASSERT_TRUE(WriteWholeFile(ng.settingsPath, SettingsFile(keys)));
         ASSERT_TRUE(ng.Start());
-        SeenMessageBox box;
-        ASSERT_TRUE(WaitForMessageBoxOf(ng.processId, &box));
-        EXPECT_EQ(text, box.text);
-        EXPECT_EQ(icon, box.iconStyle);
-        ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+        ASSERT_TRUE(AnswerBox(ng.processId, text, IDOK, icon));
         EXPECT_EQ(0, ng.WaitForExit());
         EXPECT_EQ(0, Calls("pcap_create"));
         EXPECT_EQ(SettingsFile(keys), ReadFileBytes(ng.settingsPath));

@@ -206,10 +206,7 @@ void AnswerFirstRunSetup(NetGlowProcess& ng)
     HWND setup = WaitForWindow(ng.processId, "#32770", "Setup");
     ASSERT_NE(nullptr, setup);
     ClickButton(setup, IDC_SETUP_OK);
-    SeenMessageBox save;
-    ASSERT_TRUE(WaitForMessageBoxOf(ng.processId, &save));
-    EXPECT_EQ("Save Changes?", save.text);
-    ASSERT_TRUE(AnswerMessageBox(save, IDYES));
+    ASSERT_TRUE(AnswerBox(ng.processId, "Save Changes?", IDYES));
     ASSERT_TRUE(WaitUntilGone(setup));
 }
 
