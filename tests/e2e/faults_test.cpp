@@ -199,9 +199,7 @@ TEST_F(Faults, ReadOnlySettingsFileIsLeftAsItWasAtQuit)
         Quit();
         GTEST_SKIP() << kReadOnlyNotEnforced;
     }
-    // A box would keep the program from ending: nobody answers it.
-    ng.Command(CMD_QUIT);
-    EXPECT_EQ(0, ng.WaitForExit());
+    Quit(); // a box would keep the program from ending: nobody answers it
     SetFileAttributesA(ng.settingsPath.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(SettingsFile(keys), ReadFileBytes(ng.settingsPath));
 }
@@ -226,9 +224,7 @@ TEST_F(Faults, UnwritableSettingsFolderAtQuitEndsSilently)
     std::string moved = folder + "-away";
     if (!MoveFileA(folder.c_str(), moved.c_str()))
         GTEST_SKIP() << "the program folder cannot be moved while the program runs";
-    // A box would keep the program from ending: nobody answers it.
-    ng.Command(CMD_QUIT);
-    EXPECT_EQ(0, ng.WaitForExit());
+    Quit(); // a box would keep the program from ending: nobody answers it
     ASSERT_TRUE(MoveFileA(moved.c_str(), folder.c_str()));
     EXPECT_EQ(SettingsFile(keys), ReadFileBytes(ng.settingsPath));
 }
