@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shlobj.h>
-#include <fstream>
 #include <string>
 #include "core/app_state.h"
 #include "app/data_folder_win.h"
@@ -147,7 +146,7 @@ TEST_F(DataFolderChoice, AWritableProgramFolderKeepsEverythingBesideTheProgram)
 TEST_F(DataFolderChoice, AProbeLeftByAnEarlierProcessIsDeletedAndTheFolderKept)
 {
     std::string stale = program + "NetGlow-" + std::to_string(GetCurrentProcessId()) + ".tmp";
-    std::ofstream(stale, std::ios::binary) << "left";
+    WriteWholeFile(stale, "left");
     ASSERT_TRUE(PathExists(stale));
     EXPECT_EQ(DATA_FOLDER_PROGRAM, ChooseDataFolder());
     EXPECT_EQ(program + "NetGlow.ini", app.settingsPath);
@@ -212,10 +211,10 @@ TEST_F(DataFolderChoice, AnElevatedRunTakesTheSettingsOfTheNormalRuns)
         elevated = c.elevated;
         if (c.inLocal) {
             CreateDirectoryA(local.c_str(), nullptr);
-            std::ofstream(local + "NetGlow.ini", std::ios::binary) << localSettings;
+            WriteWholeFile(local + "NetGlow.ini", localSettings);
         }
         if (c.besideProgram)
-            std::ofstream(program + "NetGlow.ini", std::ios::binary) << programSettings;
+            WriteWholeFile(program + "NetGlow.ini", programSettings);
         EXPECT_EQ(c.chosen, ChooseDataFolder());
         std::string folder = c.chosen == DATA_FOLDER_LOCAL_APP_DATA ? local : program;
         EXPECT_EQ(folder + "NetGlow.ini", app.settingsPath);
