@@ -33,6 +33,24 @@ inline Keys StandardKeys(const std::string& cardName, const std::string& cardInd
     return keys;
 }
 
+// For AnswerBox: the box's icon is not checked.
+const UINT ANY_ICON = ~0u;
+
+// Waits for a box of the process, checks its text (and its icon, unless
+// ANY_ICON) and presses the button; false when none came or it stayed.
+inline bool AnswerBox(DWORD processId, const std::string& text, int button, UINT icon = ANY_ICON,
+                      DWORD timeoutMs = 15000)
+{
+    SeenMessageBox box;
+    if (!WaitForMessageBoxOf(processId, &box, timeoutMs))
+        return false;
+    EXPECT_EQ(text, box.text);
+    if (icon != ANY_ICON) {
+        EXPECT_EQ(icon, box.iconStyle);
+    }
+    return AnswerMessageBox(box, button);
+}
+
 class E2E : public ::testing::Test {
 protected:
     void SetUp() override

@@ -199,9 +199,7 @@ TEST_F(Faults, ReadOnlySettingsFileIsLeftAsItWasAtQuit)
         Quit();
         GTEST_SKIP() << kReadOnlyNotEnforced;
     }
-    // A box would keep the program from ending: nobody answers it.
-    ng.Command(CMD_QUIT);
-    EXPECT_EQ(0, ng.WaitForExit());
+    Quit(); // a box would keep the program from ending: nobody answers it
     SetFileAttributesA(ng.settingsPath.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(SettingsFile(keys), ReadFileBytes(ng.settingsPath));
 }
@@ -226,9 +224,7 @@ TEST_F(Faults, UnwritableSettingsFolderAtQuitEndsSilently)
     std::string moved = folder + "-away";
     if (!MoveFileA(folder.c_str(), moved.c_str()))
         GTEST_SKIP() << "the program folder cannot be moved while the program runs";
-    // A box would keep the program from ending: nobody answers it.
-    ng.Command(CMD_QUIT);
-    EXPECT_EQ(0, ng.WaitForExit());
+    Quit(); // a box would keep the program from ending: nobody answers it
     ASSERT_TRUE(MoveFileA(moved.c_str(), folder.c_str()));
     EXPECT_EQ(SettingsFile(keys), ReadFileBytes(ng.settingsPath));
 }
@@ -236,11 +232,7 @@ TEST_F(Faults, UnwritableSettingsFolderAtQuitEndsSilently)
 TEST_F(Faults, CaptureDeviceVanishingKeepsEveryLineLoggedBeforeIt)
 {
     StartLogging("replay=" + Traffic() + "\r\nreplay_repeat=3\r\nloop_fail_after=17\r\n");
-    SeenMessageBox box;
-    ASSERT_TRUE(WaitForMessageBoxOf(ng.processId, &box));
-    EXPECT_EQ("The error occurred with the pcap_loop function.", box.text);
-    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.iconStyle);
-    ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+    ASSERT_TRUE(AnswerBox(ng.processId, "The error occurred with the pcap_loop function.", IDOK, MB_ICONERROR));
     EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
     EXPECT_TRUE(WaitForCalls("pcap_close", 1));
 
@@ -372,11 +364,7 @@ protected:
         const Keys keys = StandardKeys("Ethernet", "0", "1");
         ASSERT_TRUE(WriteWholeFile(ng.settingsPath, SettingsFile(keys)));
         ASSERT_TRUE(ng.Start());
-        SeenMessageBox box;
-        ASSERT_TRUE(WaitForMessageBoxOf(ng.processId, &box));
-        EXPECT_EQ(text, box.text);
-        EXPECT_EQ(icon, box.iconStyle);
-        ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+        ASSERT_TRUE(AnswerBox(ng.processId, text, IDOK, icon));
         EXPECT_EQ(0, ng.WaitForExit());
         EXPECT_EQ(0, Calls("pcap_create"));
         EXPECT_EQ(SettingsFile(keys), ReadFileBytes(ng.settingsPath));

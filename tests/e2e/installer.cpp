@@ -105,14 +105,6 @@ std::vector<std::string> FilesIn(const std::string& folder)
     return names;
 }
 
-DWORD64 FileSize(const std::string& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
-        return 0;
-    return (static_cast<DWORD64>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
 // A time no build can have: a file that still shows it was not written again.
 const FILETIME MARK = { 0xC89DC000u, 0x01C07385u }; // 2001-01-01 00:00 UTC
 
@@ -206,10 +198,7 @@ void AnswerFirstRunSetup(NetGlowProcess& ng)
     HWND setup = WaitForWindow(ng.processId, "#32770", "Setup");
     ASSERT_NE(nullptr, setup);
     ClickButton(setup, IDC_SETUP_OK);
-    SeenMessageBox save;
-    ASSERT_TRUE(WaitForMessageBoxOf(ng.processId, &save));
-    EXPECT_EQ("Save Changes?", save.text);
-    ASSERT_TRUE(AnswerMessageBox(save, IDYES));
+    ASSERT_TRUE(AnswerBox(ng.processId, "Save Changes?", IDYES));
     ASSERT_TRUE(WaitUntilGone(setup));
 }
 

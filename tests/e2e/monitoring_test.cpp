@@ -186,11 +186,8 @@ TEST_F(E2E, RunStuckInTheLibraryKeepsANewRunFromStartingUntilItEnds)
 
     // Posted: the answer is a message box on the GUI thread.
     PostMessageA(ng.window, WM_COMMAND, CMD_MONITOR_START, 0);
-    SeenMessageBox box;
-    ASSERT_TRUE(WaitForMessageBoxOf(ng.processId, &box, 20000));
-    EXPECT_EQ("The capture library did not stop the previous monitor. Monitoring stays off.", box.text);
-    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.iconStyle);
-    ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+    ASSERT_TRUE(AnswerBox(ng.processId, "The capture library did not stop the previous monitor. Monitoring stays off.",
+                          IDOK, MB_ICONERROR, 20000));
     EXPECT_EQ(1, Calls("pcap_create"));
     EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
 

@@ -230,22 +230,6 @@ std::vector<Frame> ExpectedFrames(const std::string& pcapPath, std::string* link
     return frames;
 }
 
-std::vector<std::string> LogLines(const std::string& path)
-{
-    std::vector<std::string> lines;
-    std::string text = ReadFileBytes(path);
-    for (size_t start = 0; start < text.size();) {
-        size_t end = text.find("\r\n", start);
-        if (end == std::string::npos) {
-            lines.push_back(text.substr(start)); // unterminated: never equal to a line
-            break;
-        }
-        lines.push_back(text.substr(start, end + 2 - start));
-        start = end + 2;
-    }
-    return lines;
-}
-
 // An ephemeral port: no service name stands for it in the log.
 std::string PortText(unsigned port)
 {
@@ -326,7 +310,8 @@ TEST_F(RealTraffic, EveryFrameTcpdumpSawHasItsLineInOrder)
     std::vector<Frame> frames = ExpectedFrames(tcpdump.capturePath, &linkType);
     ASSERT_NE(std::string::npos, linkType.find("link-type EN10MB"))
         << "loopback frames carry a 14-byte Ethernet header: " << linkType;
-    std::vector<std::string> logged = LogLines(ng.logPath);
+    // Split at "\n": a line without its "\r" never equals an expected one.
+    std::vector<std::string> logged = Lines(ReadFileBytes(ng.logPath));
 
     // Compared from the marker back: NetGlow's first line is a probe, and
     // every frame tcpdump saw from that probe to the marker is logged.

@@ -49,14 +49,6 @@ void Print(const char* when, const Sample& s)
                 static_cast<unsigned long>(s.workingSet / 1024));
 }
 
-unsigned long long FileSize(const std::string& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
-        return 0;
-    return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
 // The run-time and Wine keep some memory in pools that grow in steps; more
 // than this between the two samples is growth with the traffic.
 const SIZE_T PRIVATE_SLACK = 256 * 1024;

@@ -88,10 +88,7 @@ TEST_F(E2E, FirstSessionThroughTheTrayIcon)
     // This session watches the fake library's adapter by name.
     SendMessageA(list, CB_SETCURSEL, 1, 0);
     ClickButton(setup, IDC_SETUP_OK);
-    SeenMessageBox save;
-    ASSERT_TRUE(WaitForMessageBoxOf(ng.processId, &save)); // item 1 differs from "none"
-    EXPECT_EQ("Save Changes?", save.text);
-    ASSERT_TRUE(AnswerMessageBox(save, IDYES));
+    ASSERT_TRUE(AnswerBox(ng.processId, "Save Changes?", IDYES)); // item 1 differs from "none"
     ASSERT_TRUE(WaitUntilGone(setup));
     ASSERT_NE(nullptr, ng.WaitForMainWindow());
     // OK saved at once, while the first-run mark was still unset.
@@ -263,10 +260,7 @@ TEST_F(E2E, FirstStartSetupAtEachScaling)
                                        setup, 5000);
         Screenshot(scalings[i].shot, AroundWindow(setup, 8), 500);
         ClickButton(setup, IDC_SETUP_CANCEL);
-        SeenMessageBox discard;  // Automatic stands chosen
-        ASSERT_TRUE(WaitForMessageBoxOf(ng.processId, &discard));
-        EXPECT_EQ("Discard Changes?", discard.text);
-        ASSERT_TRUE(AnswerMessageBox(discard, IDYES));
+        ASSERT_TRUE(AnswerBox(ng.processId, "Discard Changes?", IDYES));  // Automatic stands chosen
         ASSERT_TRUE(WaitUntilGone(setup));
         ASSERT_NE(nullptr, ng.WaitForMainWindow());
         Quit();

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shlobj.h>
-#include <fstream>
 #include <string>
 #include "core/app_state.h"
 #include "app/data_folder_win.h"
@@ -121,12 +120,7 @@ protected:
         LoadTrayWaitSettings();
         LoadSettings();
         SaveSettings();
-        HANDLE log = CreateFileA(app.logPath, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(INVALID_HANDLE_VALUE, log);
-        DWORD written = 0;
-        WriteFile(log, "line\r\n", 6, &written, nullptr);
-        CloseHandle(log);
+        ASSERT_TRUE(WriteWholeFile(app.logPath, "line\r\n"));
     }
     std::string program, local;
 };
@@ -152,7 +146,7 @@ TEST_F(DataFolderChoice, AWritableProgramFolderKeepsEverythingBesideTheProgram)
 TEST_F(DataFolderChoice, AProbeLeftByAnEarlierProcessIsDeletedAndTheFolderKept)
 {
     std::string stale = program + "NetGlow-" + std::to_string(GetCurrentProcessId()) + ".tmp";
-    std::ofstream(stale, std::ios::binary) << "left";
+    WriteWholeFile(stale, "left");
     ASSERT_TRUE(PathExists(stale));
     EXPECT_EQ(DATA_FOLDER_PROGRAM, ChooseDataFolder());
     EXPECT_EQ(program + "NetGlow.ini", app.settingsPath);
@@ -179,19 +173,13 @@ TEST_F(DataFolderChoice, SettingsLeftBesideAReadOnlyProgramCarryOverOnce)
 {
     const std::string old = "[Option]\r\nCardName=Ethernet\r\nInitOpt=-1\r\n";
     const std::string mine = "[Option]\r\nCardName=Wi-Fi\r\nInitOpt=-1\r\n";
-    HANDLE file = CreateFileA((program + "NetGlow.ini").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    WriteFile(file, old.data(), static_cast<DWORD>(old.size()), &written, nullptr);
-    CloseHandle(file);
+    WriteWholeFile(program + "NetGlow.ini", old);
     readOnlyFolder = program;
 
     ASSERT_EQ(DATA_FOLDER_LOCAL_APP_DATA, ChooseDataFolder());
     EXPECT_EQ(old, ReadFileBytes(app.settingsPath));
     // The user's own settings are never overwritten by the old ones.
-    file = CreateFileA(app.settingsPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    WriteFile(file, mine.data(), static_cast<DWORD>(mine.size()), &written, nullptr);
-    CloseHandle(file);
+    WriteWholeFile(app.settingsPath, mine);
     lstrcpynA(app.settingsPath, (program + "NetGlow.ini").c_str(), sizeof app.settingsPath);
     ASSERT_EQ(DATA_FOLDER_LOCAL_APP_DATA, ChooseDataFolder());
     EXPECT_EQ(mine, ReadFileBytes(app.settingsPath));
@@ -223,10 +211,10 @@ TEST_F(DataFolderChoice, AnElevatedRunTakesTheSettingsOfTheNormalRuns)
         elevated = c.elevated;
         if (c.inLocal) {
             CreateDirectoryA(local.c_str(), nullptr);
-            std::ofstream(local + "NetGlow.ini", std::ios::binary) << localSettings;
+            WriteWholeFile(local + "NetGlow.ini", localSettings);
         }
         if (c.besideProgram)
-            std::ofstream(program + "NetGlow.ini", std::ios::binary) << programSettings;
+            WriteWholeFile(program + "NetGlow.ini", programSettings);
         EXPECT_EQ(c.chosen, ChooseDataFolder());
         std::string folder = c.chosen == DATA_FOLDER_LOCAL_APP_DATA ? local : program;
         EXPECT_EQ(folder + "NetGlow.ini", app.settingsPath);

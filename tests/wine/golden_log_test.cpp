@@ -80,14 +80,10 @@ TEST(GoldenLog, ReplayWritesTheExpectedLog)
 
         // The lamp of each frame: red (ColorSend 1) for SEND, yellow (ColorRecv 2) for RECV.
         std::string directions;
-        for (size_t begin = 0; begin < expected.size();) {
-            size_t end = expected.find("\r\n", begin);
-            if (end == std::string::npos)
-                end = expected.size();
-            size_t tab = expected.find('\t', begin);
-            if (tab != std::string::npos && tab < end)
-                directions += expected.compare(tab + 1, 4, "SEND") == 0 ? 'R' : 'Y';
-            begin = end + 2;
+        for (const std::string& line : Lines(expected)) {
+            size_t tab = line.find('\t');
+            if (tab != std::string::npos)
+                directions += line.compare(tab + 1, 4, "SEND") == 0 ? 'R' : 'Y';
         }
         EXPECT_EQ(directions, icons);
 

@@ -75,12 +75,6 @@ protected:
     HWND window = nullptr;
 };
 
-DWORD WINAPI DeliverFromAnotherThread(LPVOID)
-{
-    DeliverFrame(Sent(), kSeconds);
-    return 0;
-}
-
 } // namespace
 
 TEST_F(Lamp, OnePacketLightsTheLampThenIdleAfterTimeoutP)
@@ -105,7 +99,7 @@ TEST_F(Lamp, OnePacketLightsTheLampThenIdleAfterTimeoutP)
 TEST_F(Lamp, CaptureThreadNeverTouchesTheShellOrTheTimer)
 {
     size_t before = ImageChanges();
-    HANDLE thread = CreateThread(nullptr, 0, DeliverFromAnotherThread, nullptr, 0, nullptr);
+    HANDLE thread = StartCallThread([](void*) { DeliverFrame(Sent(), kSeconds); }, nullptr);
     ASSERT_NE(nullptr, thread);
     // No message is handled meanwhile: the read only posted its news.
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 10000));

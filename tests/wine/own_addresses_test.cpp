@@ -51,16 +51,11 @@ TEST(OwnAddresses, Ipv6FromTheAdaptersSystemAddressIsLoggedAsSent)
 
     _putenv("TZ=UTC");
     _tzset();
-    ResetAppState();
-    HWND window = CreateLampWindow();
+    HWND window = StartRunWindow("192.168.1.10");
     ASSERT_NE(nullptr, window);
-    app.mainWindow = window;
     std::string device = "\\Device\\NPF_" + guid;
-    app.adapters.count = 1;
     lstrcpynA(app.adapters.deviceName[0], device.c_str(), ADAPTER_TEXT_SIZE);
     lstrcpynA(app.adapters.connectionName[0], "Ethernet", ADAPTER_TEXT_SIZE);
-    lstrcpynA(app.adapters.ipv4Address[0], "192.168.1.10", ADAPTER_TEXT_SIZE);
-    app.selectedIndex = 0;
     logPath = MakeTempFolder("own-addresses") + "NetGlow.txt";
     lstrcpynA(app.logPath, logPath.c_str(), sizeof app.logPath);
     app.logging = 1;

@@ -127,13 +127,8 @@ TEST(Rates, TipShowsTheNameAndTheRatesOfTheLastSecondThenTheNameAlone)
 TEST(Rates, ANewRunStartsCountingFromNothing)
 {
     ASSERT_TRUE(notify::Record());
-    ResetAppState();
-    HWND window = CreateLampWindow();
-    app.mainWindow = window;
-    app.adapters.count = 1;
+    HWND window = StartRunWindow("192.168.1.10");
     lstrcpynA(app.adapters.deviceName[0], "\\Device\\NPF_{X}", ADAPTER_TEXT_SIZE);
-    lstrcpynA(app.adapters.ipv4Address[0], "192.168.1.10", ADAPTER_TEXT_SIZE);
-    app.selectedIndex = 0;
     lstrcpynA(app.CardName, "Ethernet", sizeof app.CardName);
     // The recorder keeps what a record's size covers.
     app.trayData.cbSize = NOTIFYICONDATAA_V1_SIZE;
@@ -145,9 +140,7 @@ TEST(Rates, ANewRunStartsCountingFromNothing)
     // written after its traffic is counted.
     SetFakeCaptureDevices({ "device=\\Device\\NPF_{X}", "replay=" + WriteCapture({ 64 }, 1000), "replay_repeat=20" });
     StartMonitoring();
-    DWORD start = GetTickCount();
-    while (CountOf(ReadFileBytes(log), "\r\n") < 20 && GetTickCount() - start < 10000)
-        Sleep(10);
+    WaitFor([&] { return CountOf(ReadFileBytes(log), "\r\n") >= 20; }, 10000);
     StopMonitoring();
     ASSERT_EQ(20, CountOf(ReadFileBytes(log), "\r\n"));
 

@@ -35,12 +35,8 @@ protected:
     std::string UseFile(const char* contents)
     {
         path = folder + "NetGlow" + std::to_string(++serial) + ".ini";
-        if (contents != nullptr) {
-            HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-            DWORD written = 0;
-            WriteFile(file, contents, lstrlenA(contents), &written, nullptr);
-            CloseHandle(file);
-        }
+        if (contents != nullptr)
+            WriteWholeFile(path, contents);
         lstrcpynA(app.settingsPath, path.c_str(), sizeof app.settingsPath);
         return path;
     }

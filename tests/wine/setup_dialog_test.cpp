@@ -2,7 +2,6 @@
 // the answers to its questions; then AppState and the settings file.
 #include <gtest/gtest.h>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 #include "core/app_state.h"
@@ -11,6 +10,7 @@
 #include "monitor/capture_win.h"
 #include "res/resource.h"
 #include "setup_driver.h"
+#include "support/adapter_doubles.h"
 #include "support/message_boxes.h"
 #include "support/test_files.h"
 
@@ -103,13 +103,10 @@ protected:
         ResetAppState();
         folder = MakeTempFolder("setup");
         settings = folder + "NetGlow.ini";
-        calls = folder + "wpcap-calls.txt";
+        calls = CallsPath();
         lstrcpynA(app.settingsPath, settings.c_str(), sizeof app.settingsPath);
         lstrcpynA(app.helpPath, (folder + "NetGlow.chm").c_str(), sizeof app.helpPath);
-        std::string control = folder + "wpcap-control.txt";
-        std::ofstream(control, std::ios::binary) << "device=" << ETHERNET_DEVICE << "\r\ndevice=" << LAB_DEVICE
-                                                 << "\r\ncalls=" << calls << "\r\n";
-        SetEnvironmentVariableA("NETGLOW_FAKE_WPCAP", control.c_str());
+        SetFakeCaptureDevices({ std::string("device=") + ETHERNET_DEVICE, std::string("device=") + LAB_DEVICE });
         SetTable({ { ETHERNET_DEVICE, "Ethernet", "192.168.1.10" }, { LAB_DEVICE, "Lab Network", "10.0.0.5" } });
         lstrcpynA(app.CardName, "Ethernet", sizeof app.CardName);
         app.selectedIndex = 0;
@@ -513,9 +510,7 @@ TEST_F(SetupDialog, AtTheFirstStartItHasATaskbarButtonAndTheForeground)
 
 TEST_F(SetupDialog, ShowSetupDialogShowsNothingWhenTheTableCannotBeBuilt)
 {
-    std::string control = folder + "no-devices.txt";
-    std::ofstream(control, std::ios::binary) << "calls=" << calls << "\r\n";
-    SetEnvironmentVariableA("NETGLOW_FAKE_WPCAP", control.c_str());
+    SetFakeCaptureDevices({});
     static int result;
     result = 99;
     auto seen = RunAnsweringBoxes([](void*) { result = ShowSetupDialog(nullptr); }, nullptr, { IDOK });

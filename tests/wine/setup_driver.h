@@ -115,13 +115,13 @@ struct Run {
     bool sawDialog;
 };
 
-inline DWORD WINAPI RunScript(LPVOID param)
+inline void RunScript(void* param)
 {
     Run* run = static_cast<Run*>(param);
     HWND dialog = WaitForDialog(run->caption);
     run->sawDialog = dialog != nullptr;
     if (dialog == nullptr)
-        return 0;
+        return;
     run->script(dialog, run->arg);
     // Never leave the test's thread stuck in the dialog: a close message
     // ends either dialog without a question.
@@ -129,7 +129,6 @@ inline DWORD WINAPI RunScript(LPVOID param)
         PostMessageA(dialog, WM_CLOSE, 0, 0);
         WaitGone(dialog);
     }
-    return 0;
 }
 
 // Calls open() on this thread, which must run the dialog modally, while the
@@ -140,7 +139,7 @@ bool Drive(const char* caption, Open open, void (*script)(HWND, void*), void* ar
     if (markerHook == nullptr)
         markerHook = SetWindowsHookExA(WH_GETMESSAGE, MarkerHook, nullptr, GetCurrentThreadId());
     Run run = { script, arg, caption, false };
-    HANDLE thread = CreateThread(nullptr, 0, RunScript, &run, 0, nullptr);
+    HANDLE thread = StartCallThread(RunScript, &run);
     open();
     // A dialog that failed to open leaves the script waiting for its bound.
     bool ended = WaitForSingleObject(thread, 30000) == WAIT_OBJECT_0;

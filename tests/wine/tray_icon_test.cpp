@@ -253,15 +253,6 @@ TEST_F(TrayIcon, RestoreAfterTheProgramRemovedItsIconSendsNothing)
     EXPECT_EQ(0u, notify::Calls().size());
 }
 
-namespace {
-DWORD WINAPI AddWhileTheShellCallsBack(LPVOID param)
-{
-    HWND window = static_cast<HWND>(param);
-    TrayIconAdd(window, TRAY_ICON_ID, TRAY_CALLBACK_MESSAGE, LampIcon(ICON_STOPPED), "NetGlow");
-    return 0;
-}
-} // namespace
-
 // A message sent to the main window while the shell is busy with the add
 // ("TaskbarCreated" at logon, a click, a command) runs its handler inside the
 // call, on the same thread: that handler's own icon calls must go through.
@@ -270,7 +261,9 @@ TEST_F(TrayIcon, CallsMadeWhileTheShellHandlesTheAddDoNotHang)
     ASSERT_TRUE(notify::Record(ShellTakingEverything, ReenterDuringAdd));
     reenterDuringAdd = 1;
     app.trayIconAdded = 1; // so that the restore really sends
-    HANDLE thread = CreateThread(nullptr, 0, AddWhileTheShellCallsBack, window, 0, nullptr);
+    HANDLE thread = StartCallThread([](void* window) {
+        TrayIconAdd(static_cast<HWND>(window), TRAY_ICON_ID, TRAY_CALLBACK_MESSAGE, LampIcon(ICON_STOPPED), "NetGlow");
+    }, window);
     ASSERT_NE(nullptr, thread);
     DWORD waited = WaitForSingleObject(thread, 10000);
     reenterDuringAdd = 0;

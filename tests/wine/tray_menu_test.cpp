@@ -493,11 +493,9 @@ protected:
     void SetUp() override
     {
         TrayMenu::SetUp();
-        calls = folder + "wpcap-calls.txt";
-        std::string control = folder + "wpcap-control.txt";
-        std::ofstream(control, std::ios::binary) << "device=\\Device\\NPF_" << ETHERNET_GUID << "\r\ndevice=\\Device\\NPF_"
-                                                 << LAB_GUID << "\r\ncalls=" << calls << "\r\n";
-        SetEnvironmentVariableA("NETGLOW_FAKE_WPCAP", control.c_str());
+        calls = CallsPath();
+        SetFakeCaptureDevices({ std::string("device=\\Device\\NPF_") + ETHERNET_GUID,
+                                std::string("device=\\Device\\NPF_") + LAB_GUID });
         SetEnvironmentVariableA("NETGLOW_FAKE_IPCONFIG", FixturePath("e2e/ipconfig_win10.txt").c_str());
         Seed({ { ETHERNET_GUID, "Ethernet" }, { LAB_GUID, "Lab Network" } });
         lstrcpynA(app.CardName, "Lab Network", sizeof app.CardName);

@@ -72,28 +72,24 @@ void NetGlowProcess::UseDoubles()
 
 bool NetGlowProcess::AttachToRunningCopy(DWORD notProcessId, DWORD timeoutMs)
 {
-    DWORD start = GetTickCount();
-    for (;;) {
+    return WaitFor([&] {
         // One main window per session: the single-instance check sees to it.
         HWND found = FindWindowA("NetGlow", nullptr);
         DWORD pid = 0;
         if (found != nullptr)
             GetWindowThreadProcessId(found, &pid);
-        if (pid != 0 && pid != notProcessId) {
-            HANDLE opened = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, pid);
-            if (opened != nullptr) {
-                if (process != nullptr)
-                    CloseHandle(process);
-                process = opened;
-                processId = pid;
-                window = found;
-                return true;
-            }
-        }
-        if (GetTickCount() - start > timeoutMs)
+        HANDLE opened = pid != 0 && pid != notProcessId
+            ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, pid)
+            : nullptr;
+        if (opened == nullptr)
             return false;
-        Sleep(20);
-    }
+        if (process != nullptr)
+            CloseHandle(process);
+        process = opened;
+        processId = pid;
+        window = found;
+        return true;
+    }, timeoutMs);
 }
 
 bool NetGlowProcess::Start(bool alone)

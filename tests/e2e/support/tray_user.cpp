@@ -72,16 +72,14 @@ std::string TrayIconTip(DWORD timeoutMs)
     // Away first, until no tip shows: a tip shows again only when the
     // mouse comes anew.
     MoveMouseTo((bar.left + bar.right) / 2, bar.top - 100);
-    DWORD start = GetTickCount();
-    while (ShownTip(shell) != nullptr && GetTickCount() - start < 2000)
-        Sleep(20);
+    WaitFor([&] { return ShownTip(shell) == nullptr; }, 2000);
     // Wine lays the icons out from the taskbar's right end, each a small
     // icon with a border of 2. The tip shows after the mouse rests a moment
     // on it; one that missed the arrival (hidden just then) shows on a
     // further move, so the mouse moves by a pixel now and then.
     int x = bar.right - GetSystemMetrics(SM_CXSMICON) / 2 - 2;
     int y = (bar.top + bar.bottom) / 2;
-    start = GetTickCount();
+    DWORD start = GetTickCount();
     for (int moves = 0;; ++moves) {
         MoveMouseTo(x + moves % 2, y);
         DWORD moved = GetTickCount();

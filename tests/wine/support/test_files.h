@@ -34,6 +34,8 @@ std::string MakeTempFolder(const char* tag);
 std::string ReadFileBytes(const std::string& path);
 bool WriteWholeFile(const std::string& path, const std::string& bytes);
 bool PathExists(const std::string& path);
+// The file's size in bytes; 0 when it cannot be read.
+unsigned long long FileSize(const std::string& path);
 // How often `what` occurs in `text`.
 int CountOf(const std::string& text, const std::string& what);
 // Lines ended by "\n" in a text.
