@@ -134,8 +134,11 @@ TEST_F(Lamp, FramesTenMillisecondsApartKeepItLitUntilTimeoutPAfterTheLast)
     // only where a gap really reached TimeoutP (a loaded machine makes some).
     std::vector<double> deliveredAt;
     for (int i = 0; i < 30; ++i) {
-        DeliverFrame(i % 3 == 0 ? Sent() : Received(), kSeconds);
+        // Taken before the delivery: the lamp's own time of the frame is
+        // no earlier, so a late clock reading cannot make a lamp that kept
+        // its time look early on a loaded machine.
         deliveredAt.push_back(NowMs());
+        DeliverFrame(i % 3 == 0 ? Sent() : Received(), kSeconds);
         double next = deliveredAt.back() + 10;
         while (NowMs() < next)
             PumpMessagesFor(1);
