@@ -2,6 +2,7 @@
 #include <commctrl.h>
 #include "app/data_folder_win.h"
 #include "app/main_window_win.h"
+#include "app/tray_commands_win.h"
 #include "core/message_box_win.h"
 #include "app/program_paths.h"
 #include "core/settings_win.h"

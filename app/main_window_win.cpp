@@ -2,12 +2,12 @@
 #include "app/tray_commands_win.h"
 #include "adapters/adapter_build_win.h"
 #include "core/app_state.h"
+#include "core/result_codes.h"
 #include "core/settings_win.h"
 #include "app/windows_version.h"
 #include "dialogs/dialogs_win.h"
-#include "monitor/capture_win.h"
 #include "monitor/lamp_win.h"
-#include "monitor/network_follow_win.h"
+#include "monitor/monitoring_win.h"
 #include "monitor/rates_win.h"
 #include "res/resource.h"
 #include "tray/tray_icon_win.h"
@@ -184,6 +184,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return OnNetworkChanged(window);
     case WM_CAPTURE_ENDED:
         return OnCaptureEnded(window, wParam, lParam);
+    case WM_CAPTURE_OPENED:
+        return OnCaptureOpened(window, lParam);
     case WM_POWERBROADCAST:
         return OnPowerBroadcast(window, wParam);
     default:
@@ -216,31 +218,21 @@ int InitializeApp()
     // Set once, before the first-run Setup: its "start now" hands the image
     // to the lamp, which must go on showing what it believes it shows.
     TrayIconSetImage(ICON_STOPPED);
-    if (BuildAdapterTable() != 0)
-        return -8;
+    if (BuildAdapterTable() != RESULT_OK)
+        return RESULT_STEP_FAILED;
     if (app.InitOpt == -2) {
-        if (ShowSetupDialog(app.mainWindow, true) != 0)
-            return -8;
+        if (ShowSetupDialog(app.mainWindow, true) != RESULT_OK)
+            return RESULT_STEP_FAILED;
         app.InitOpt = -1;
     }
     if (app.StartOpt == 1) {
         FindAdapterByName();
         if (app.CardName[0] != '\0' && app.selectedIndex == -1)
             app.cardMissing = 1;
-        if (StartMonitoring() != 0)
-            return -8;
+        StartMonitoring();
     }
     TrayIconSetTip(PlainTip());
-    return 0;
-}
-
-void RequestQuit()
-{
-    if (!app.trayIconAdded)
-        return;
-    app.startingUp = 0; // the program's own close ends start-up
-    TrayIconDelete(app.mainWindow, TRAY_ICON_ID);
-    SendMessageA(app.mainWindow, WM_CLOSE, 0, 0);
+    return RESULT_OK;
 }
 
 bool RegisterMainWindowClass(HINSTANCE instance)

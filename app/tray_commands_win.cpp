@@ -3,12 +3,13 @@
 #include <shellapi.h>
 #include "adapters/adapter_build_win.h"
 #include "core/app_state.h"
-#include "app/main_window_win.h"
 #include "dialogs/dialogs_win.h"
 #include "dialogs/graph_window_win.h"
 #include "monitor/capture_win.h"
+#include "monitor/monitoring_win.h"
 #include "res/resource.h"
 #include "tray/start_with_windows_win.h"
+#include "tray/tray_icon_win.h"
 
 namespace {
 
@@ -26,11 +27,13 @@ void OnMonitorStart()
 void OnSetup(HWND window)
 {
     bool wasMonitoring = app.monitoring == 1;
+    // Setup's own stop and start keep the graph's history and totals.
     if (wasMonitoring)
-        StopMonitoring();
+        StopMonitoringForSetup();
     // OK may have started monitoring itself; never start it twice.
     if (ShowSetupDialog(window) == 0 && app.monitoring == 0 && wasMonitoring)
-        StartMonitoring(true);
+        StartMonitoring();
+    SetupEnded();
 }
 
 // Checked: remove the value. Unchecked, also when it names another copy:
@@ -49,8 +52,24 @@ void OnQuit()
 
 } // namespace
 
+void RequestQuit()
+{
+    if (!app.trayIconAdded)
+        return;
+    app.startingUp = 0; // the program's own close ends start-up
+    TrayIconDelete(app.mainWindow, TRAY_ICON_ID);
+    SendMessageA(app.mainWindow, WM_CLOSE, 0, 0);
+}
+
 LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
 {
+    // A command sent while monitoring is changing (it waits for a run to
+    // end and answers sent messages meanwhile) comes again once it is over:
+    // posted messages wait for the message loop.
+    if (MonitoringChanging()) {
+        PostMessageA(window, WM_COMMAND, wParam, lParam);
+        return 0;
+    }
     // Start-up is still building the adapter table and may yet show Setup.
     // A failed run's own stop request (it names its run) still goes through:
     // its thread has ended, and monitoring must not stay on without it.

@@ -3,19 +3,12 @@
 // built and tested natively.
 #pragma once
 #include <cstdint>
+#include "core/result_codes.h"
 
 enum {
     ADAPTER_MAX = 100,       // rows of either table
     ADAPTER_TEXT_SIZE = 500, // bytes of each text field, terminator included
     ADAPTER_TEXT_MAX = 499   // characters that fit
-};
-
-// Result codes shared by every operation.
-enum {
-    RESULT_OK = 0,
-    RESULT_NOT_FOUND = -1,
-    RESULT_STEP_FAILED = -8,
-    RESULT_LIMIT = -9
 };
 
 struct AdapterTable {

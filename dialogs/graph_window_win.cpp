@@ -9,6 +9,7 @@
 #include "dialogs/graph_place.h"
 #include "dialogs/graph_scale.h"
 #include "monitor/rate_text.h"
+#include "monitor/monitoring_win.h"
 #include "monitor/rates_win.h"
 #include "res/resource.h"
 

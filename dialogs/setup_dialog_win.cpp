@@ -6,7 +6,7 @@
 #include "core/message_box_win.h"
 #include "core/settings_win.h"
 #include "dialogs/setup_rules.h"
-#include "monitor/capture_win.h"
+#include "monitor/monitoring_win.h"
 #include "res/resource.h"
 #include "tray/tray_icon_win.h"
 

@@ -9,16 +9,16 @@
 #include "core/message_box_win.h"
 #include "monitor/address_exchange.h"
 #include "monitor/connection_log.h"
-#include "monitor/lamp_win.h"
 #include "monitor/log_file_win.h"
-#include "monitor/network_follow_win.h"
 #include "monitor/packet_win.h"
 #include "monitor/read_steps.h"
-#include "monitor/rates_win.h"
 #include "res/resource.h"
 
 const char MSG_CAPTURE_STILL_RUNNING[] =
     "The capture library did not stop the previous monitor. Monitoring stays off.";
+// A read blocked in the library notices the break within one read time-out;
+// the bound only guards against a library that never returns.
+const DWORD STOP_WAIT_MS = 5000;
 
 namespace {
 
@@ -33,9 +33,6 @@ const int DLT_ETHERNET = 1;
 // Frames taken per read: a driver buffer's worth. The lamp and the log are
 // served once per read, not once per frame.
 const int FRAMES_PER_READ = 1000;
-// A read blocked in the library notices the break within one read time-out;
-// the bound only guards against a library that never returns.
-const DWORD STOP_WAIT_MS = 5000;
 // A device that failed is given this long before it is opened again: a
 // driver restart or a wake from sleep loses it for a moment.
 const DWORD REOPEN_DELAY_MS = 500;
@@ -50,6 +47,7 @@ struct CaptureRun {
     HANDLE thread = nullptr;
     HANDLE stopEvent = nullptr;  // cuts the wait before a reopen short
     bool automatic = false;
+    bool announceOpen = false;
     std::atomic<int32_t> stopping{ 0 };
     std::atomic<int32_t> reopenRequested{ 0 };
     // The failure box while it is being made or shown, for a stop to close.
@@ -64,6 +62,8 @@ struct CaptureRun {
 
 // GUI thread only.
 CaptureRun* currentRun = nullptr;
+// The run a stop is waiting for: no run may start until it has ended.
+CaptureRun* endingRun = nullptr;
 // A run whose thread did not end within the stop's bound.
 CaptureRun* strandedRun = nullptr;
 LPARAM lastRunNumber = 0;
@@ -189,6 +189,10 @@ pcap_t* OpenDevice(CaptureRun* run, const CaptureLibrary* library)
         library->close(handle);
         return nullptr;
     }
+    if (run->announceOpen) {
+        run->announceOpen = false;
+        PostMessageA(run->window, WM_CAPTURE_OPENED, 0, run->number);
+    }
     return handle;
 }
 
@@ -221,8 +225,6 @@ void ReadUntilStopped(CaptureRun* run, const CaptureLibrary* library, pcap_t* ha
             reopened = false;
             continue;
         }
-        if (next == AfterRead::EndRun)
-            break;
         if (next == AfterRead::ReportLost) {
             ReportCaptureFailure(run, MSG_READ_FAILED, CAPTURE_OPEN_FAILED);
             break;
@@ -257,6 +259,14 @@ void RunCapture(CaptureRun* run)
     ReadUntilStopped(run, library, handle);
 }
 
+DWORD WINAPI CaptureThreadProc(LPVOID param)
+{
+    CaptureRun* run = static_cast<CaptureRun*>(param);
+    RunCapture(run);
+    Release(run);
+    return 0;
+}
+
 // Waits, up to wait ms, for a run's thread; true when it has ended. A
 // thread making or closing its failure box waits for this thread to answer
 // (the box's owner is disabled and enabled again): sent messages are
@@ -277,44 +287,32 @@ bool WaitForRun(CaptureRun* run, DWORD wait)
     }
 }
 
-// Waits, up to wait ms, for a stranded run's thread; true when it has ended.
-bool StrandedRunEnded(DWORD wait)
-{
-    if (strandedRun == nullptr)
-        return true;
-    if (WaitForSingleObject(strandedRun->thread, wait) != WAIT_OBJECT_0)
-        return false;
-    Release(strandedRun);
-    strandedRun = nullptr;
-    return true;
-}
-
-// The own addresses a run on the chosen table entry starts with: the table's
-// IPv4 address, and the system's IPv6 addresses where it knows the adapter.
-OwnAddresses AddressesOfEntry(int32_t index)
-{
-    OwnAddresses own;
-    std::memset(&own, 0, sizeof own);
-    ReadAdapterAddresses(app.adapters.deviceName[index], nullptr, 0, &own);
-    lstrcpynA(own.ipv4, app.adapters.ipv4Address[index], sizeof own.ipv4);
-    return own;
-}
-
 } // namespace
 
-bool StartRun(const char* deviceName, const OwnAddresses& own, bool automatic)
+bool StrandedRunLives(DWORD wait)
 {
-    if (currentRun != nullptr || !StrandedRunEnded(automatic ? 0 : STOP_WAIT_MS))
+    if (strandedRun == nullptr)
+        return false;
+    if (WaitForSingleObject(strandedRun->thread, wait) != WAIT_OBJECT_0)
+        return true;
+    Release(strandedRun);
+    strandedRun = nullptr;
+    return false;
+}
+
+bool StartRun(const char* deviceName, const OwnAddresses& own, bool automatic, bool announceOpen)
+{
+    if (currentRun != nullptr || endingRun != nullptr || StrandedRunLives(0))
         return false;
     CaptureRun* run = new CaptureRun(own);
     run->number = ++lastRunNumber;
     run->window = app.mainWindow;
     run->automatic = automatic;
+    run->announceOpen = announceOpen;
     run->stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     // Copied once: the run never reads the table or the settings' paths again.
     lstrcpynA(run->deviceName, deviceName, sizeof run->deviceName);
     lstrcpynA(run->logPath, app.logPath, sizeof run->logPath);
-    // Suspended until the lamp is ready for its first report.
     run->thread = run->stopEvent != nullptr
                       ? CreateThread(nullptr, 0, CaptureThreadProc, run, CREATE_SUSPENDED, nullptr)
                       : nullptr;
@@ -325,20 +323,28 @@ bool StartRun(const char* deviceName, const OwnAddresses& own, bool automatic)
         return false;
     }
     currentRun = run;
-    LampStart();
-    RatesStart(app.mainWindow);
-    ResumeThread(run->thread);
     return true;
+}
+
+void LetRunRead()
+{
+    if (currentRun != nullptr)
+        ResumeThread(currentRun->thread);
 }
 
 void EndRun()
 {
     CaptureRun* run = currentRun;
-    currentRun = nullptr;
     if (run == nullptr)
         return;
+    currentRun = nullptr;
+    endingRun = run;
+    // A run never let go still waits to begin: it must begin to end.
+    ResumeThread(run->thread);
     BreakReads(run);
-    if (WaitForRun(run, STOP_WAIT_MS)) {
+    bool ended = WaitForRun(run, STOP_WAIT_MS);
+    endingRun = nullptr;
+    if (ended) {
         Release(run);
     } else {
         // Kept until it ends: no run starts while it lives (and so there
@@ -371,54 +377,8 @@ void ReopenRun()
     BreakCurrentRead(currentRun);
 }
 
-int StartMonitoring(bool keepHistory)
-{
-    if (app.monitoring)
-        return 0;
-    if (!keepHistory)
-        RatesBeginHistory();
-    if (app.CardAuto == 1) {
-        // The connection check picks the adapter, now and whenever it changes.
-        app.cardMissing = 0;
-        app.monitoring = 1;
-        FollowNetworkStart(app.mainWindow);
-        return 0;
-    }
-    int32_t index = app.selectedIndex;
-    if (index < 0 || index >= app.adapters.count)
-        return 0; // never read a row outside the table
-    if (!StrandedRunEnded(STOP_WAIT_MS)) {
-        ShowAppMessage(app.mainWindow, MSG_CAPTURE_STILL_RUNNING, MB_OK | MB_ICONERROR);
-        return 0;
-    }
-    if (!StartRun(app.adapters.deviceName[index], AddressesOfEntry(index), false))
-        return 0;
-    app.monitoring = 1;
-    FollowNetworkStart(app.mainWindow);
-    return 0;
-}
-
-int StopMonitoring()
-{
-    FollowNetworkStop(app.mainWindow);
-    EndRun();
-    LampStop(app.mainWindow);
-    app.monitoring = 0;
-    app.logging = 0;
-    app.noConnection = 0;
-    RatesStop(app.mainWindow);
-    return 0;
-}
-
 bool IsStopRequestCurrent(LPARAM runNumber)
 {
     return runNumber == 0 || (currentRun != nullptr && currentRun->number == runNumber);
 }
 
-DWORD WINAPI CaptureThreadProc(LPVOID param)
-{
-    CaptureRun* run = static_cast<CaptureRun*>(param);
-    RunCapture(run);
-    Release(run);
-    return 0;
-}

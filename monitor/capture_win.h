@@ -1,3 +1,7 @@
+// The runs: opening, reading, reopening and closing one capture device on a
+// thread of its own, the run that did not end within the stop's bound, and
+// the hand-over of the adapter's addresses. Monitoring decides when a run
+// starts and ends; a run knows nothing of the lamp, the tip or the network.
 #pragma once
 #include <windows.h>
 #include "core/own_addresses.h"
@@ -12,26 +16,30 @@ enum CaptureEnd {
     CAPTURE_NOT_ETHERNET = 2   // it delivers frames the packet path cannot read
 };
 
-// The user's monitoring: a run on the chosen adapter, or in automatic mode
-// whatever connection is in use, followed until StopMonitoring. The traffic
-// history begins anew, unless this only resumes after Setup (keepHistory).
-int StartMonitoring(bool keepHistory = false);
-int StopMonitoring();
-// CMD_MONITOR_STOP's lParam: 0 from the menu, or the number of the run whose
-// capture failed; a request from a run that has already ended is ignored.
-bool IsStopRequestCurrent(LPARAM runNumber);
-DWORD WINAPI CaptureThreadProc(LPVOID run);
-
-// The runs themselves, for the connection check (GUI thread).
-// The device of the run in progress, or null.
+// GUI thread.
+// Makes a run whose thread waits for LetRunRead; false when a run is in
+// progress or ending, a stranded run still lives, or no thread could be
+// made. automatic: failures end the run quietly with WM_CAPTURE_ENDED.
+// announceOpen: WM_CAPTURE_OPENED tells when the device has opened.
+bool StartRun(const char* deviceName, const OwnAddresses& own, bool automatic, bool announceOpen = false);
+// The run started last may read: the lamp is ready for its first report.
+void LetRunRead();
+// Ends the run in progress, waiting for it within the stop's bound; a run
+// that does not end by then is kept as the stranded run.
+void EndRun();
+// Whether a run that did not end in time still lives, after waiting up to
+// wait ms for it.
+bool StrandedRunLives(DWORD wait);
+// The device of the run in progress, or null; its number, or 0.
 const char* RunningDevice();
 LPARAM RunningNumber();
-// Starts a run; false when a stranded run still lives or no thread could be
-// made. automatic: failures end the run quietly with WM_CAPTURE_ENDED.
-bool StartRun(const char* deviceName, const OwnAddresses& own, bool automatic);
-// Ends the run in progress, waiting for it within the stop's bound.
-void EndRun();
 // The run reads these addresses from its next read on.
 void PublishRunAddresses(const OwnAddresses& own);
 // The run closes its device and opens it again (after a resume).
 void ReopenRun();
+// CMD_MONITOR_STOP's lParam: 0 from the menu, or the number of the run whose
+// capture failed; a request from a run that has already ended is ignored.
+bool IsStopRequestCurrent(LPARAM runNumber);
+// The bound of a stop's wait for its run, and of a chosen start's wait for
+// a stranded run.
+extern const DWORD STOP_WAIT_MS;

@@ -22,7 +22,8 @@ std::atomic<uint64_t> receivedTotal{ 0 };
 uint64_t sentBefore = 0;
 uint64_t receivedBefore = 0;
 uint64_t readAtMs = 0;
-char shownTip[TIP_TEXT_SIZE] = "";
+// The name the rates are shown after; empty while the seconds are quiet.
+char rateName[TIP_TEXT_SIZE] = "";
 TrafficHistory history;
 uint64_t sentAtMonitorStart = 0;
 uint64_t receivedAtMonitorStart = 0;
@@ -34,11 +35,13 @@ void TellGraph()
         SendMessageA(app.graphWindow, WM_GRAPH_UPDATE, 0, 0);
 }
 
+// Sent only when the shell would show another text. The icon's record
+// holds what was sent last, also by whoever else set the tip.
 void ShowTip(const char* tip)
 {
-    if (std::strcmp(tip, shownTip) == 0)
+    size_t length = TipBytesThatFit(tip, TIP_TEXT_SIZE - 1);
+    if (std::strncmp(tip, app.trayData.szTip, length) == 0 && app.trayData.szTip[length] == '\0')
         return;
-    lstrcpynA(shownTip, tip, sizeof shownTip);
     TrayIconSetTip(tip);
 }
 
@@ -48,23 +51,6 @@ void ReportTraffic(uint64_t sentBytes, uint64_t receivedBytes)
 {
     sentTotal.fetch_add(sentBytes, std::memory_order_relaxed);
     receivedTotal.fetch_add(receivedBytes, std::memory_order_relaxed);
-}
-
-const char* ConnectionName()
-{
-    // Automatic mode names the connection in use, which the table may not
-    // list (an adapter that came after Monitor start).
-    if (app.monitoring == 1 && app.CardAuto == 1)
-        return app.noConnection == 1 ? nullptr : app.CardName;
-    return app.selectedIndex < 0 ? nullptr : app.CardName;
-}
-
-const char* PlainTip()
-{
-    const char* name = ConnectionName();
-    if (name != nullptr)
-        return name;
-    return app.monitoring == 1 && app.CardAuto == 1 ? "No connection" : "NetGlow";
 }
 
 void RatesBeginHistory()
@@ -87,7 +73,7 @@ void RatesTotals(uint64_t* sent, uint64_t* received)
     *received = receivedTotal.load() - receivedAtMonitorStart;
 }
 
-void RatesStart(HWND window)
+void RatesStart(HWND window, const char* name)
 {
     sentBefore = sentTotal.load();
     receivedBefore = receivedTotal.load();
@@ -96,14 +82,25 @@ void RatesStart(HWND window)
     // second shown: those seconds were quiet.
     AddQuietSeconds(&history, (readAtMs - lastSampleMs) / 1000);
     lastSampleMs += (readAtMs - lastSampleMs) / 1000 * 1000;
-    lstrcpynA(shownTip, PlainTip(), sizeof shownTip);
+    lstrcpynA(rateName, name, sizeof rateName);
+    ShowTip(name);
     SetTimer(window, RATE_TIMER_ID, RATE_PERIOD_MS, nullptr);
+    TellGraph();
 }
 
-void RatesStop(HWND window)
+void RatesQuiet(HWND window, const char* tip)
+{
+    rateName[0] = '\0';
+    ShowTip(tip);
+    SetTimer(window, RATE_TIMER_ID, RATE_PERIOD_MS, nullptr);
+    TellGraph();
+}
+
+void RatesStop(HWND window, const char* tip)
 {
     KillTimer(window, RATE_TIMER_ID);
-    ShowTip(PlainTip());
+    rateName[0] = '\0';
+    ShowTip(tip);
     TellGraph();
 }
 
@@ -120,11 +117,12 @@ LRESULT OnRateTimer(HWND)
     AddSecond(&history, RateSample{ sentRate, receivedRate });
     lastSampleMs = now;
 
-    const char* name = PlainTip();
-    size_t nameLength = TipBytesThatFit(name, RateTipNameRoom(sentRate, receivedRate));
-    char tip[TIP_TEXT_SIZE];
-    FormatRateTip(name, nameLength, sentRate, receivedRate, tip);
-    ShowTip(tip);
+    if (rateName[0] != '\0') {
+        size_t nameLength = TipBytesThatFit(rateName, RateTipNameRoom(sentRate, receivedRate));
+        char tip[TIP_TEXT_SIZE];
+        FormatRateTip(rateName, nameLength, sentRate, receivedRate, tip);
+        ShowTip(tip);
+    }
     TellGraph();
     return 0;
 }

@@ -1,6 +1,7 @@
 // The send and receive rates in the tip while monitoring. The capture thread
 // adds each read's bytes to two counters; once a second the GUI thread turns
-// their growth into the tip's second line.
+// their growth into the tip's second line and the traffic graph's next
+// second. The tip is sent only when its text changes.
 #pragma once
 #include <windows.h>
 #include <cstdint>
@@ -18,12 +19,10 @@ void RatesBeginHistory();
 const TrafficHistory& RatesHistory();
 // Bytes sent and received since Monitor start, up to this moment.
 void RatesTotals(uint64_t* sent, uint64_t* received);
-void RatesStart(HWND window);   // a run begins: its rates from zero, the timer
-void RatesStop(HWND window);    // the run ends: no timer, the name alone
+// The tick once a second and the tip. A run begins: its rates from zero,
+// each second shown after name. No connection: the seconds go on, quiet,
+// under tip alone. Monitoring ends: no tick, tip alone.
+void RatesStart(HWND window, const char* name);
+void RatesQuiet(HWND window, const char* tip);
+void RatesStop(HWND window, const char* tip);
 LRESULT OnRateTimer(HWND window);
-// The connection monitored (or chosen), or null: none chosen, or automatic
-// monitoring has none.
-const char* ConnectionName();
-// The tip without rates: the connection name, "NetGlow" with none chosen,
-// or "No connection" while automatic monitoring has none.
-const char* PlainTip();

@@ -8,9 +8,8 @@ AfterRead NextAfterRead(ReadEnd end, bool resumed, bool reopened)
         return AfterRead::ReopenNow;
     switch (end) {
     case ReadEnd::Frames:
-        return AfterRead::ReadAgain;
     case ReadEnd::Break:
-        return AfterRead::EndRun;
+        return AfterRead::ReadAgain;
     case ReadEnd::Error:
         break;
     }

@@ -6,13 +6,14 @@
 // How a read ended.
 enum class ReadEnd {
     Frames,  // it returned (any number of frames, none included)
-    Break,   // the library's break: a stop or a resume cut it short
+    Break,   // the library's break: a stop (seen before this is asked) or a
+             // resume cut it short, or a resume's break that reached the
+             // handle only after the reopen it asked for
     Error    // the device failed
 };
 
 enum class AfterRead {
-    ReadAgain,
-    EndRun,          // a break that no resume asked for
+    ReadAgain,       // also after a break nobody asked for: never end a run for it
     ReportLost,      // the device failed again right after its reopen
     ReopenNow,       // a resume: a wake left the open handle stale
     ReopenAfterPause // a failed read: a driver restart may need a moment

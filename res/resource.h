@@ -56,6 +56,8 @@
 // WM_APP + 4: to the traffic graph window: a new second, or monitoring
 // stopped or lost its connection; show it.
 #define WM_GRAPH_UPDATE         0x8004
+// WM_APP + 5: a quiet try of an automatic run opened its device (lParam: its number).
+#define WM_CAPTURE_OPENED       0x8005
 
 #define HELP_CONTEXT_SETUP  21000
 

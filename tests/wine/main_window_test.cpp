@@ -12,6 +12,7 @@
 #include "core/app_state.h"
 #include "app/main_window_win.h"
 #include "monitor/capture_win.h"
+#include "monitor/monitoring_win.h"
 #include "res/resource.h"
 #include "support/adapter_doubles.h"
 #include "support/import_patch.h"

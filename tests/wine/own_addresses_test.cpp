@@ -10,6 +10,7 @@
 #include <string>
 #include "core/app_state.h"
 #include "monitor/capture_win.h"
+#include "monitor/monitoring_win.h"
 #include "support/adapter_doubles.h"
 #include "support/lamp_window.h"
 #include "support/message_boxes.h"

@@ -7,6 +7,7 @@
 #include <vector>
 #include "core/app_state.h"
 #include "monitor/capture_win.h"
+#include "monitor/monitoring_win.h"
 #include "monitor/lamp_win.h"
 #include "monitor/rates_win.h"
 #include "monitor/traffic_history.h"

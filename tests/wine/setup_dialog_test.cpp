@@ -8,6 +8,7 @@
 #include "dialogs/dialogs_win.h"
 #include "help_fake.h"
 #include "monitor/capture_win.h"
+#include "monitor/monitoring_win.h"
 #include "res/resource.h"
 #include "setup_driver.h"
 #include "support/adapter_doubles.h"

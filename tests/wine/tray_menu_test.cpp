@@ -11,6 +11,7 @@
 #include "core/message_box_win.h"
 #include "help_fake.h"
 #include "monitor/capture_win.h"
+#include "monitor/monitoring_win.h"
 #include "res/resource.h"
 #include "setup_driver.h"
 #include "support/adapter_doubles.h"
