@@ -1,6 +1,7 @@
 // The texts of one captured packet: time, addresses, direction,
 // protocol, port, the lamp icon and the connection-log line. Portable: no
-// Windows types; ClassifyPacket (packet_win.cpp) feeds it from AppState.
+// Windows types; ClassifyPacket (packet_win.cpp) feeds it from the run's
+// batch and the colour settings.
 //
 // Every function writes into fixed buffers of the caller and allocates
 // nothing. No byte of the IP view at or beyond ipLength is ever read: a field
@@ -44,9 +45,9 @@ size_t FormatPacketTime(const struct tm& local, char* out, size_t size);
 // Lamp icon of a colour value: 1 gives ICON_RED, any other value ICON_YELLOW.
 unsigned LampIconOfColour(int32_t colour);
 
-// Path, source text, direction and icon. adapterAddress is the selected
-// adapter's ipv4Address, or null when no adapter is selected: then only
-// "127.0.0.1" gives "SEND". An IPv6 frame is "SEND" when its 16-byte source
+// Path, source text, direction and icon. adapterAddress is the run's adapter's
+// IPv4 address text, "" or null when it has none: then only "127.0.0.1"
+// gives "SEND". An IPv6 frame is "SEND" when its 16-byte source
 // is ::1 or one of ownIpv6 (may be null); one captured too short to hold its
 // source is "RECV".
 void SummarizePacket(const unsigned char* ipView, size_t ipLength, const char* adapterAddress,

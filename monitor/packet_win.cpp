@@ -1,6 +1,8 @@
 // The packet path on the capture thread: one frame's time, classification
 // and log line, gathered into the read's batch. Fixed buffers only; nothing
-// here allocates memory or calls the shell.
+// here allocates memory or calls the shell. The adapter's own addresses come
+// with the batch: the adapter table belongs to the GUI thread, which may
+// rebuild it while a read runs.
 #include "monitor/packet_win.h"
 #include <pcap/pcap.h>
 #include <ctime>
@@ -15,17 +17,6 @@ namespace {
 
 // Ethernet header bytes skipped unread in front of the IP view.
 const size_t ETHERNET_HEADER = 14;
-
-// The selected adapter's address text, or null when selectedIndex names no
-// entry: then only "127.0.0.1" counts as sent.
-const char* SelectedAdapterAddress()
-{
-    int32_t index = app.selectedIndex.load();
-    int32_t count = app.adapters.count;
-    if (index < 0 || index >= count || index >= ADAPTER_MAX)
-        return nullptr;
-    return app.adapters.ipv4Address[index];
-}
 
 } // namespace
 
@@ -62,8 +53,7 @@ bool ClassifyPacket(PacketBatch* batch, const unsigned char* ipView, size_t ipLe
                     const char* timeText)
 {
     PacketSummary summary;
-    const char* ownIpv4 = batch->ownIpv4 != nullptr ? batch->ownIpv4 : SelectedAdapterAddress();
-    SummarizePacket(ipView, ipLength, ownIpv4, app.ColorSend.load(),
+    SummarizePacket(ipView, ipLength, batch->ownIpv4, app.ColorSend.load(),
                     app.ColorRecv.load(), &summary, batch->ownIpv6);
 
     if (timeText != nullptr && batch->log != nullptr) {

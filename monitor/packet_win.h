@@ -18,7 +18,7 @@ struct PacketBatch {
     unsigned lastIcon;
     uint64_t sentBytes;                   // original lengths, this read
     uint64_t receivedBytes;
-    const char* ownIpv4;                  // the run's address; null: the selected entry's
+    const char* ownIpv4;                  // the adapter's text; "" or null: none
 };
 
 // libpcap packet callback; runs on the capture thread. user: the PacketBatch.

@@ -1,8 +1,8 @@
-// Tray images per size. The capture thread sets the lamp for every packet,
-// so the size is kept rather than asked of the system each time, and the
-// images are looked up under a shared lock.
+// Tray images per size. Every call comes from the GUI thread (the lamp, the
+// tray icon and the main window's handlers; the capture thread only posts
+// its news to the lamp), which owns all the state here: no lock guards it.
+// The size is kept rather than asked of the system at every lamp change.
 #include "tray/tray_image_win.h"
-#include <atomic>
 #include "core/app_state.h"
 #include "res/resource.h"
 
@@ -24,9 +24,8 @@ struct TrayImage {
 const int IMAGE_LIMIT = 40;
 TrayImage images[IMAGE_LIMIT];
 int imageCount = 0;
-SRWLOCK imageLock = SRWLOCK_INIT;
 
-std::atomic<int> traySize(0);
+int traySize = 0;
 
 HICON FindImage(UINT iconId, int size)
 {
@@ -82,27 +81,19 @@ int SizeNow()
 
 HICON LoadAtSize(UINT iconId, int size)
 {
-    AcquireSRWLockShared(&imageLock);
     HICON icon = FindImage(iconId, size);
-    ReleaseSRWLockShared(&imageLock);
     if (icon != nullptr)
         return icon;
-
-    AcquireSRWLockExclusive(&imageLock);
-    icon = FindImage(iconId, size);
-    if (icon == nullptr) {
-        bool room = imageCount < IMAGE_LIMIT;
-        icon = static_cast<HICON>(LoadImageA(app.instance, MAKEINTRESOURCEA(iconId), IMAGE_ICON,
-                                             size, size, room ? LR_DEFAULTCOLOR : LR_SHARED));
-        if (icon != nullptr && room)
-            images[imageCount++] = TrayImage{ iconId, size, icon };
-    }
-    ReleaseSRWLockExclusive(&imageLock);
+    bool room = imageCount < IMAGE_LIMIT;
+    icon = static_cast<HICON>(LoadImageA(app.instance, MAKEINTRESOURCEA(iconId), IMAGE_ICON,
+                                         size, size, room ? LR_DEFAULTCOLOR : LR_SHARED));
+    if (icon != nullptr && room)
+        images[imageCount++] = TrayImage{ iconId, size, icon };
     return icon;
 }
 
-// Every lamp at a new size, loaded here on the GUI thread so that the
-// capture thread only ever looks its images up.
+// Every lamp at a new size at once, so that the lamp's changes during
+// traffic only ever look their images up.
 void LoadEveryLamp(int size)
 {
     const UINT lamps[] = { ICON_STOPPED, ICON_IDLE, ICON_YELLOW, ICON_RED };
@@ -114,7 +105,7 @@ void LoadEveryLamp(int size)
 
 int CurrentTrayImageSize()
 {
-    int size = traySize.load();
+    int size = traySize;
     if (size == 0) {
         size = SizeNow();
         LoadEveryLamp(size);
@@ -131,7 +122,7 @@ HICON LoadTrayImage(UINT iconId)
 bool RefreshTrayImageSize()
 {
     int size = SizeNow();
-    if (traySize.load() == size)
+    if (traySize == size)
         return false;
     LoadEveryLamp(size);
     traySize = size;

@@ -1,5 +1,5 @@
 // The lamp images for the notification area, at the small-icon size of the
-// display scaling the shell draws them at.
+// display scaling the shell draws them at. GUI thread only.
 #pragma once
 #include <windows.h>
 

@@ -16,11 +16,15 @@
 
 void (*afterLampTimer)(WPARAM timerId, HICON before) = nullptr;
 std::atomic<int32_t> readsStopping{ 0 };
+const char* readsOwnIpv4 = nullptr;
 const OwnIpv6Addresses* readsOwnIpv6 = nullptr;
 
 namespace {
 
 const char LAMP_WINDOW_CLASS[] = "NetGlowTestLampWindow";
+// The run's copy of its adapter's IPv4 address, as a run takes it from the
+// table when it starts.
+char startedIpv4[OWN_IPV4_TEXT_SIZE];
 
 LRESULT CALLBACK LampWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -60,6 +64,8 @@ HWND StartRunWindow(const char* adapterAddress)
     app.adapters.count = 1;
     lstrcpynA(app.adapters.ipv4Address[0], adapterAddress, ADAPTER_TEXT_SIZE);
     app.selectedIndex = 0;
+    lstrcpynA(startedIpv4, adapterAddress, sizeof startedIpv4);
+    readsOwnIpv4 = startedIpv4;
     return window;
 }
 
@@ -90,7 +96,7 @@ void DeliverRead(const std::vector<Frame>& frames, uint32_t seconds, size_t capt
     // The log buffer of a run: one per thread, as each run has its own.
     thread_local char storage[64 * 1024];
     thread_local LogBatch log(storage, sizeof storage, AppendLogFile, app.logPath);
-    PacketBatch batch = { &log, &readsStopping, readsOwnIpv6, 0, 0, 0, 0 };
+    PacketBatch batch = { &log, &readsStopping, readsOwnIpv6, 0, 0, 0, 0, readsOwnIpv4 };
     for (const Frame& frame : frames) {
         struct pcap_pkthdr header;
         std::memset(&header, 0, sizeof header);

@@ -17,7 +17,8 @@
 HWND CreateLampWindow();
 void DestroyLampWindow(HWND window);
 // A fresh state whose main window is a new lamp window and whose one adapter,
-// chosen, has that IPv4 address; null when the window cannot be made.
+// chosen, has that IPv4 address, which the reads below then take as their
+// own (readsOwnIpv4); null when the window cannot be made.
 HWND StartRunWindow(const char* adapterAddress);
 // Adds the tray icon with the stopped lamp, as start-up does; Wine's
 // notification area may still be starting, so it is offered for up to 10 s.
@@ -35,8 +36,9 @@ using Frame = frames::Bytes;
 void DeliverRead(const std::vector<Frame>& frames, uint32_t seconds, size_t captured = 64);
 // A read of one frame.
 void DeliverFrame(const Frame& frame, uint32_t seconds);
-// The stop flag and the adapter's own IPv6 addresses (null: none) of the
-// reads above.
+// The stop flag and the adapter's own addresses of the reads above: IPv4
+// ("" or null: none) and IPv6 (null: none).
 extern std::atomic<int32_t> readsStopping;
+extern const char* readsOwnIpv4;
 extern const struct OwnIpv6Addresses* readsOwnIpv6;
 
