@@ -47,7 +47,7 @@ TEST(GoldenLog, ReplayWritesTheExpectedLog)
         LampStart();
         static char storage[4096];
         LogBatch log(storage, sizeof storage, AppendLogFile, app.logPath);
-        PacketBatch batch = { &log, &readsStopping, readsOwnIpv6, 0, 0, 0, 0 };
+        PacketBatch batch = { &log, &readsStopping, readsOwnIpv6, 0, 0, 0, 0, nullptr };
         PcapRecord record;
         int frames = 0;
         std::string icons; // R or Y per frame

@@ -90,7 +90,7 @@ void DeliverRead(const std::vector<Frame>& frames, uint32_t seconds, size_t capt
     // The log buffer of a run: one per thread, as each run has its own.
     thread_local char storage[64 * 1024];
     thread_local LogBatch log(storage, sizeof storage, AppendLogFile, app.logPath);
-    PacketBatch batch = { &log, &readsStopping, readsOwnIpv6, 0, 0, 0, 0 };
+    PacketBatch batch = { &log, &readsStopping, readsOwnIpv6, 0, 0, 0, 0, nullptr };
     for (const Frame& frame : frames) {
         struct pcap_pkthdr header;
         std::memset(&header, 0, sizeof header);
