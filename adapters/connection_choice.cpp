@@ -17,7 +17,7 @@ bool AddDefaultRoute(RouteSnapshot* snapshot, int family, uint32_t interfaceInde
 
 void RankDefaultRoutes(RouteSnapshot* snapshot)
 {
-    unsigned count = snapshot->count <= ROUTE_MAX ? snapshot->count : ROUTE_MAX;
+    unsigned count = std::min(snapshot->count, static_cast<unsigned>(ROUTE_MAX));
     std::stable_sort(snapshot->route, snapshot->route + count, [](const DefaultRoute& a, const DefaultRoute& b) {
         if (a.family != b.family)
             return a.family == 4;

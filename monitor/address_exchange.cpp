@@ -1,4 +1,5 @@
 #include "monitor/address_exchange.h"
+#include <algorithm>
 #include <cstring>
 
 AddressExchange::AddressExchange(const OwnAddresses& first) : published_(0), reading_(-1)
@@ -40,6 +41,6 @@ bool SameOwnAddresses(const OwnAddresses& a, const OwnAddresses& b)
 {
     if (std::strcmp(a.ipv4, b.ipv4) != 0 || a.ipv6.count != b.ipv6.count)
         return false;
-    unsigned count = a.ipv6.count <= OWN_IPV6_MAX ? a.ipv6.count : OWN_IPV6_MAX;
+    unsigned count = std::min(a.ipv6.count, static_cast<unsigned>(OWN_IPV6_MAX));
     return std::memcmp(a.ipv6.address, b.ipv6.address, count * 16u) == 0;
 }

@@ -1,4 +1,5 @@
 #include "monitor/packet_text.h"
+#include <algorithm>
 #include <cstring>
 #include "res/resource.h"
 
@@ -111,7 +112,7 @@ bool IsOwnIpv6(const unsigned char* source, const OwnIpv6Addresses* own)
         return true;
     if (own == nullptr)
         return false;
-    unsigned count = own->count < OWN_IPV6_MAX ? own->count : OWN_IPV6_MAX;
+    unsigned count = std::min(own->count, static_cast<unsigned>(OWN_IPV6_MAX));
     for (unsigned i = 0; i < count; ++i)
         if (std::memcmp(source, own->address[i], 16) == 0)
             return true;

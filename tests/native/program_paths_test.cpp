@@ -49,8 +49,9 @@ TEST(ProgramPaths, LengthLimitAndOddInputs)
         SCOPED_TRACE(c.modulePath.substr(0, 40));
         EXPECT_EQ(c.result, BuildProgramPaths(c.modulePath.c_str(), &paths));
         EXPECT_EQ(c.moduleDir, paths.moduleDir);
-        if (c.result == PROGRAM_PATHS_OK)
+        if (c.result == PROGRAM_PATHS_OK) {
             EXPECT_EQ(c.moduleDir + "NetGlow.ini", paths.settingsPath);
+        }
     }
     ProgramPaths paths;
     ASSERT_EQ(PROGRAM_PATHS_OK, BuildProgramPaths((dir500 + "x.exe").c_str(), &paths));

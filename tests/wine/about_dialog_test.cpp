@@ -96,8 +96,9 @@ TEST(AboutDialog, ShowsTheVersionLine)
     WideCharToMultiByte(CP_ACP, 0, designed, -1, ansi, sizeof ansi, nullptr, nullptr);
     MultiByteToWideChar(CP_ACP, 0, ansi, -1, expected, 128);
     EXPECT_TRUE(line == expected);
-    if (GetACP() == 932)
+    if (GetACP() == 932) {
         EXPECT_TRUE(line == designed);
+    }
 }
 
 TEST(AboutDialog, ShowsTheFolderOfTheSettings)

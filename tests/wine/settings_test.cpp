@@ -240,9 +240,10 @@ TEST_F(Settings, GraphPlaceComesBackOnlyWithAllFourKeys)
                              "ColorSend=1\r\nColorRecv=2\r\nTimeoutP=20\r\n" + c.keys).c_str());
         LoadSettings();
         EXPECT_EQ(c.stored, app.graphPlaceStored) << c.keys;
-        if (c.place != nullptr)
+        if (c.place != nullptr) {
             EXPECT_EQ(c.place, std::to_string(app.GraphX) + "|" + std::to_string(app.GraphY) + "|"
                                    + std::to_string(app.GraphW) + "|" + std::to_string(app.GraphH));
+        }
         std::string before = Contents();
         SaveSettings();
         EXPECT_EQ(before, Contents()) << c.keys;

@@ -66,7 +66,8 @@ inline bool Settle(HWND dialog, DWORD timeoutMs = 10000)
 
 inline HWND FocusOf(HWND dialog)
 {
-    GUITHREADINFO info = { sizeof info };
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
     GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
     return info.hwndFocus ? info.hwndFocus : dialog;
 }

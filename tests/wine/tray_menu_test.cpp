@@ -67,7 +67,8 @@ void CALLBACK WatchMenu(HWND, UINT, UINT_PTR, DWORD)
     seen.shown = true;
     GetWindowRect(popup, &seen.rect);
     for (int i = 0; i < count; ++i) {
-        MENUITEMINFOA info = { sizeof info };
+        MENUITEMINFOA info = {};
+        info.cbSize = sizeof info;
         char text[64] = "";
         info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STRING | MIIM_STATE;
         info.dwTypeData = text;
