@@ -66,14 +66,16 @@ void AddRoute(RouteSnapshot* routes, const std::vector<unsigned char>& adapters,
     AddDefaultRoute(routes, family, index, routeMetric + interfaceMetric, adapter->AdapterName);
 }
 
-bool ReadRouteTable(RouteSnapshot* routes, const std::vector<unsigned char>& adapters)
+enum class RouteTable { Read, Missing, Failed };
+
+RouteTable ReadRouteTable(RouteSnapshot* routes, const std::vector<unsigned char>& adapters)
 {
     const RouteFunctions& f = Functions();
     if (f.forwardTable == nullptr || f.freeTable == nullptr)
-        return false;
+        return RouteTable::Missing;
     MIB_IPFORWARD_TABLE2* table = nullptr;
     if (f.forwardTable(AF_UNSPEC, &table) != NO_ERROR || table == nullptr)
-        return false;
+        return RouteTable::Failed;
     for (ULONG i = 0; i < table->NumEntries; ++i) {
         const MIB_IPFORWARD_ROW2& row = table->Table[i];
         ADDRESS_FAMILY family = row.DestinationPrefix.Prefix.si_family;
@@ -82,7 +84,7 @@ bool ReadRouteTable(RouteSnapshot* routes, const std::vector<unsigned char>& ada
         AddRoute(routes, adapters, family == AF_INET ? 4 : 6, row.InterfaceIndex, row.Metric);
     }
     f.freeTable(table);
-    return true;
+    return RouteTable::Read;
 }
 
 // Where the route table cannot be read: the interface the system would use
@@ -142,10 +144,15 @@ bool NetworkSnapshot::Take()
 {
     if (!TakeAdapters())
         return false;
-    if (!ReadRouteTable(&routes_, adapters_)) {
+    // A table that could not be read says nothing about the routes: the
+    // look fails, and what runs goes on.
+    RouteTable read = ReadRouteTable(&routes_, adapters_);
+    if (read == RouteTable::Failed) {
         routes_.count = 0;
-        ReadBestInterface(&routes_, adapters_);
+        return false;
     }
+    if (read == RouteTable::Missing)
+        ReadBestInterface(&routes_, adapters_);
     RankDefaultRoutes(&routes_);
     return true;
 }

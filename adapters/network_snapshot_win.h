@@ -10,7 +10,7 @@
 class NetworkSnapshot {
 public:
     // Reads the adapters and the default routes (ranked). False when the
-    // adapters cannot be read; the routes are then empty.
+    // adapters or the route table cannot be read; the routes are then empty.
     bool Take();
     // Reads the adapters alone, for a lookup that needs no route (the
     // chosen adapter's start); the routes stay empty.

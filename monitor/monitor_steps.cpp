@@ -93,7 +93,11 @@ MonitorStep NextMonitorStep(Monitoring state, MonitorEvent event, const MonitorF
             return step;
         }
         step.startRun = true;
-        return Enter(step, state, Monitoring::Capturing);
+        step = Enter(step, state, Monitoring::Capturing);
+        // The tip names the chosen adapter already (start-up and Setup set
+        // it); the rates add to it from the first second on.
+        step.tip = TipShown::Keep;
+        return step;
     case MonitorEvent::Stop:
         if (!on && !f.runLives)
             return step;

@@ -147,16 +147,17 @@ void LookForConnection(MonitorFacts* f, Target* target)
     }
 }
 
-MonitorFacts Gather(MonitorEvent event, Target* target)
+// nested: the event came while a change is under way; only that counts.
+MonitorFacts Gather(MonitorEvent event, bool nested, Target* target)
 {
     MonitorFacts f;
     std::memset(&f, 0, sizeof f);
-    f.changing = changing;
+    f.changing = nested;
     f.automatic = app.CardAuto == 1;
     f.afterSetup = stoppedForSetup;
     const char* running = RunningDevice();
     f.runLives = running != nullptr;
-    if (changing || event == MonitorEvent::Stop || event == MonitorEvent::RunOpened)
+    if (nested || event == MonitorEvent::Stop || event == MonitorEvent::RunOpened)
         return f;
     bool looks = event == MonitorEvent::Look || event == MonitorEvent::Resume || event == MonitorEvent::RunFailed;
     if (event == MonitorEvent::Start && !f.automatic) {
@@ -256,20 +257,21 @@ void Show(HWND window, const MonitorStep& step)
         LampStart();
     else if (step.lamp == LampShown::Stopped)
         LampStop(window);
-    const char* tip = TipText(step.tip);
     switch (step.tick) {
     case RateTick::Rates:
-        RatesStart(window, tip);
+        RatesStart(window, TipText(TipShown::Name));
         break;
     case RateTick::Quiet:
-        RatesQuiet(window, tip);
+        RatesQuiet(window);
         break;
     case RateTick::Off:
-        RatesStop(window, tip);
+        RatesStop(window);
         break;
     case RateTick::Keep:
         break;
     }
+    if (step.tip != TipShown::Keep)
+        RatesShowTip(TipText(step.tip));
 }
 
 // Carries one event's step out, in the order of its fields. Returns whether
@@ -277,7 +279,7 @@ void Show(HWND window, const MonitorStep& step)
 bool Carry(HWND window, MonitorEvent event)
 {
     Target target;
-    MonitorFacts facts = Gather(event, &target);
+    MonitorFacts facts = Gather(event, false, &target);
     MonitorStep step = NextMonitorStep(state, event, facts);
     if (step.beginHistory)
         RatesBeginHistory();
@@ -349,7 +351,7 @@ void Handle(MonitorEvent event, WPARAM why = 0, LPARAM run = 0)
 {
     HWND window = app.mainWindow;
     if (changing) {
-        MonitorFacts facts = Gather(event, nullptr);
+        MonitorFacts facts = Gather(event, true, nullptr);
         if (NextMonitorStep(state, event, facts).keep)
             Keep(event, why, run);
         return;

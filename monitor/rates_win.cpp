@@ -83,25 +83,27 @@ void RatesStart(HWND window, const char* name)
     AddQuietSeconds(&history, (readAtMs - lastSampleMs) / 1000);
     lastSampleMs += (readAtMs - lastSampleMs) / 1000 * 1000;
     lstrcpynA(rateName, name, sizeof rateName);
-    ShowTip(name);
     SetTimer(window, RATE_TIMER_ID, RATE_PERIOD_MS, nullptr);
     TellGraph();
 }
 
-void RatesQuiet(HWND window, const char* tip)
+void RatesQuiet(HWND window)
 {
     rateName[0] = '\0';
-    ShowTip(tip);
     SetTimer(window, RATE_TIMER_ID, RATE_PERIOD_MS, nullptr);
     TellGraph();
 }
 
-void RatesStop(HWND window, const char* tip)
+void RatesStop(HWND window)
 {
     KillTimer(window, RATE_TIMER_ID);
     rateName[0] = '\0';
-    ShowTip(tip);
     TellGraph();
+}
+
+void RatesShowTip(const char* tip)
+{
+    ShowTip(tip);
 }
 
 LRESULT OnRateTimer(HWND)

@@ -19,10 +19,12 @@ void RatesBeginHistory();
 const TrafficHistory& RatesHistory();
 // Bytes sent and received since Monitor start, up to this moment.
 void RatesTotals(uint64_t* sent, uint64_t* received);
-// The tick once a second and the tip. A run begins: its rates from zero,
-// each second shown after name. No connection: the seconds go on, quiet,
-// under tip alone. Monitoring ends: no tick, tip alone.
+// The tick once a second. A run begins: its rates from zero, each second's
+// shown in the tip after name. No connection: the seconds go on, quiet, and
+// the tip stays. Monitoring ends: no tick.
 void RatesStart(HWND window, const char* name);
-void RatesQuiet(HWND window, const char* tip);
-void RatesStop(HWND window, const char* tip);
+void RatesQuiet(HWND window);
+void RatesStop(HWND window);
+// The tip without rates, sent only when the shell would show another text.
+void RatesShowTip(const char* tip);
 LRESULT OnRateTimer(HWND window);

@@ -71,10 +71,10 @@ TEST(MonitorSteps, EveryStateAndEvent)
         std::string expected;
     } cases[] = {
         // Monitor start on the chosen adapter.
-        { OFF, E::Start, "t", std::string(SHOW_CAPTURING) + ", history anew, run started" },
+        { OFF, E::Start, "t", "capturing lamp idle tick rates, history anew, run started" },
         { OFF, E::Start, "", "off" },
         { OFF, E::Start, "ts", "off, still-running box" },
-        { OFF, E::Start, "tu", std::string(SHOW_CAPTURING) + ", run started" },
+        { OFF, E::Start, "tu", "capturing lamp idle tick rates, run started" },
         { CAPTURING, E::Start, "tl", "capturing" },
         // Monitor start in Automatic mode: the look decides.
         { OFF, E::Start, "ant", std::string(SHOW_CAPTURING) + ", history anew, run started" },

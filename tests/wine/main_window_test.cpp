@@ -13,9 +13,12 @@
 #include "app/main_window_win.h"
 #include "monitor/capture_win.h"
 #include "monitor/monitoring_win.h"
+#include "monitor/rates_win.h"
+#include "monitor/traffic_history.h"
 #include "res/resource.h"
 #include "support/adapter_doubles.h"
 #include "support/import_patch.h"
+#include "support/message_boxes.h"
 #include "support/notify_recorder.h"
 #include "tray/tray_icon_win.h"
 #include "support/test_files.h"
@@ -196,6 +199,7 @@ TEST_F(MainWindow, EndOfSessionSavesTheSettingsThenStopsMonitoring)
         app.InitOpt = -1;
         app.StartOpt = 1;
         SetFakeCaptureDevices({ "device=\\Device\\NPF_{X}" });
+        TrayIconSetTip(PlainTip()); // as start-up leaves it
         StartMonitoring();
         ASSERT_EQ(1, app.monitoring.load());
         ClearCalls();
@@ -273,6 +277,265 @@ TEST_F(MainWindow, SecondStartShowsABalloonFromTheIcon)
     ASSERT_EQ(2u, calls.size());
     EXPECT_EQ(sizeof(void*) == 8 ? 104u : 88u, calls[1].record.cbSize);
     EXPECT_EQ(7u, calls[1].record.uFlags);
+    Destroy(window);
+}
+
+
+// Automatic mode with the program's own window. The system's route table is
+// the phase's (a default route on the loopback adapter, none, or a query
+// that fails), through a stand-in GetProcAddress hands out; the fake capture
+// library lists the loopback adapter's device.
+enum class Routes { LOOPBACK, OTHER, NONE, QUERY_FAILS };
+Routes routesNow = Routes::LOOPBACK;
+int routeQueries = 0;
+MIB_IPFORWARD_TABLE2 routeTable;
+// The interface of the default route: the loopback adapter's, the other's.
+NET_IFINDEX routeOn[2];
+
+DWORD WINAPI RouteTableStandIn(ADDRESS_FAMILY, PMIB_IPFORWARD_TABLE2* table)
+{
+    ++routeQueries;
+    if (routesNow == Routes::QUERY_FAILS)
+        return ERROR_NOT_ENOUGH_MEMORY;
+    routeTable.NumEntries = routesNow == Routes::NONE ? 0 : 1;
+    routeTable.Table[0].InterfaceIndex = routeOn[routesNow == Routes::OTHER ? 1 : 0];
+    *table = &routeTable;
+    return NO_ERROR;
+}
+
+VOID WINAPI KeepRouteTable(PVOID) {}
+
+FARPROC WINAPI ProcAddressWithRoutesStandIn(HMODULE module, LPCSTR name)
+{
+    if (HIWORD(reinterpret_cast<ULONG_PTR>(name)) != 0 && std::strcmp(name, "GetIpForwardTable2") == 0)
+        return reinterpret_cast<FARPROC>(RouteTableStandIn);
+    if (HIWORD(reinterpret_cast<ULONG_PTR>(name)) != 0 && std::strcmp(name, "FreeMibTable") == 0)
+        return reinterpret_cast<FARPROC>(KeepRouteTable);
+    return realGetProcAddress(module, name);
+}
+
+struct SystemAdapterSeen {
+    std::string device, name;
+    DWORD index = 0;
+};
+
+// Wine's loopback adapter and another with an IPv4 address, as the IP
+// Helper reports them.
+bool FindAdapters(SystemAdapterSeen* loopback, SystemAdapterSeen* other)
+{
+    std::vector<unsigned char> buffer;
+    for (auto* adapter = IpHelperAdapters(AF_INET, &buffer); adapter != nullptr; adapter = adapter->Next) {
+        bool isLoopback = adapter->IfType == IF_TYPE_SOFTWARE_LOOPBACK;
+        SystemAdapterSeen* seen = isLoopback ? loopback : other;
+        if (!seen->device.empty() || (!isLoopback && adapter->FirstUnicastAddress == nullptr))
+            continue;
+        char name[500] = "";
+        WideCharToMultiByte(CP_ACP, 0, adapter->FriendlyName, -1, name, sizeof name, nullptr, nullptr);
+        seen->device = std::string("\\Device\\NPF_") + adapter->AdapterName;
+        seen->name = name;
+        seen->index = adapter->IfIndex;
+    }
+    return !loopback->device.empty() && !other->device.empty();
+}
+
+int Opens()
+{
+    return CountCalls(CallsPath(), "pcap_create");
+}
+
+// The lamp and the tip last sent to the shell.
+int LastLamp()
+{
+    int lamp = 0;
+    for (const NotifyCall& call : notify::Calls())
+        if (call.lamp != 0)
+            lamp = call.lamp;
+    return lamp;
+}
+
+std::string LastTip()
+{
+    std::string tip;
+    for (const NotifyCall& call : notify::Calls())
+        if (call.message == NIM_MODIFY && (call.record.uFlags & NIF_TIP))
+            tip = call.record.szTip;
+    return tip;
+}
+
+int QuietSeconds()
+{
+    RateSample samples[HISTORY_POINTS];
+    int count = HistorySamples(RatesHistory(), SPAN_MINUTE, samples);
+    int quiet = 0;
+    for (int i = 0; i < count; ++i)
+        quiet += samples[i].sent == 0 && samples[i].received == 0;
+    return quiet;
+}
+
+HWND stopWindow;
+// A wake while Monitor stop waits for the stuck run: Wine never sends one.
+void SendWakeDuringTheStop(void*)
+{
+    if (WaitFor([] { return CountCalls(CallsPath(), "pcap_breakloop") >= 1; }, 10000))
+        SendMessageTimeoutA(stopWindow, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0, SMTO_NORMAL, 10000, nullptr);
+}
+
+enum class Step {
+    START,               // Monitor start, once an earlier stuck run has ended
+    STOP_WITH_WAKE,      // Monitor stop, a wake sent to the window while it waits
+    LOOK,                // the system reports a change
+    LOOK_THEN_FAIL,      // a look starts a run whose open fails
+    AWAIT_RETRY,         // the failed device is tried again, at least 10 s later
+};
+
+struct AutomaticPhase {
+    const char* name;
+    Routes routes;
+    const char* control; // the fake library's control line beyond the device
+    Step step;
+    int opens;           // pcap_create calls during the phase
+    bool runLives;
+    int lamp;            // the lamp last sent during the phase, 0: none
+    const char* tip;     // the tip last sent ("": none); null: the routed adapter's name
+};
+
+// The last time the library had not been asked to open yet: the product's
+// failure of that open came later.
+struct OpenWatch {
+    int before;
+    double lastMissMs;
+};
+
+bool OpenedAgain(void* arg)
+{
+    OpenWatch* watch = static_cast<OpenWatch*>(arg);
+    double now = CounterMs();
+    if (Opens() > watch->before)
+        return true;
+    watch->lastMissMs = now;
+    return false;
+}
+
+TEST_F(MainWindow, AutomaticModeFollowsTheRoutesThroughOneStateChange)
+{
+    SystemAdapterSeen loopback, other;
+    if (!FindAdapters(&loopback, &other))
+        GTEST_SKIP() << "the IP Helper reports no loopback adapter, or no other with an IPv4 address";
+    routeTable.Table[0].DestinationPrefix.Prefix.si_family = AF_INET;
+    routeTable.Table[0].DestinationPrefix.PrefixLength = 0;
+    routeOn[0] = loopback.index;
+    routeOn[1] = other.index;
+    realGetProcAddress = reinterpret_cast<GetProcAddressFn>(
+        PatchImport("GetProcAddress", reinterpret_cast<void*>(ProcAddressWithRoutesStandIn)));
+    ASSERT_NE(nullptr, realGetProcAddress);
+    HWND window = Create();
+    ASSERT_NE(nullptr, window);
+    app.CardAuto = 1;
+    app.TimeoutP = 20;
+    stopWindow = window;
+
+    const AutomaticPhase phases[] = {
+        { "Monitor start captures the connection in use (a library that will not let go)", Routes::LOOPBACK,
+          "ignore_break=1", Step::START, 1, true, ICON_IDLE, nullptr },
+        { "a wake sent while Monitor stop waits for the stuck run starts no second run", Routes::LOOPBACK,
+          "ignore_break=1", Step::STOP_WITH_WAKE, 0, false, ICON_STOPPED, "NetGlow" },
+        { "Monitor start works again once that run has ended", Routes::LOOPBACK, "", Step::START, 1, true,
+          ICON_IDLE, nullptr },
+        { "the route moves to another adapter: the capture follows, the graph's totals go on", Routes::OTHER, "",
+          Step::LOOK, 1, true, ICON_IDLE, nullptr },
+        { "a query that fails keeps the capture, nothing shown", Routes::QUERY_FAILS, "", Step::LOOK, 0, true, 0,
+          "" },
+        { "no route: No connection", Routes::NONE, "", Step::LOOK, 0, false, ICON_STOPPED, "No connection" },
+        { "the route back on a device that cannot be opened", Routes::LOOPBACK, "open_fail=1",
+          Step::LOOK_THEN_FAIL, 1, false, ICON_STOPPED, "No connection" },
+        { "tried again 10 s later, nothing shown while it fails", Routes::LOOPBACK, "open_fail=1",
+          Step::AWAIT_RETRY, 1, false, 0, "" },
+        { "tried again 10 s later, shown once it opens", Routes::LOOPBACK, "", Step::AWAIT_RETRY, 1, true,
+          ICON_IDLE, nullptr },
+    };
+    // Before the product noted the last failed open.
+    double failedBeforeMs = 0;
+    for (const AutomaticPhase& phase : phases) {
+        SCOPED_TRACE(phase.name);
+        routesNow = phase.routes;
+        SetFakeCaptureDevices({ "device=" + loopback.device, "device=" + other.device, phase.control });
+        notify::Clear();
+        // As a read of the run would; only a Monitor start begins the totals anew.
+        ReportTraffic(300, 1000);
+        uint64_t sentBefore = 0, receivedBefore = 0;
+        RatesTotals(&sentBefore, &receivedBefore);
+        int queries = routeQueries;
+        int quietBefore = QuietSeconds();
+        int opens = 0;
+        switch (phase.step) {
+        case Step::START:
+            EXPECT_FALSE(StrandedRunLives(10000)) << "the stuck run did not end once let go";
+            StartMonitoring();
+            EXPECT_TRUE(WaitFor([] { return CountCalls(CallsPath(), "pcap_dispatch") >= 1; }, 10000));
+            opens = Opens();
+            break;
+        case Step::STOP_WITH_WAKE: {
+            HANDLE waker = StartCallThread(SendWakeDuringTheStop, nullptr);
+            StopMonitoring();
+            WaitForSingleObject(waker, 20000);
+            CloseHandle(waker);
+            EXPECT_EQ(1, CountCalls(CallsPath(), "pcap_breakloop")) << "the wake did not come during the stop";
+            EXPECT_EQ(0, app.monitoring.load());
+            opens = Opens();
+            break;
+        }
+        case Step::LOOK:
+            SendMessageA(window, WM_NETWORK_CHANGED, 0, 0);
+            EXPECT_GT(routeQueries, queries) << "the stand-in route table was not asked";
+            // A run the look started opens on its own thread.
+            if (phase.opens > 0) {
+                EXPECT_TRUE(WaitFor([] { return CountCalls(CallsPath(), "pcap_dispatch") >= 1; }, 10000));
+            }
+            opens = Opens();
+            break;
+        case Step::LOOK_THEN_FAIL:
+            failedBeforeMs = CounterMs();
+            SendMessageA(window, WM_NETWORK_CHANGED, 0, 0);
+            EXPECT_TRUE(PumpUntil([](void*) { return RunningDevice() == nullptr; }, nullptr, 10000));
+            opens = Opens();
+            break;
+        case Step::AWAIT_RETRY: {
+            OpenWatch watch = { 0, CounterMs() };
+            EXPECT_TRUE(PumpUntil(OpenedAgain, &watch, 15000));
+            EXPECT_GE(CounterMs() - failedBeforeMs, 10000.0) << "tried again too soon";
+            failedBeforeMs = watch.lastMissMs;
+            // The try has told how it went.
+            bool opened = phase.runLives;
+            PumpUntil([](void* ok) {
+                return *static_cast<bool*>(ok) ? LastLamp() == ICON_IDLE : RunningDevice() == nullptr;
+            }, &opened, 5000);
+            opens = Opens();
+            break;
+        }
+        }
+        EXPECT_EQ(phase.opens, opens);
+        EXPECT_EQ(phase.runLives, RunningDevice() != nullptr);
+        EXPECT_EQ(phase.lamp, LastLamp());
+        const SystemAdapterSeen& routed = phase.routes == Routes::OTHER ? other : loopback;
+        EXPECT_EQ(phase.tip != nullptr ? phase.tip : routed.name.c_str(), LastTip());
+        uint64_t sent = 0, received = 0;
+        RatesTotals(&sent, &received);
+        if (phase.step != Step::START) {
+            EXPECT_EQ(sentBefore, sent) << "the totals began anew";
+            EXPECT_EQ(receivedBefore, received) << "the totals began anew";
+        } else {
+            EXPECT_EQ(0u, sent);
+            EXPECT_EQ(0u, received);
+        }
+        if (phase.routes == Routes::NONE) {
+            // The graph goes on, quiet, and the tip shows no rates.
+            EXPECT_TRUE(PumpUntil([](void* before) { return QuietSeconds() >= *static_cast<int*>(before) + 2; },
+                                  &quietBefore, 5000));
+            EXPECT_EQ("No connection", LastTip());
+        }
+    }
+    StopMonitoring();
+    PatchImport("GetProcAddress", reinterpret_cast<void*>(realGetProcAddress));
     Destroy(window);
 }
 

@@ -202,6 +202,7 @@ TEST(Rates, GraphHistoryAndTotalsFollowWhatTheLibraryHandedOver)
     EndRun();
     OwnAddresses own = {};
     ASSERT_TRUE(StartRun("\\Device\\NPF_{X}", own, true));
+    LetRunRead();
     target = 900 * 1000;
     bool movedCounted = PumpUntil(ReceivedTotalReaches, &target, 30000);
     uint64_t sentAfterMove = 1, receivedAfterMove = 0;

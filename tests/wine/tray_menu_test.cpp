@@ -12,6 +12,7 @@
 #include "help_fake.h"
 #include "monitor/capture_win.h"
 #include "monitor/monitoring_win.h"
+#include "monitor/rates_win.h"
 #include "res/resource.h"
 #include "setup_driver.h"
 #include "support/adapter_doubles.h"
@@ -579,6 +580,7 @@ struct SetupCase {
     int opensAfter;
 };
 
+// Setup's own stop and start keep the traffic graph's totals (and history).
 TEST_F(TrayCommands, SetupStopsMonitoringAndRestartsItOnce)
 {
     const SetupCase cases[] = {
@@ -595,6 +597,7 @@ TEST_F(TrayCommands, SetupStopsMonitoringAndRestartsItOnce)
         app.logging = 1;
         ASSERT_EQ(1, OpensOnceStarted(LAB_GUID));
         DeleteFileA(calls.c_str());
+        ReportTraffic(300, 1000); // as a read of the run would
         static HWND owner;
         static int button, monitoringWhileOpen;
         owner = window;
@@ -608,6 +611,10 @@ TEST_F(TrayCommands, SetupStopsMonitoringAndRestartsItOnce)
         EXPECT_EQ(1, app.monitoring.load());
         EXPECT_EQ(0, app.logging.load());
         EXPECT_EQ(c.opensAfter, OpensOnceStarted(LAB_GUID));
+        uint64_t sent = 0, received = 0;
+        RatesTotals(&sent, &received);
+        EXPECT_EQ(300u, sent) << "the totals began anew";
+        EXPECT_EQ(1000u, received) << "the totals began anew";
         StopMonitoring();
         EXPECT_EQ(c.opensAfter, Opens(LAB_GUID)) << "started twice";
         TearDown();
