@@ -145,6 +145,12 @@ TEST(MonitorSteps, EveryStateAndEvent)
 // then tried again.
 TEST(MonitorSteps, FailedDevicesAreTriedAgainAfterTenSeconds)
 {
+    // One more than the list holds, A the oldest.
+    const std::vector<std::pair<const char*, uint64_t>> seventeen = {
+        { "A", 1000 }, { "B", 1000 }, { "C", 1000 }, { "D", 1000 }, { "E", 1000 }, { "F", 1000 },
+        { "G", 1000 }, { "H", 1000 }, { "I", 1000 }, { "J", 1000 }, { "K", 1000 }, { "L", 1000 },
+        { "M", 1000 }, { "N", 1000 }, { "O", 1000 }, { "P", 1000 }, { "Q", 1000 }
+    };
     const struct {
         const char* name;
         std::vector<std::pair<const char*, uint64_t>> failures;
@@ -159,16 +165,8 @@ TEST(MonitorSteps, FailedDevicesAreTriedAgainAfterTenSeconds)
         { "failed again: 10 s from then", { { "A", 1000 }, { "A", 11000 } }, nullptr, "A", 20999, false },
         { "another device failed", { { "B", 1000 } }, nullptr, "A", 1001, true },
         { "opened since", { { "A", 1000 } }, "A", "A", 1001, true },
-        { "the oldest of 17 is dropped",
-          { { "A", 1000 }, { "B", 1000 }, { "C", 1000 }, { "D", 1000 }, { "E", 1000 }, { "F", 1000 },
-            { "G", 1000 }, { "H", 1000 }, { "I", 1000 }, { "J", 1000 }, { "K", 1000 }, { "L", 1000 },
-            { "M", 1000 }, { "N", 1000 }, { "O", 1000 }, { "P", 1000 }, { "Q", 1000 } },
-          nullptr, "A", 1001, true },
-        { "the newest of 17 is kept",
-          { { "A", 1000 }, { "B", 1000 }, { "C", 1000 }, { "D", 1000 }, { "E", 1000 }, { "F", 1000 },
-            { "G", 1000 }, { "H", 1000 }, { "I", 1000 }, { "J", 1000 }, { "K", 1000 }, { "L", 1000 },
-            { "M", 1000 }, { "N", 1000 }, { "O", 1000 }, { "P", 1000 }, { "Q", 1000 } },
-          nullptr, "Q", 1001, false },
+        { "the oldest of 17 is dropped", seventeen, nullptr, "A", 1001, true },
+        { "the newest of 17 is kept", seventeen, nullptr, "Q", 1001, false },
     };
     for (const auto& c : cases) {
         FailedDevices failed = {};
