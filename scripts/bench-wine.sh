@@ -6,10 +6,14 @@
 #   scripts/bench-wine.sh startup       the anchors and start-up figures only
 #   scripts/bench-wine.sh latency       the lamp latency only
 #   scripts/bench-wine.sh graph         the GUI thread's CPU with the traffic graph open
-set -eu
+set -eu -o pipefail
 cd "$(dirname "$0")/.."
 frames=${1:-1000000}
 build=${BENCH_WIN_BUILD:-build/win}
+# The prefix's server and Wine processes and the Xvfb of the run are ended on
+# every way out, also when the run fails or is interrupted.
+. scripts/wine-cleanup.sh
+end_wine_on_exit "$build"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
 cmake --build "$build" -j "${JOBS:-2}" --target NetGlow fake_wpcap fake_ipconfig >/dev/null
@@ -23,4 +27,5 @@ x86_64-w64-mingw32-g++-posix -std=c++17 -O2 -static -mwindows -D_WIN32_WINNT=0x0
   bench/wine_floor.cpp -o "$build/bench/wine_floor.exe" -lws2_32 -lshell32 -luser32 -lgdi32
 cd "$build/bench"
 NETGLOW_SOURCE_DIR="$OLDPWD" NETGLOW_BUILD_DIR="$OLDPWD/$build" TZ=UTC \
-  ../wine-run --timeout 1800 wine_bench.exe "$frames" | grep -v '^[A-Z]:.*ipconfig'
+  ../wine-run --timeout 1800 wine_bench.exe "$frames" | grep -v '^[A-Z]:.*ipconfig' &
+wait $!

@@ -7,28 +7,9 @@ set -eu
 cd "$(dirname "$0")/.."
 
 # Whatever the Wine runs of this tree started is ended on the way out, also
-# after a failure: the server of each of its prefixes (with every Wine
-# process of that prefix) and the Xvfb that build/win/wine-run noted beside
-# its display. Found by this tree's own files, never by process name alone:
-# other trees may be testing at the same time.
-end_wine() {
-  local root=build/win/wine prefix pid
-  for prefix in "$root"/*/; do
-    [ -f "$prefix/system.reg" ] || continue
-    prefix=$(cd "$prefix" && pwd)
-    WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
-    WINEPREFIX=$prefix timeout 30 wineserver -w 2>/dev/null || true
-  done
-  if [ -s "$root/xvfb.display" ] && [ -s "$root/xvfb.pid" ]; then
-    pid=$(cat "$root/xvfb.pid")
-    if [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = Xvfb ]; then
-      kill "$pid" 2>/dev/null || true
-      for _ in $(seq 50); do [ -d "/proc/$pid" ] || break; sleep 0.1; done
-    fi
-    rm -f "$root/xvfb.display" "$root/xvfb.pid"
-  fi
-}
-trap end_wine EXIT
+# after a failure.
+. scripts/wine-cleanup.sh
+end_wine_on_exit build/win
 
 scripts/deps.sh
 jobs=$(nproc)

@@ -1,8 +1,10 @@
 // A person's first session with NetGlow, through the tray icon only: the
 // first-run Setup, monitoring, logging, the log file commands, Setup while
 // monitoring, About, the traffic graph, Help and Quit, then a second start
-// that finds the graph where it was left. With NETGLOW_SCREENSHOTS set to a folder,
-// it also leaves screenshots there for the documentation.
+// that finds the graph where it was left, and a third that finds it moved
+// onto the work area from a saved place off the screen. With
+// NETGLOW_SCREENSHOTS set to a folder, it also leaves screenshots there for
+// the documentation.
 #include <cstdlib>
 #include "e2e_common.h"
 #include "support/tray_user.h"
@@ -178,30 +180,55 @@ TEST_F(E2E, FirstSessionThroughTheTrayIcon)
 
     // Quit saves the graph's place after the other settings; the next
     // start opens it there, and Esc closes it.
-    const std::string saved = SettingsFile({ { "WaitTime", "100" }, { "WaitCount", "50" }, { "WaitFlag", "1" },
-                                             { "CardName", "Ethernet" }, { "CardIndex", "0" }, { "InitOpt", "-1" },
-                                             { "StartOpt", "0" }, { "NowOpt", "0" }, { "ColorSend", "1" },
-                                             { "ColorRecv", "2" }, { "TimeoutP", "20" }, { "GraphX", "100" },
-                                             { "GraphY", "120" }, { "GraphW", "420" }, { "GraphH", "260" } });
+    const Keys savedKeys = { { "WaitTime", "100" }, { "WaitCount", "50" }, { "WaitFlag", "1" },
+                             { "CardName", "Ethernet" }, { "CardIndex", "0" }, { "InitOpt", "-1" },
+                             { "StartOpt", "0" }, { "NowOpt", "0" }, { "ColorSend", "1" },
+                             { "ColorRecv", "2" }, { "TimeoutP", "20" } };
+    auto withGraphAt = [&savedKeys](const std::string& x, const std::string& y) {
+        Keys keys = savedKeys;
+        keys.insert(keys.end(), { { "GraphX", x }, { "GraphY", y }, { "GraphW", "420" }, { "GraphH", "260" } });
+        return keys;
+    };
+    // Opened from the tray menu, its place read, closed with Esc.
+    auto graphPlace = [this](RECT* place) {
+        ASSERT_TRUE(ChooseFromTrayMenu(ng, OFF, "Traffic graph"));
+        HWND window = WaitForWindow(ng.processId, "NetGlowGraph", "NetGlow - Ethernet");
+        ASSERT_NE(nullptr, window);
+        GetWindowRect(window, place);
+        PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
+        EXPECT_TRUE(WaitUntilGone(window));
+    };
+    const std::string saved = SettingsFile(withGraphAt("100", "120"));
     ASSERT_TRUE(ChooseFromTrayMenu(ng, ON_NO_LOG, "Quit"));
     EXPECT_EQ(0, ng.WaitForExit());
     EXPECT_EQ(saved, ReadFileBytes(ng.settingsPath));
     ASSERT_TRUE(ng.Start());
     ASSERT_NE(nullptr, ng.WaitForMainWindow());
-    ASSERT_TRUE(ChooseFromTrayMenu(ng, OFF, "Traffic graph"));
-    graph = WaitForWindow(ng.processId, "NetGlowGraph", "NetGlow - Ethernet");
-    ASSERT_NE(nullptr, graph);
     RECT place = {};
-    GetWindowRect(graph, &place);
+    ASSERT_NO_FATAL_FAILURE(graphPlace(&place));
     EXPECT_EQ(100, place.left);
     EXPECT_EQ(120, place.top);
     EXPECT_EQ(520, place.right);
     EXPECT_EQ(380, place.bottom);
-    PostMessageA(graph, WM_KEYDOWN, VK_ESCAPE, 0);
-    EXPECT_TRUE(WaitUntilGone(graph));
     ASSERT_TRUE(ChooseFromTrayMenu(ng, OFF, "Quit"));
     EXPECT_EQ(0, ng.WaitForExit());
     EXPECT_EQ(saved, ReadFileBytes(ng.settingsPath));
+
+    // A saved place hanging off the screen (far beyond its right edge, above
+    // its top) opens moved as little as brings the whole window onto the
+    // work area: against its right edge and its top, the size kept. Quit
+    // then saves that place.
+    RECT work = {};
+    ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0));
+    ASSERT_NO_FATAL_FAILURE(StartWith(withGraphAt("5000", "-900")));
+    ASSERT_NO_FATAL_FAILURE(graphPlace(&place));
+    EXPECT_EQ(work.right - 420, place.left);
+    EXPECT_EQ(work.top, place.top);
+    EXPECT_EQ(work.right, place.right);
+    EXPECT_EQ(work.top + 260, place.bottom);
+    Quit();
+    EXPECT_EQ(SettingsFile(withGraphAt(std::to_string(work.right - 420), std::to_string(work.top))),
+              ReadFileBytes(ng.settingsPath));
 }
 
 namespace {
