@@ -3,14 +3,21 @@
 # the tray icon, run under Wine, saves them as it goes.
 set -eu
 cd "$(dirname "$0")/.."
+# The prefix's server and Wine processes and the Xvfb of the run are ended on
+# every way out, also when the run fails or is interrupted.
+. scripts/wine-cleanup.sh
+end_wine_on_exit build/win
 scripts/deps.sh
 cmake -S . -B build/win -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
 cmake --build build/win -j "$(nproc)"
-shots=$(mktemp -d)
-trap 'rm -rf "$shots"' EXIT
+# Inside the build tree, so that the exit trap (the Wine clean-up) leaves
+# nothing behind elsewhere; emptied at each run.
+shots=$PWD/build/win/screenshots
+rm -rf "$shots" && mkdir -p "$shots"
 NETGLOW_SCREENSHOTS="$shots" NETGLOW_SOURCE_DIR="$PWD" NETGLOW_BUILD_DIR="$PWD/build/win" TZ=UTC \
-  build/win/wine-run build/win/tests/e2e/e2e_user_session_test.exe
+  build/win/wine-run build/win/tests/e2e/e2e_user_session_test.exe &
+wait $!
 mkdir -p docs/screenshots
 for bmp in "$shots"/*.bmp; do
   convert "$bmp" "docs/screenshots/$(basename "${bmp%.bmp}").png"
