@@ -6,6 +6,7 @@
 #include "core/message_box_win.h"
 #include "app/program_paths.h"
 #include "core/settings_win.h"
+#include "res/resource.h"
 
 namespace {
 
@@ -101,6 +102,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
         RequestQuit();
         return 0;
     }
+    // Asked to quit during start-up: Quit now that it can run (the settings
+    // are saved as after any Quit).
+    if (app.quitRequested)
+        PostMessageA(app.mainWindow, WM_COMMAND, CMD_QUIT, 0);
     ShowWindow(app.mainWindow, showCommand);
     UpdateWindow(app.mainWindow);
 

@@ -23,6 +23,9 @@ UINT taskbarCreatedMessage = 0;
 // A second start of the program posts this to the running copy.
 const char ALREADY_RUNNING_MESSAGE[] = "NetGlow.AlreadyRunning";
 UINT alreadyRunningMessage = 0;
+// The installer and the uninstaller send this: the tray menu's Quit. A
+// registered message passes the elevation filter where WM_COMMAND cannot.
+UINT quitMessage = 0;
 
 // Elevated, the program would hear neither a restarted Explorer nor a
 // second start by the user: UIPI drops their messages, sent from lower
@@ -41,6 +44,7 @@ void AllowMessagesFromUnelevatedSenders(HWND window)
         return;
     allow(window, taskbarCreatedMessage, MSGFLT_ALLOW_ACTION, nullptr);
     allow(window, alreadyRunningMessage, MSGFLT_ALLOW_ACTION, nullptr);
+    allow(window, quitMessage, MSGFLT_ALLOW_ACTION, nullptr);
 }
 
 void RemoveRestoreCommands(HWND window)
@@ -137,7 +141,7 @@ LRESULT OnTaskbarCreated()
 // after: the settings are saved first (a stop may wait for the capture
 // thread), then the run ends. During start-up the settings may not be read
 // yet, and a close then saves nothing either.
-LRESULT OnEndSession(WPARAM ending)
+LRESULT OnEndSession(HWND window, WPARAM ending, LPARAM how)
 {
     if (!ending)
         return 0;
@@ -145,6 +149,16 @@ LRESULT OnEndSession(WPARAM ending)
         SaveSettings();
     if (app.monitoring)
         StopMonitoring();
+    // Restart Manager (an installer, Windows Update) closes the program
+    // without ending the session: end as Quit does.
+    if (how & ENDSESSION_CLOSEAPP)
+        QuitWhenAllowed(window);
+    return 0;
+}
+
+LRESULT OnQuitMessage(HWND window)
+{
+    QuitWhenAllowed(window);
     return 0;
 }
 
@@ -169,7 +183,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_QUERYOPEN:
         return 0; // never restored
     case WM_ENDSESSION:
-        return OnEndSession(wParam);
+        return OnEndSession(window, wParam, lParam);
     case WM_COMMAND:
         return OnCommand(window, wParam, lParam);
     case WM_TIMER:
@@ -193,6 +207,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return OnTaskbarCreated();
         if (message == alreadyRunningMessage && message != 0)
             return OnAlreadyRunning();
+        if (message == quitMessage && message != 0)
+            return OnQuitMessage(window);
         return DefWindowProcA(window, message, wParam, lParam);
     }
 }
@@ -239,6 +255,7 @@ bool RegisterMainWindowClass(HINSTANCE instance)
 {
     taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
     alreadyRunningMessage = RegisterWindowMessageA(ALREADY_RUNNING_MESSAGE);
+    quitMessage = RegisterWindowMessageA("NetGlow.Quit");
     WNDCLASSA windowClass;
     ZeroMemory(&windowClass, sizeof windowClass);
     windowClass.style = 0;

@@ -24,14 +24,19 @@ void OnMonitorStart()
     StartMonitoring();
 }
 
+// GUI thread only: a Quit came while Setup or About was open; it goes on
+// once the dialog has returned.
+bool quitAfterDialog = false;
+
 void OnSetup(HWND window)
 {
     bool wasMonitoring = app.monitoring == 1;
     // Setup's own stop and start keep the graph's history and totals.
     if (wasMonitoring)
         StopMonitoringForSetup();
-    // OK may have started monitoring itself; never start it twice.
-    if (ShowSetupDialog(window) == 0 && app.monitoring == 0 && wasMonitoring)
+    // OK may have started monitoring itself; never start it twice, nor
+    // during a Quit.
+    if (ShowSetupDialog(window) == 0 && app.monitoring == 0 && wasMonitoring && !quitAfterDialog)
         StartMonitoring();
     SetupEnded();
 }
@@ -45,9 +50,25 @@ void OnStartWithWindows()
 
 void OnQuit()
 {
+    // The dialog's own loop brought this Quit: the main window must outlive
+    // the dialog, so the dialog closes first and the Quit follows.
+    if (app.dialogOpen) {
+        quitAfterDialog = true;
+        CloseDialogsForQuit();
+        return;
+    }
     if (app.monitoring == 1)
         StopMonitoring();
     RequestQuit();
+}
+
+void AfterDialog()
+{
+    if (!quitAfterDialog)
+        return;
+    quitAfterDialog = false;
+    QuitAfterDialogs();
+    OnQuit();
 }
 
 } // namespace
@@ -59,6 +80,16 @@ void RequestQuit()
     app.startingUp = 0; // the program's own close ends start-up
     TrayIconDelete(app.mainWindow, TRAY_ICON_ID);
     SendMessageA(app.mainWindow, WM_CLOSE, 0, 0);
+}
+
+void QuitWhenAllowed(HWND window)
+{
+    // Start-up may be showing the first-run Setup; the Quit waits for its end.
+    if (app.startingUp) {
+        app.quitRequested = 1;
+        return;
+    }
+    OnCommand(window, CMD_QUIT);
 }
 
 LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
@@ -97,6 +128,7 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
         break;
     case CMD_SETUP:
         OnSetup(window);
+        AfterDialog();
         break;
     case CMD_START_WITH_WINDOWS:
         OnStartWithWindows();
@@ -109,6 +141,7 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
         break;
     case CMD_ABOUT:
         ShowAboutDialog(window);
+        AfterDialog();
         break;
     case CMD_QUIT:
         OnQuit();

@@ -33,6 +33,8 @@ struct AppState {
     // for meanwhile, which ends the program once start-up returns.
     std::atomic<int32_t> startingUp;
     std::atomic<int32_t> closeRequested;
+    // The quit message came during start-up: Quit once start-up has ended.
+    std::atomic<int32_t> quitRequested;
 
     // Settings (keys of the same names; "CardIndex" is selectedIndex).
     std::atomic<int32_t> selectedIndex;

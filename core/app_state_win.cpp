@@ -15,6 +15,7 @@ void ResetAppState()
     app.noConnection = 0;
     app.startingUp = 0;
     app.closeRequested = 0;
+    app.quitRequested = 0;
 
     app.selectedIndex = -1;
     app.WaitTime = 100;

@@ -17,6 +17,9 @@ INT_PTR OnAboutInit(HWND window)
             name = p + 1;
     *name = '\0';
     SetDlgItemTextA(window, IDC_DATA_FOLDER, folder);
+    // A Quit that came before the box was made: it closes at once.
+    if (DialogsClosingForQuit())
+        PostMessageA(window, WM_CLOSE, 0, 0);
     return 1;
 }
 

@@ -276,6 +276,18 @@ void ToggleSpan(HWND window)
     InvalidateRect(window, nullptr, FALSE);
 }
 
+// The menu key or a right-click on the plot switches the span; a
+// right-click on the title bar opens the system menu, as on any window.
+LRESULT OnGraphContextMenu(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    // From the keyboard both coordinates are -1.
+    bool fromKeyboard = static_cast<short>(LOWORD(lParam)) == -1 && static_cast<short>(HIWORD(lParam)) == -1;
+    if (!fromKeyboard && SendMessageA(window, WM_NCHITTEST, 0, lParam) != HTCLIENT)
+        return DefWindowProcA(window, WM_CONTEXTMENU, wParam, lParam);
+    ToggleSpan(window);
+    return 0;
+}
+
 LRESULT OnGraphKey(HWND window, WPARAM key)
 {
     if (key == VK_ESCAPE)
@@ -336,8 +348,7 @@ LRESULT CALLBACK GraphWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_GRAPH_UPDATE:
         return OnGraphUpdate(window);
     case WM_CONTEXTMENU:
-        ToggleSpan(window);
-        return 0;
+        return OnGraphContextMenu(window, wParam, lParam);
     case WM_KEYDOWN:
         return OnGraphKey(window, wParam);
     case WM_WINDOWPOSCHANGED:

@@ -90,6 +90,9 @@ INT_PTR OnSetupInit(HWND window, LPARAM firstRun)
     snprintf(timeout, sizeof timeout, "%lu",
              static_cast<unsigned long>(static_cast<uint32_t>(app.TimeoutP.load())));
     SetDlgItemTextA(window, IDC_TIMEOUT, timeout);
+    // A Quit that came before the dialog was made: it closes at once.
+    if (DialogsClosingForQuit())
+        PostMessageA(window, WM_CLOSE, 0, 0);
     return 1;
 }
 

@@ -40,6 +40,9 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (c) 2026 The NetGlow auth
 ; The program's main window class and its tray menu's Quit (res/resource.h).
 !define WINDOW_CLASS "NetGlow"
 !define CMD_QUIT 1024
+; The exit code of a silent run that found NetGlow running and could not
+; end it (1 is a cancel or a refused elevation): winget reads it as "in use".
+!define EXIT_IN_USE 3
 !define QUIT_WAIT_MS 10000
 !define NPCAP_URL "https://npcap.com/#download"
 !define LOG_FILE "install.log"
@@ -138,7 +141,11 @@ Page custom ClosePage ClosePageLeave
       ${If} $2 P<> 0
         System::Call 'kernel32::QueryFullProcessImageNameW(p r2, i 0, w .r3, *i ${NSIS_MAX_STRLEN})'
         ${If} $3 == "$INSTDIR\NetGlow.exe"
-          ; Posted, not sent: a busy copy must not hold the installer.
+          ; Posted, not sent: a busy copy must not hold the installer. The
+          ; registered message passes the filter of an elevated copy; the
+          ; menu's command reaches copies from before it.
+          System::Call 'user32::RegisterWindowMessageW(w "NetGlow.Quit") i .r3'
+          System::Call 'user32::PostMessageW(p r0, i r3, p 0, p 0)'
           System::Call 'user32::PostMessageW(p r0, i ${WM_COMMAND}, p ${CMD_QUIT}, p 0)'
           System::Call 'kernel32::WaitForSingleObject(p r2, i ${QUIT_WAIT_MS}) i .r3'
           ${If} $3 = 0
@@ -282,7 +289,7 @@ Function .onInit
         FileWrite $0 "NetGlow ${VERSION} setup$\r$\nNetGlow did not end within 10 seconds of its Quit: nothing was replaced.$\r$\n"
         FileClose $0
       ${EndIf}
-      SetErrorLevel 1
+      SetErrorLevel ${EXIT_IN_USE}
       Quit
     ${ElseIf} $R0 == ended
       StrCpy $WasRunning 1
@@ -556,7 +563,7 @@ Function un.onInit
   ${If} ${Silent}
     Call un.QuitRunningCopy
     ${If} $R0 == running
-      SetErrorLevel 1
+      SetErrorLevel ${EXIT_IN_USE}
       Quit
     ${EndIf}
   ${EndIf}

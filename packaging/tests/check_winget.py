@@ -111,6 +111,9 @@ if "installer" in manifests:
                                                  "InstallLocation": "/D=<INSTALLPATH>"},
               "nullsoft: InstallerSwitches %r" % entry.get("InstallerSwitches"))
         check(entry.get("ProductCode") == "NetGlow", "nullsoft: ProductCode")
+        # The installer's exit code for "NetGlow is still running" (NetGlow.nsi's EXIT_IN_USE).
+        check(entry.get("ExpectedReturnCodes") == [{"InstallerReturnCode": 3, "ReturnResponse": "packageInUse"}],
+              "nullsoft: ExpectedReturnCodes %r" % entry.get("ExpectedReturnCodes"))
     if portable:
         entry = portable[0]
         check(entry.get("Architecture") == "x64", "zip: Architecture")

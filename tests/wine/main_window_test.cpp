@@ -166,25 +166,38 @@ TEST_F(MainWindow, ScalingAtTheSameIconSizeChangesNothingAndANewShellGetsTheIcon
 // Logoff ends a program that starts with Windows without Quit: the settings
 // are saved first, then the run is stopped. An end of session that was
 // called off changes nothing; one during start-up, when the settings may not
-// be read yet, saves nothing.
-TEST_F(MainWindow, EndOfSessionSavesTheSettingsThenStopsMonitoring)
+// be read yet, saves nothing. Restart Manager's close and the installer's
+// quit message end the program as Quit does, once start-up is over.
+TEST_F(MainWindow, EndOfSessionAndTheQuitMessage)
 {
     const std::string waitKeys = "[Option]\r\nWaitTime=100\r\nWaitCount=50\r\nWaitFlag=1\r\n";
     const std::string saved = waitKeys
         + "CardName=Ethernet\r\nCardIndex=0\r\nInitOpt=-1\r\nStartOpt=1\r\nNowOpt=0\r\n"
           "ColorSend=1\r\nColorRecv=2\r\nTimeoutP=20\r\n";
+    const UINT QUIT = RegisterWindowMessageA("NetGlow.Quit");
     const struct {
+        UINT message;
         BOOL ending;
+        LPARAM how;
         int startingUp;
-        std::vector<DWORD> calls; // the stop's stopped lamp
+        std::vector<DWORD> calls; // the stop's stopped lamp, the icon's removal at Quit
         std::string file;
+        bool ends;                // the window is gone, the message loop told to end
+        int quitKept;             // Quit waits for the end of start-up
     } cases[] = {
-        { FALSE, 0, {}, waitKeys },
-        { TRUE, 1, { NIM_MODIFY }, waitKeys },
-        { TRUE, 0, { NIM_MODIFY }, saved },
+        { WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF, 0, {}, waitKeys, false, 0 },
+        { WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, 1, { NIM_MODIFY }, waitKeys, false, 0 },
+        { WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, 0, { NIM_MODIFY }, saved, false, 0 },
+        // Restart Manager closes the program: saved, then ended as Quit ends it.
+        { WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP, 0, { NIM_MODIFY, NIM_DELETE, NIM_DELETE }, saved, true, 0 },
+        { WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP, 1, { NIM_MODIFY }, waitKeys, false, 1 },
+        // The installer's quit message: the tray menu's Quit (the loop's end saves).
+        { QUIT, 0, 0, 0, { NIM_MODIFY, NIM_DELETE, NIM_DELETE }, waitKeys, true, 0 },
+        { QUIT, 0, 0, 1, {}, waitKeys, false, 1 },
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "ending " << c.ending << ", starting up " << c.startingUp);
+        SCOPED_TRACE(testing::Message() << (c.message == QUIT ? "the quit message" : "end of session") << ", ending "
+                                        << c.ending << ", how " << c.how << ", starting up " << c.startingUp);
         Reset();
         std::string settings = MakeTempFolder("end-session") + "NetGlow.ini";
         lstrcpynA(app.settingsPath, settings.c_str(), sizeof app.settingsPath);
@@ -205,9 +218,11 @@ TEST_F(MainWindow, EndOfSessionSavesTheSettingsThenStopsMonitoring)
         ClearCalls();
         app.startingUp = c.startingUp;
 
-        SendMessageA(window, WM_ENDSESSION, c.ending, ENDSESSION_LOGOFF);
+        SendMessageA(window, c.message, c.ending, c.how);
         EXPECT_EQ(c.file, ReadFileBytes(settings));
-        EXPECT_EQ(c.ending ? 0 : 1, app.monitoring.load());
+        EXPECT_EQ(c.ending || c.ends ? 0 : 1, app.monitoring.load());
+        EXPECT_EQ(c.ends, !IsWindow(window));
+        EXPECT_EQ(c.quitKept, app.quitRequested.load());
         EXPECT_EQ(c.calls, notify::Messages());
         // The stop came after the save.
         EXPECT_EQ(std::vector<std::string>(c.calls.size(), c.file), settingsSeen);
@@ -237,7 +252,7 @@ FARPROC WINAPI ProcAddressWithFilterStandIn(HMODULE module, LPCSTR name)
 // second start: UIPI drops messages from unelevated senders. Both are let
 // through. Wine has no UIPI, so only the calls can be seen, through the
 // stand-in GetProcAddress hands out for the function (not every system has it).
-TEST_F(MainWindow, ShellAndSecondStartMessagesPassTheElevationFilter)
+TEST_F(MainWindow, ShellSecondStartAndQuitMessagesPassTheElevationFilter)
 {
     realGetProcAddress = reinterpret_cast<GetProcAddressFn>(
         PatchImport("GetProcAddress", reinterpret_cast<void*>(ProcAddressWithFilterStandIn)));
@@ -249,7 +264,8 @@ TEST_F(MainWindow, ShellAndSecondStartMessagesPassTheElevationFilter)
     const DWORD MSGFLT_ALLOW_ACTION = 1;
     EXPECT_EQ((std::vector<std::tuple<HWND, UINT, DWORD, void*>>{
                   { window, RegisterWindowMessageA("TaskbarCreated"), MSGFLT_ALLOW_ACTION, nullptr },
-                  { window, RegisterWindowMessageA("NetGlow.AlreadyRunning"), MSGFLT_ALLOW_ACTION, nullptr } }),
+                  { window, RegisterWindowMessageA("NetGlow.AlreadyRunning"), MSGFLT_ALLOW_ACTION, nullptr },
+                  { window, RegisterWindowMessageA("NetGlow.Quit"), MSGFLT_ALLOW_ACTION, nullptr } }),
               filterCalls);
     Destroy(window);
 }

@@ -88,11 +88,15 @@ void CALLBACK WatchMenu(HWND, UINT, UINT_PTR, DWORD)
 
 std::vector<UINT> commands;
 int closes;
+// The commands also reach the program's own handler, as in its main window.
+bool handleCommands = false;
 
 LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_COMMAND)
         commands.push_back(static_cast<UINT>(wParam));
+    if (message == WM_COMMAND && handleCommands)
+        return OnCommand(window, wParam, lParam);
     if (message == WM_CLOSE) {
         ++closes;
         return 0;
@@ -617,6 +621,71 @@ TEST_F(TrayCommands, SetupStopsMonitoringAndRestartsItOnce)
         EXPECT_EQ(1000u, received) << "the totals began anew";
         StopMonitoring();
         EXPECT_EQ(c.opensAfter, Opens(LAB_GUID)) << "started twice";
+        TearDown();
+    }
+}
+
+// The question box a dialog of this thread has open, if any.
+HWND QuestionBox()
+{
+    for (HWND box : TopWindows(GetCurrentProcessId(), "#32770"))
+        if (GetDlgItem(box, IDNO) != nullptr)
+            return box;
+    return nullptr;
+}
+
+// Quit while Setup or About is open (the installer's quit message comes
+// through the dialog's own loop): the dialog closes as its close box does,
+// a question it asks is answered "No", nothing of it is stored, and no
+// capture starts again before the program ends.
+TEST_F(TrayCommands, QuitWithADialogOpenClosesItThenQuits)
+{
+    const struct {
+        const char* what;
+        UINT command;
+        const char* caption;
+        bool asks; // a change, then OK: Setup asks "Save Changes?"
+    } cases[] = {
+        { "Setup open", CMD_SETUP, "Setup", false },
+        { "Setup asking to save", CMD_SETUP, "Setup", true },
+        { "About open", CMD_ABOUT, "NetGlow", false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetUp();
+        const std::string ini = "[Option]\r\nColorSend=1\r\n";
+        WriteWholeFile(app.settingsPath, ini);
+        OnCommand(window, CMD_MONITOR_START);
+        ASSERT_EQ(1, OpensOnceStarted(LAB_GUID));
+        app.trayIconAdded = 1;
+        app.ColorSend = 1;
+        DeleteFileA(calls.c_str());
+        static HWND owner;
+        static UINT command;
+        static bool asks, closed, asked;
+        owner = window;
+        command = c.command;
+        asks = c.asks;
+        asked = false;
+        handleCommands = true;
+        ASSERT_TRUE(driver::Drive(c.caption, [] { OnCommand(owner, command); }, [](HWND dialog, void*) {
+            if (asks) {
+                driver::Click(dialog, IDC_SEND_YELLOW);
+                driver::Click(dialog, IDC_SETUP_OK);
+                asked = WaitFor([] { return QuestionBox() != nullptr; }, 10000);
+            }
+            PostMessageA(owner, WM_COMMAND, CMD_QUIT, 0);
+            closed = driver::WaitGone(dialog);
+        }));
+        handleCommands = false;
+        EXPECT_TRUE(closed) << "the Quit did not close the dialog";
+        EXPECT_EQ(asks, asked);
+        EXPECT_EQ(nullptr, QuestionBox());
+        EXPECT_EQ(0, app.monitoring.load());
+        EXPECT_EQ(1, closes);
+        EXPECT_EQ(0, Opens(LAB_GUID)) << "a capture started during the Quit";
+        EXPECT_EQ(1, app.ColorSend.load()) << "the dialog's change was stored";
+        EXPECT_EQ(ini, ReadFileBytes(app.settingsPath));
         TearDown();
     }
 }
