@@ -110,6 +110,7 @@ void DeliverRead(const std::vector<Frame>& frames, uint32_t seconds, size_t capt
         OnPacket(reinterpret_cast<u_char*>(&batch), &header, frame.data());
     }
     EndPacketBatch(&batch, app.mainWindow);
+    log.Reset(); // a failed write stops a run's logging; the next read here logs again
     // On the window's own thread the lamp's wake-up is handled at once, so
     // that the image can be checked right after the call.
     MSG msg;
