@@ -200,6 +200,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return OnCaptureEnded(window, wParam, lParam);
     case WM_CAPTURE_OPENED:
         return OnCaptureOpened(window, lParam);
+    case WM_LOG_FAILED:
+        return OnLogFailed(window, wParam, lParam);
     case WM_POWERBROADCAST:
         return OnPowerBroadcast(window, wParam);
     default:

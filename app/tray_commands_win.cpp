@@ -6,6 +6,7 @@
 #include "dialogs/dialogs_win.h"
 #include "dialogs/graph_window_win.h"
 #include "monitor/capture_win.h"
+#include "monitor/log_file_win.h"
 #include "monitor/monitoring_win.h"
 #include "res/resource.h"
 #include "tray/start_with_windows_win.h"
@@ -124,7 +125,7 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
         ShellExecuteA(window, "open", app.logPath, nullptr, nullptr, SW_SHOW);
         break;
     case CMD_LOG_DELETE:
-        DeleteFileA(app.logPath);
+        DeleteLogFiles(app.logPath);
         break;
     case CMD_SETUP:
         OnSetup(window);

@@ -1,8 +1,9 @@
 // The per-packet path (its portable part) over a recorded frame mix:
 // time text, source text, direction and icon for every frame (logging off),
-// and in addition the protocol, port and destination texts and the log line,
-// gathered per capture read of 1000 frames and appended to a real file with
-// one open, write and close per read (logging on).
+// and in addition the time text (once per second of capture time), the
+// protocol, port and destination texts and the log line, gathered per capture
+// read of 1000 frames and appended to a real file through the log's own
+// writer, one open, write and close per read, no size limit (logging on).
 // Beside it, tcpdump -n -tttt -r on the same file, writing to a file.
 //
 //   packet_bench FRAMES.pcap LOG_PATH [TCPDUMP_OUTPUT]
@@ -16,6 +17,7 @@
 #include <string>
 #include <vector>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include "monitor/connection_log.h"
 #include "monitor/packet_text.h"
@@ -45,18 +47,10 @@ double NsPer(Clock::duration elapsed, size_t count)
 // What OnPacket and ClassifyPacket compute for one frame, less the icon call
 // and the timer (Win32). Returns something of the result so that nothing is
 // optimised away.
-inline unsigned PacketPath(const PcapRecord& frame, LogBatch* log)
+inline unsigned PacketPath(const PcapRecord& frame, LogBatch* log, PacketTimeText* times)
 {
     // The time is converted only for a log line, as OnPacket does.
-    char timeText[PACKET_TIME_SIZE] = "";
-    if (log != nullptr) {
-        time_t seconds = static_cast<time_t>(frame.seconds);
-        struct tm local;
-        if (localtime_r(&seconds, &local) != nullptr)
-            FormatPacketTime(local, timeText, sizeof timeText);
-        else
-            std::strcpy(timeText, "0000/00/00 00:00:00");
-    }
+    const char* timeText = log != nullptr ? times->Of(static_cast<int64_t>(frame.seconds)) : nullptr;
     size_t captured = frame.bytes.size();
     size_t skipped = captured < kEthernetHeader ? captured : kEthernetHeader;
     const unsigned char* ipView = frame.bytes.data() + skipped;
@@ -77,13 +71,45 @@ inline unsigned PacketPath(const PcapRecord& frame, LogBatch* log)
     return result;
 }
 
+// The log's files as the program's writer sees them, through POSIX calls.
+struct PosixLog {
+    const char* path;
+    int fd;
+};
+
+const LogFileOps POSIX_OPS = {
+    [](void* f, uint64_t* size) {
+        PosixLog* log = static_cast<PosixLog*>(f);
+        log->fd = open(log->path, O_WRONLY | O_APPEND | O_CREAT, 0644);
+        struct stat info;
+        if (log->fd < 0 || fstat(log->fd, &info) != 0)
+            return false;
+        *size = static_cast<uint64_t>(info.st_size);
+        return true;
+    },
+    [](void* f, const char* bytes, size_t length, size_t* written) {
+        ssize_t n = write(static_cast<PosixLog*>(f)->fd, bytes, length);
+        *written = n > 0 ? static_cast<size_t>(n) : 0;
+        return *written == length;
+    },
+    [](void* f, uint64_t size) { return ftruncate(static_cast<PosixLog*>(f)->fd, static_cast<off_t>(size)) == 0; },
+    [](void* f) { close(static_cast<PosixLog*>(f)->fd); },
+    [](void*, unsigned, unsigned) { return false; },
+    [](void*, unsigned) {},
+};
+
+bool AppendPosixLog(void* file, const char* bytes, size_t length)
+{
+    return AppendLogLines(POSIX_OPS, file, { 0, 1 }, bytes, length);
+}
+
 double RunOff(const std::vector<PcapRecord>& frames, int passes, unsigned* sink)
 {
     double best = 1e30;
     for (int pass = 0; pass < passes; ++pass) {
         auto start = Clock::now();
         for (const PcapRecord& frame : frames)
-            *sink += PacketPath(frame, nullptr);
+            *sink += PacketPath(frame, nullptr, nullptr);
         double ns = NsPer(Clock::now() - start, frames.size());
         if (ns < best)
             best = ns;
@@ -96,11 +122,13 @@ double RunOn(const std::vector<PcapRecord>& frames, const char* logPath, int pas
     double best = 1e30;
     for (int pass = 0; pass < passes; ++pass) {
         std::remove(logPath);
-        static char storage[64 * 1024];
+        static char storage[kFramesPerRead * PACKET_LINE_SIZE];
         auto start = Clock::now();
-        LogBatch log(storage, sizeof storage, AppendConnectionLogTo, const_cast<char*>(logPath));
+        PosixLog file = { logPath, -1 };
+        LogBatch log(storage, sizeof storage, AppendPosixLog, &file);
+        PacketTimeText times;
         for (size_t i = 0; i < frames.size(); ++i) {
-            *sink += PacketPath(frames[i], &log);
+            *sink += PacketPath(frames[i], &log, &times);
             if ((i + 1) % kFramesPerRead == 0)
                 log.Flush();
         }

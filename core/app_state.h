@@ -12,7 +12,10 @@
 enum {
     CAPTION_SIZE = 128,
     PATH_FIELD_SIZE = 512,
-    CARD_NAME_SIZE = 500
+    CARD_NAME_SIZE = 500,
+    // "LogFiles": set-aside connection logs kept, 1 to LOG_FILES_MAX.
+    LOG_FILES_DEFAULT = 5,
+    LOG_FILES_MAX = 99
 };
 
 struct AppState {
@@ -60,6 +63,13 @@ struct AppState {
     int32_t GraphW;
     int32_t GraphH;
     int32_t graphPlaceStored;
+    // "LogLimitMB": the size in MB (1,048,576 bytes) at which the connection
+    // log is set aside, 0 for none; "LogFiles": how many set-aside files are
+    // kept. Each written only once the file has it.
+    int32_t LogLimitMB;
+    int32_t LogFiles;
+    int32_t logLimitStored;
+    int32_t logFilesStored;
 
     HINSTANCE instance;
     HWND mainWindow;

@@ -31,6 +31,9 @@ void ResetAppState()
     app.cardAutoStored = 0;
     app.GraphX = app.GraphY = app.GraphW = app.GraphH = 0;
     app.graphPlaceStored = 0;
+    app.LogLimitMB = 0;
+    app.LogFiles = LOG_FILES_DEFAULT;
+    app.logLimitStored = app.logFilesStored = 0;
 
     app.instance = GetModuleHandleA(nullptr);
     app.mainWindow = nullptr;

@@ -71,6 +71,15 @@ int LoadSettings()
             app.graphPlaceStored = 0;
         *graphValues[i] = ParseProfileNumber(text);
     }
+    // A limit that is not a positive number means none, as before it existed.
+    char text[NUMBER_TEXT_SIZE];
+    GetPrivateProfileStringA(SECTION, "LogLimitMB", "", text, sizeof text, app.settingsPath);
+    app.logLimitStored = text[0] != '\0' ? 1 : 0;
+    app.LogLimitMB = ParseProfileNumber(text) > 0 ? ParseProfileNumber(text) : 0;
+    GetPrivateProfileStringA(SECTION, "LogFiles", "", text, sizeof text, app.settingsPath);
+    app.logFilesStored = text[0] != '\0' ? 1 : 0;
+    int32_t files = ParseProfileNumber(text);
+    app.LogFiles = files >= 1 && files <= LOG_FILES_MAX ? files : LOG_FILES_DEFAULT;
     return 0;
 }
 
@@ -94,5 +103,9 @@ int SaveSettings()
         WriteNumber("GraphW", app.GraphW);
         WriteNumber("GraphH", app.GraphH);
     }
+    if (app.logLimitStored == 1)
+        WriteNumber("LogLimitMB", app.LogLimitMB);
+    if (app.logFilesStored == 1)
+        WriteNumber("LogFiles", app.LogFiles);
     return 0;
 }

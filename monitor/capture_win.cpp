@@ -36,8 +36,10 @@ const int FRAMES_PER_READ = 1000;
 // A device that failed is given this long before it is opened again: a
 // driver restart or a wake from sleep loses it for a moment.
 const DWORD REOPEN_DELAY_MS = 500;
-// Room for a read's worth of lines (at most about 160 bytes each).
-const size_t LOG_BUFFER_SIZE = 64 * 1024;
+// Room for a read's worth of lines: the log is written once per read, never
+// in the middle of one.
+const size_t LOG_BUFFER_SIZE = 256 * 1024;
+static_assert(LOG_BUFFER_SIZE >= static_cast<size_t>(FRAMES_PER_READ) * PACKET_LINE_SIZE, "a read's lines must fit the log buffer");
 
 struct CaptureRun {
     explicit CaptureRun(const OwnAddresses& own) : addresses(own) {}
@@ -50,12 +52,15 @@ struct CaptureRun {
     bool announceOpen = false;
     std::atomic<int32_t> stopping{ 0 };
     std::atomic<int32_t> reopenRequested{ 0 };
+    // A failed log write was posted and the GUI thread has not yet turned
+    // logging off: nothing is logged meanwhile.
+    std::atomic<int32_t> logHeld{ 0 };
     // The failure box while it is being made or shown, for a stop to close.
     std::atomic<HWND> box{ nullptr };
     SRWLOCK handleLock = SRWLOCK_INIT;  // the handle against a break from the GUI thread
     pcap_t* handle = nullptr;
     char deviceName[ADAPTER_TEXT_SIZE] = "";
-    char logPath[PATH_FIELD_SIZE] = "";
+    LogFile log = {};
     AddressExchange addresses;  // the GUI thread publishes, the reads take
     char logBuffer[LOG_BUFFER_SIZE];
 };
@@ -202,10 +207,20 @@ void CloseDevice(CaptureRun* run, const CaptureLibrary* library, pcap_t* handle)
     library->close(handle);
 }
 
+// The log cannot be written: logging waits until the GUI thread has turned
+// it off, which it is told once per failure.
+void ReportLogFailure(CaptureRun* run, LogBatch* log)
+{
+    log->Reset();
+    if (run->logHeld.exchange(1) == 0
+        && !PostMessageA(run->window, WM_LOG_FAILED, run->log.error, run->number))
+        run->logHeld.store(0);
+}
+
 void ReadUntilStopped(CaptureRun* run, const CaptureLibrary* library, pcap_t* handle)
 {
-    LogBatch log(run->logBuffer, sizeof run->logBuffer, AppendLogFile, run->logPath);
-    PacketBatch batch = { &log, &run->stopping, nullptr, 0, 0, 0, 0, nullptr };
+    LogBatch log(run->logBuffer, sizeof run->logBuffer, AppendLogFile, &run->log);
+    PacketBatch batch = { &log, &run->stopping, &run->logHeld, nullptr, 0, 0, 0, 0, nullptr, {} };
     // A failed read is given one reopen; a reopened device that fails at its
     // first read is lost.
     bool reopened = false;
@@ -215,6 +230,8 @@ void ReadUntilStopped(CaptureRun* run, const CaptureLibrary* library, pcap_t* ha
         batch.ownIpv4 = own->ipv4;
         int result = library->dispatch(handle, FRAMES_PER_READ, OnPacket, reinterpret_cast<u_char*>(&batch));
         EndPacketBatch(&batch, run->window);
+        if (log.failed())
+            ReportLogFailure(run, &log);
         // Checked after every read: a library may report a break as a count.
         if (run->stopping.load())
             break;
@@ -312,7 +329,7 @@ bool StartRun(const char* deviceName, const OwnAddresses& own, bool automatic, b
     run->stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     // Copied once: the run never reads the table or the settings' paths again.
     lstrcpynA(run->deviceName, deviceName, sizeof run->deviceName);
-    lstrcpynA(run->logPath, app.logPath, sizeof run->logPath);
+    InitLogFile(&run->log, app.logPath);
     run->thread = run->stopEvent != nullptr
                       ? CreateThread(nullptr, 0, CaptureThreadProc, run, CREATE_SUSPENDED, nullptr)
                       : nullptr;
@@ -382,3 +399,9 @@ bool IsStopRequestCurrent(LPARAM runNumber)
     return runNumber == 0 || (currentRun != nullptr && currentRun->number == runNumber);
 }
 
+
+void LogFailureHandled()
+{
+    if (currentRun != nullptr)
+        currentRun->logHeld.store(0);
+}

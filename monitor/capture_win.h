@@ -37,6 +37,9 @@ LPARAM RunningNumber();
 void PublishRunAddresses(const OwnAddresses& own);
 // The run closes its device and opens it again (after a resume).
 void ReopenRun();
+// The run's WM_LOG_FAILED has been handled: logging is off, and the run may
+// log again once it is turned on.
+void LogFailureHandled();
 // CMD_MONITOR_STOP's lParam: 0 from the menu, or the number of the run whose
 // capture failed; a request from a run that has already ended is ignored.
 bool IsStopRequestCurrent(LPARAM runNumber);

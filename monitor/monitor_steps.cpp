@@ -11,6 +11,7 @@ MonitorStep Stay(Monitoring state)
     step.lamp = LampShown::Keep;
     step.tip = TipShown::Keep;
     step.tick = RateTick::Keep;
+    step.balloon = LogBalloon::None;
     return step;
 }
 
@@ -129,6 +130,13 @@ MonitorStep NextMonitorStep(Monitoring state, MonitorEvent event, const MonitorF
     case MonitorEvent::StartFailed:
         // Automatic mode looks again in 2 s; a chosen adapter stays off.
         return Enter(step, state, f.automatic ? Monitoring::NoConnection : Monitoring::Off);
+    case MonitorEvent::LogFailed:
+        // A run that has news lives, but a stop may have ended it since.
+        if (!on || !f.runLives)
+            return step;
+        step.logOff = true;
+        step.balloon = f.spaceLow ? LogBalloon::SpaceLow : LogBalloon::CannotWrite;
+        return step;
     }
     return step;
 }

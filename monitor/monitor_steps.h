@@ -16,7 +16,8 @@ enum class MonitorEvent {
     Resume,      // the machine woke: the open handle may be stale
     RunFailed,   // the automatic run in progress could not capture its device
     RunOpened,   // the quiet try in progress opened its device
-    StartFailed  // the run the last step asked for could not be started
+    StartFailed, // the run the last step asked for could not be started
+    LogFailed    // the run in progress could not write the connection log
 };
 
 struct MonitorFacts {
@@ -29,6 +30,7 @@ struct MonitorFacts {
     bool strandedRun;    // an ended run's thread has not ended yet
     bool retry;          // the target failed to open before: try it without showing it
     bool afterSetup;     // Setup stopped monitoring and now starts it again
+    bool spaceLow;       // the log was stopped before its disk filled, not by a failed write
 };
 
 enum class LampShown { Keep, Idle, Stopped };
@@ -36,6 +38,8 @@ enum class TipShown { Keep, Name, NoConnection, Plain };
 // The rate tick: the run's rates, quiet seconds while there is no
 // connection (the graph goes on), or none while monitoring is off.
 enum class RateTick { Keep, Rates, Quiet, Off };
+// The balloon that tells why logging stopped by itself.
+enum class LogBalloon { None, CannotWrite, SpaceLow };
 
 struct MonitorStep {
     Monitoring next;
@@ -47,6 +51,8 @@ struct MonitorStep {
     bool reopen;          // the run opens its device afresh
     bool renewAddresses;  // the run reads the adapter's addresses anew
     bool showStillRunning; // tell the user an earlier run still blocks a start
+    bool logOff;          // logging stops; monitoring goes on
+    LogBalloon balloon;
     LampShown lamp;
     TipShown tip;
     RateTick tick;

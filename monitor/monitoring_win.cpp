@@ -13,15 +13,20 @@
 #include "core/message_box_win.h"
 #include "monitor/capture_win.h"
 #include "monitor/lamp_win.h"
+#include "monitor/log_file_win.h"
 #include "monitor/monitor_steps.h"
 #include "monitor/rates_win.h"
 #include "res/resource.h"
+#include "tray/tray_icon_win.h"
 
 namespace {
 
 const UINT FOLLOW_PERIOD_MS = 2000;
 const char DEVICE_PREFIX[] = "\\Device\\NPF_";
 const char NO_CONNECTION[] = "No connection";
+const char LOG_CANNOT_WRITE[] = "The connection log cannot be written: ";
+const char LOG_STOPPED[] = ". Log preservation has stopped.";
+const char LOG_SPACE_LOW[] = "The disk holding the connection log is almost full. Log preservation has stopped.";
 
 // GUI thread only.
 Monitoring state = Monitoring::Off;
@@ -148,16 +153,18 @@ void LookForConnection(MonitorFacts* f, Target* target)
 }
 
 // nested: the event came while a change is under way; only that counts.
-MonitorFacts Gather(MonitorEvent event, bool nested, Target* target)
+MonitorFacts Gather(MonitorEvent event, bool nested, Target* target, WPARAM why = 0)
 {
     MonitorFacts f;
     std::memset(&f, 0, sizeof f);
     f.changing = nested;
+    f.spaceLow = event == MonitorEvent::LogFailed && why == LOG_ERROR_SPACE_LOW;
     f.automatic = app.CardAuto == 1;
     f.afterSetup = stoppedForSetup;
     const char* running = RunningDevice();
     f.runLives = running != nullptr;
-    if (nested || event == MonitorEvent::Stop || event == MonitorEvent::RunOpened)
+    if (nested || event == MonitorEvent::Stop || event == MonitorEvent::RunOpened
+        || event == MonitorEvent::LogFailed)
         return f;
     bool looks = event == MonitorEvent::Look || event == MonitorEvent::Resume || event == MonitorEvent::RunFailed;
     if (event == MonitorEvent::Start && !f.automatic) {
@@ -274,12 +281,37 @@ void Show(HWND window, const MonitorStep& step)
         RatesShowTip(TipText(step.tip));
 }
 
+// Why logging stopped by itself: the system's text of the failure without
+// its ".\r\n", cut to leave room for the sentences around it.
+void ShowLogBalloon(LogBalloon balloon, DWORD error)
+{
+    if (balloon == LogBalloon::SpaceLow) {
+        TrayIconShowBalloon(LOG_SPACE_LOW, NIIF_WARNING);
+        return;
+    }
+    char reason[1024] = "";
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                                  reason, sizeof reason, nullptr);
+    while (length > 0 && (reason[length - 1] == '\n' || reason[length - 1] == '\r' || reason[length - 1] == ' '))
+        --length;
+    if (length > 0 && reason[length - 1] == '.')
+        --length;
+    reason[length] = '\0';
+    if (length == 0)
+        std::snprintf(reason, sizeof reason, "error %lu", static_cast<unsigned long>(error));
+    char text[sizeof(NOTIFYICONDATAA::szInfo)];
+    size_t room = sizeof text - 1 - (sizeof LOG_CANNOT_WRITE - 1) - (sizeof LOG_STOPPED - 1);
+    std::snprintf(text, sizeof text, "%s%.*s%s", LOG_CANNOT_WRITE, static_cast<int>(TipBytesThatFit(reason, room)),
+                  reason, LOG_STOPPED);
+    TrayIconShowBalloon(text, NIIF_WARNING);
+}
+
 // Carries one event's step out, in the order of its fields. Returns whether
 // the user must be told that an earlier run still blocks the start.
-bool Carry(HWND window, MonitorEvent event)
+bool Carry(HWND window, MonitorEvent event, WPARAM why = 0)
 {
     Target target;
-    MonitorFacts facts = Gather(event, false, &target);
+    MonitorFacts facts = Gather(event, false, &target, why);
     MonitorStep step = NextMonitorStep(state, event, facts);
     if (step.beginHistory)
         RatesBeginHistory();
@@ -297,6 +329,13 @@ bool Carry(HWND window, MonitorEvent event)
             step = NextMonitorStep(state, MonitorEvent::StartFailed, facts);
     }
     Show(window, step);
+    if (step.logOff) {
+        app.logging = 0;
+        // Off before the run hears of it: it may log again once the user
+        // turns logging on.
+        LogFailureHandled();
+        ShowLogBalloon(step.balloon, static_cast<DWORD>(why));
+    }
     // The lamp is ready for the run's first report.
     if (started)
         LetRunRead();
@@ -333,8 +372,11 @@ bool Prepare(MonitorEvent event, WPARAM why, LPARAM run)
         return true;
     case MonitorEvent::RunFailed:
     case MonitorEvent::RunOpened:
+    case MonitorEvent::LogFailed:
         if (running == nullptr || RunningNumber() != run)
             return false;
+        if (event == MonitorEvent::LogFailed)
+            return true;
         if (event == MonitorEvent::RunOpened)
             ForgetFailedDevice(&failedOpen, running);
         else if (why == CAPTURE_NOT_ETHERNET)
@@ -359,12 +401,12 @@ void Handle(MonitorEvent event, WPARAM why = 0, LPARAM run = 0)
     changing = true;
     bool stillRunning = false;
     if (Prepare(event, why, run))
-        stillRunning = Carry(window, event);
+        stillRunning = Carry(window, event, why);
     // What came meanwhile, in order; it may keep more.
     for (int i = 0; i < keptCount; ++i) {
         KeptEvent next = kept[i];
         if (Prepare(next.event, next.why, next.run))
-            stillRunning = Carry(window, next.event) || stillRunning;
+            stillRunning = Carry(window, next.event, next.why) || stillRunning;
     }
     keptCount = 0;
     changing = false;
@@ -436,6 +478,12 @@ LRESULT OnNetworkChanged(HWND)
 LRESULT OnCaptureEnded(HWND, WPARAM why, LPARAM runNumber)
 {
     Handle(MonitorEvent::RunFailed, why, runNumber);
+    return 0;
+}
+
+LRESULT OnLogFailed(HWND, WPARAM error, LPARAM runNumber)
+{
+    Handle(MonitorEvent::LogFailed, error, runNumber);
     return 0;
 }
 

@@ -33,6 +33,9 @@ LRESULT OnFollowTimer(HWND window);
 LRESULT OnNetworkChanged(HWND window);
 // WM_CAPTURE_ENDED: an automatic run could not capture its device.
 LRESULT OnCaptureEnded(HWND window, WPARAM why, LPARAM runNumber);
+// WM_LOG_FAILED: the run could not write the connection log; logging
+// stops, monitoring goes on, and a balloon says why.
+LRESULT OnLogFailed(HWND window, WPARAM error, LPARAM runNumber);
 // WM_CAPTURE_OPENED: a quiet try opened its device.
 LRESULT OnCaptureOpened(HWND window, LPARAM runNumber);
 // WM_POWERBROADCAST: after a wake the capture is opened afresh.

@@ -169,6 +169,24 @@ size_t FormatPacketTime(const struct tm& local, char* out, size_t size)
     return length;
 }
 
+const char* PacketTimeText::Of(int64_t seconds)
+{
+    if (made_ && seconds == seconds_)
+        return text_;
+    time_t t = static_cast<time_t>(seconds);
+    struct tm local;
+#ifdef _WIN32
+    bool converted = localtime_s(&local, &t) == 0;
+#else
+    bool converted = localtime_r(&t, &local) != nullptr;
+#endif
+    if (!converted || FormatPacketTime(local, text_, sizeof text_) == 0)
+        std::memcpy(text_, "0000/00/00 00:00:00", sizeof "0000/00/00 00:00:00");
+    made_ = true;
+    seconds_ = seconds;
+    return text_;
+}
+
 unsigned LampIconOfColour(int32_t colour)
 {
     return colour == 1 ? ICON_RED : ICON_YELLOW;

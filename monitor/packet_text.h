@@ -42,6 +42,19 @@ struct PacketDetail {
 // length written, 0 (and an empty text) when size is too small.
 size_t FormatPacketTime(const struct tm& local, char* out, size_t size);
 
+// The time text of a capture time in seconds since 1970, in local time,
+// converted once per second of capture time: the frames of one second
+// share it. "0000/00/00 00:00:00" for a time the system cannot convert.
+class PacketTimeText {
+public:
+    const char* Of(int64_t seconds);
+
+private:
+    bool made_ = false;
+    int64_t seconds_ = 0;
+    char text_[PACKET_TIME_SIZE] = "";
+};
+
 // Lamp icon of a colour value: 1 gives ICON_RED, any other value ICON_YELLOW.
 unsigned LampIconOfColour(int32_t colour);
 

@@ -5,7 +5,6 @@
 // rebuild it while a read runs.
 #include "monitor/packet_win.h"
 #include <pcap/pcap.h>
-#include <ctime>
 #include <cstring>
 #include "core/app_state.h"
 #include "monitor/connection_log.h"
@@ -30,22 +29,14 @@ void OnPacket(unsigned char* user, const struct pcap_pkthdr* header, const unsig
         return;
 
     // The time only goes into a log line: no conversion while nothing is
-    // logged. The flag is read once, so a frame is logged whole or not at all.
-    bool logging = app.logging.load() == 1 && batch->log != nullptr;
-    char timeText[PACKET_TIME_SIZE];
-    if (logging) {
-        struct tm local;
-        time_t seconds = static_cast<time_t>(header->ts.tv_sec);
-        if (localtime_s(&local, &seconds) == 0)
-            FormatPacketTime(local, timeText, sizeof timeText);
-        else
-            lstrcpynA(timeText, "0000/00/00 00:00:00", sizeof timeText);
-    }
+    // logged. The flags are read once, so a frame is logged whole or not at all.
+    bool logging = app.logging.load() == 1 && batch->log != nullptr && batch->logHeld->load() == 0;
+    const char* timeText = logging ? batch->time.Of(static_cast<int64_t>(header->ts.tv_sec)) : nullptr;
 
     size_t captured = bytes != nullptr ? header->caplen : 0;
     size_t skipped = captured < ETHERNET_HEADER ? captured : ETHERNET_HEADER;
     bool sent = ClassifyPacket(batch, bytes != nullptr ? bytes + skipped : nullptr, captured - skipped,
-                               logging ? timeText : nullptr);
+                               timeText);
     (sent ? batch->sentBytes : batch->receivedBytes) += header->len;
 }
 

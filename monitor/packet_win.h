@@ -7,18 +7,21 @@
 struct pcap_pkthdr;
 class LogBatch;
 #include "core/own_addresses.h"
+#include "monitor/packet_text.h"
 
 // What the packet path gathers during one capture read: the log lines (in
 // the run's buffer) and the lamp colour of the read's last frame.
 struct PacketBatch {
     LogBatch* log;
     const std::atomic<int32_t>* stopping; // the run's stop flag
+    const std::atomic<int32_t>* logHeld;  // a failed write awaits the GUI thread: log nothing
     const OwnIpv6Addresses* ownIpv6;      // the adapter's, or null
     unsigned frames;
     unsigned lastIcon;
     uint64_t sentBytes;                   // original lengths, this read
     uint64_t receivedBytes;
     const char* ownIpv4;                  // the adapter's text; "" or null: none
+    PacketTimeText time;
 };
 
 // libpcap packet callback; runs on the capture thread. user: the PacketBatch.

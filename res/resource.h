@@ -58,6 +58,9 @@
 #define WM_GRAPH_UPDATE         0x8004
 // WM_APP + 5: a quiet try of an automatic run opened its device (lParam: its number).
 #define WM_CAPTURE_OPENED       0x8005
+// WM_APP + 6: a run could not write the connection log (wParam: the system's
+// error code, lParam: its number); once per failure.
+#define WM_LOG_FAILED           0x8006
 
 #define HELP_CONTEXT_SETUP  21000
 

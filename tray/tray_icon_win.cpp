@@ -105,7 +105,7 @@ void TrayIconRestore()
     Shell_NotifyIconA(NIM_ADD, &record);
 }
 
-void TrayIconShowBalloon(const char* text)
+void TrayIconShowBalloon(const char* text, DWORD icon)
 {
     if (app.trayData.cbSize == 0 || app.trayIconAdded == 0)
         return;
@@ -120,7 +120,7 @@ void TrayIconShowBalloon(const char* text)
     record.uFlags = NIF_INFO;
     lstrcpynA(record.szInfo, text, sizeof record.szInfo);
     lstrcpynA(record.szInfoTitle, app.caption, sizeof record.szInfoTitle);
-    record.dwInfoFlags = NIIF_INFO;
+    record.dwInfoFlags = icon;
     record.uTimeout = 10000; // the shortest that Windows 2000 and XP allow
     Shell_NotifyIconA(NIM_MODIFY, &record);
 }

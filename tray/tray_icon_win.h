@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+#include <shellapi.h>
 #include <cstddef>
 
 // The longest start of text that fits in room bytes without splitting a
@@ -16,5 +17,6 @@ void TrayIconSetTip(const char* tip);
 void TrayIconShowImageAgain();
 // Explorer restarted: add the icon again with the image and tip it had.
 void TrayIconRestore();
-// A balloon from the icon, with the program's name as its title.
-void TrayIconShowBalloon(const char* text);
+// A balloon from the icon, with the program's name as its title; icon:
+// NIIF_INFO or NIIF_WARNING.
+void TrayIconShowBalloon(const char* text, DWORD icon = NIIF_INFO);

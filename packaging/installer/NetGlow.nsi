@@ -596,10 +596,12 @@ Section "Uninstall"
   MessageBox MB_YESNO|MB_ICONQUESTION "Remove NetGlow's settings and connection log as well?$\r$\n$\r$\nChoose No to keep them for a later installation." /SD IDNO IDNO keep
     Delete "$INSTDIR\NetGlow.ini"
     Delete "$INSTDIR\NetGlow.txt"
+    Delete "$INSTDIR\NetGlow.*.txt"
     ; The user's own folder, whichever scope this was.
     SetShellVarContext current
     Delete "$LOCALAPPDATA\NetGlow\NetGlow.ini"
     Delete "$LOCALAPPDATA\NetGlow\NetGlow.txt"
+    Delete "$LOCALAPPDATA\NetGlow\NetGlow.*.txt"
     RMDir "$LOCALAPPDATA\NetGlow"
   keep:
   ; Kept while it still holds the settings.

@@ -159,7 +159,7 @@ TEST_F(E2E, SecondStartEndsAtOnceAndTheRunningCopySaysSo)
     EXPECT_FALSE(PathExists(second.settingsPath)) << "the second copy began a start of its own";
     EXPECT_TRUE(WaitForCalls("balloon", 1));
     // 504: the record up to the balloon's fields (64-bit).
-    EXPECT_EQ(1, Calls("balloon size 504: NetGlow is already running."));
+    EXPECT_EQ(1, Calls("balloon size 504 icon 1: NetGlow is already running."));
     EXPECT_TRUE(ng.Answers());
     EXPECT_EQ(0, Calls("pcap_breakloop")) << "the running copy's capture was stopped";
     Quit();

@@ -39,6 +39,7 @@ struct pcap {
     size_t next;
     long delivered;
     bool dispatchLogged;
+    bool replayEndLogged;
 };
 
 namespace {
@@ -182,8 +183,8 @@ int EndWithBreak(pcap_t* p)
 
 // What the program that loaded us hands to the shell: how often it calls it
 // (for the benchmarks), and, each in the calls file named, the time of each
-// image change (log_handover too), each balloon as a shell reads it (the
-// text only from a record large enough to carry it; log_balloons) and each
+// image change (log_handover too), each balloon as a shell reads it (its
+// icon and text only from a record large enough to carry them; log_balloons) and each
 // lamp the icon is set to, 0 when it is deleted (log_lamps).
 std::atomic<long> shellCalls{ 0 };
 std::string notifyCallsPath, balloonCallsPath, lampCallsPath;
@@ -193,8 +194,9 @@ void ObserveShell(const NotifyCall& call, PNOTIFYICONDATAA data)
 {
     ++shellCalls;
     if (call.message == NIM_MODIFY && (call.record.uFlags & NIF_INFO) && !balloonCallsPath.empty()) {
-        LogCall(balloonCallsPath, "balloon size " + std::to_string(data->cbSize) + ": "
-                             + (data->cbSize >= NOTIFYICONDATAA_V2_SIZE ? data->szInfo : ""));
+        bool whole = data->cbSize >= NOTIFYICONDATAA_V2_SIZE;
+        LogCall(balloonCallsPath, "balloon size " + std::to_string(data->cbSize) + " icon "
+                             + std::to_string(whole ? data->dwInfoFlags : 0) + ": " + (whole ? data->szInfo : ""));
     }
     if (call.message == NIM_MODIFY && !notifyCallsPath.empty()) {
         char text[64];
@@ -309,6 +311,7 @@ pcap_t* NewHandle(const Control& control, const char* device, int snaplen, int p
     p->next = 0;
     p->delivered = DeviceLost(p->device) ? p->failAfter : 0;
     p->dispatchLogged = false;
+    p->replayEndLogged = false;
     return p;
 }
 
@@ -469,6 +472,12 @@ int pcap_dispatch(pcap_t* p, int cnt, pcap_handler callback, u_char* user)
     }
     if (handed > 0)
         return handed;
+    // Asked again once every frame was handed over: the program has dealt
+    // with the last read.
+    if (!p->frames.empty() && p->round >= p->repeat && !p->replayEndLogged) {
+        LogCall(p->callsPath, "replay_end");
+        p->replayEndLogged = true;
+    }
     if (p->failAfter >= 0 && p->delivered >= p->failAfter) {
         if (!DeviceLost(p->device))
             lostDevices.push_back(p->device);

@@ -14,7 +14,8 @@ const Monitoring CAPTURING = Monitoring::Capturing;
 const Monitoring NONE = Monitoring::NoConnection;
 
 // Facts as letters: c changing, a automatic, n answered, t target,
-// r target running, l run lives, s stranded run, y retry, u after Setup.
+// r target running, l run lives, s stranded run, y retry, u after Setup,
+// d the log's disk almost full.
 MonitorFacts FactsOf(const char* letters)
 {
     MonitorFacts f = {};
@@ -29,6 +30,7 @@ MonitorFacts FactsOf(const char* letters)
         case 's': f.strandedRun = true; break;
         case 'y': f.retry = true; break;
         case 'u': f.afterSetup = true; break;
+        case 'd': f.spaceLow = true; break;
         default: ADD_FAILURE() << "no fact " << *p;
         }
     }
@@ -52,6 +54,9 @@ std::string Describe(const MonitorStep& s)
     if (s.renewAddresses) text += ", addresses renewed";
     if (s.startRun) text += ", run started";
     if (s.showStillRunning) text += ", still-running box";
+    if (s.logOff) text += ", logging off";
+    const char* balloons[] = { "", ", balloon cannot write", ", balloon almost full" };
+    text += balloons[static_cast<int>(s.balloon)];
     return text;
 }
 
@@ -134,6 +139,12 @@ TEST(MonitorSteps, EveryStateAndEvent)
         { OFF, E::StartFailed, "a", SHOW_NONE },
         { NONE, E::StartFailed, "a", "no connection" },
         { OFF, E::StartFailed, "", "off" },
+        // The run could not write the log: logging stops, monitoring goes on.
+        { CAPTURING, E::LogFailed, "l", "capturing, logging off, balloon cannot write" },
+        { CAPTURING, E::LogFailed, "ald", "capturing, logging off, balloon almost full" },
+        { NONE, E::LogFailed, "al", "no connection, logging off, balloon cannot write" },
+        { CAPTURING, E::LogFailed, "cl", "capturing, kept" },
+        { OFF, E::LogFailed, "", "off" },
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.expected, Describe(NextMonitorStep(c.state, c.event, FactsOf(c.facts))))

@@ -247,6 +247,15 @@ TEST(PacketText, TimeText)
     std::strftime(expected, sizeof expected, "%Y/%m/%d %H:%M:%S", &local);
     FormatPacketTime(local, text, sizeof text);
     EXPECT_STREQ(expected, text);
+    // The packet path's, made once per second of capture time: each second
+    // its own text, also back and forth.
+    PacketTimeText times;
+    EXPECT_STREQ(expected, times.Of(seconds));
+    time_t next = seconds + 1;
+    ASSERT_NE(nullptr, localtime_r(&next, &local));
+    std::strftime(expected + 32, 32, "%Y/%m/%d %H:%M:%S", &local);
+    EXPECT_STREQ(expected + 32, times.Of(seconds + 1));
+    EXPECT_STREQ(expected, times.Of(seconds));
 
     // Too small a buffer gives an empty text and 0.
     char small[19];

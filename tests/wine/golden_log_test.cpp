@@ -46,8 +46,10 @@ TEST(GoldenLog, ReplayWritesTheExpectedLog)
         app.TimeoutP = 0;
         LampStart();
         static char storage[4096];
-        LogBatch log(storage, sizeof storage, AppendLogFile, app.logPath);
-        PacketBatch batch = { &log, &readsStopping, readsOwnIpv6, 0, 0, 0, 0, readsOwnIpv4 };
+        static LogFile logFile;
+        InitLogFile(&logFile, app.logPath);
+        LogBatch log(storage, sizeof storage, AppendLogFile, &logFile);
+        PacketBatch batch = { &log, &readsStopping, &readsLogHeld, readsOwnIpv6, 0, 0, 0, 0, readsOwnIpv4, {} };
         PcapRecord record;
         int frames = 0;
         std::string icons; // R or Y per frame

@@ -16,6 +16,7 @@
 
 void (*afterLampTimer)(WPARAM timerId, HICON before) = nullptr;
 std::atomic<int32_t> readsStopping{ 0 };
+std::atomic<int32_t> readsLogHeld{ 0 };
 const char* readsOwnIpv4 = nullptr;
 const OwnIpv6Addresses* readsOwnIpv6 = nullptr;
 
@@ -95,8 +96,10 @@ void DeliverRead(const std::vector<Frame>& frames, uint32_t seconds, size_t capt
 {
     // The log buffer of a run: one per thread, as each run has its own.
     thread_local char storage[64 * 1024];
-    thread_local LogBatch log(storage, sizeof storage, AppendLogFile, app.logPath);
-    PacketBatch batch = { &log, &readsStopping, readsOwnIpv6, 0, 0, 0, 0, readsOwnIpv4 };
+    thread_local LogFile logFile;
+    InitLogFile(&logFile, app.logPath);
+    thread_local LogBatch log(storage, sizeof storage, AppendLogFile, &logFile);
+    PacketBatch batch = { &log, &readsStopping, &readsLogHeld, readsOwnIpv6, 0, 0, 0, 0, readsOwnIpv4, {} };
     for (const Frame& frame : frames) {
         struct pcap_pkthdr header;
         std::memset(&header, 0, sizeof header);
@@ -107,6 +110,7 @@ void DeliverRead(const std::vector<Frame>& frames, uint32_t seconds, size_t capt
         OnPacket(reinterpret_cast<u_char*>(&batch), &header, frame.data());
     }
     EndPacketBatch(&batch, app.mainWindow);
+    log.Reset(); // a failed write stops a run's logging; the next read here logs again
     // On the window's own thread the lamp's wake-up is handled at once, so
     // that the image can be checked right after the call.
     MSG msg;

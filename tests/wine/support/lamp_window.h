@@ -39,6 +39,7 @@ void DeliverFrame(const Frame& frame, uint32_t seconds);
 // The stop flag and the adapter's own addresses of the reads above: IPv4
 // ("" or null: none) and IPv6 (null: none).
 extern std::atomic<int32_t> readsStopping;
+extern std::atomic<int32_t> readsLogHeld; // always 0
 extern const char* readsOwnIpv4;
 extern const struct OwnIpv6Addresses* readsOwnIpv6;
 
