@@ -409,7 +409,7 @@ Function ClosePage
   !insertmacro MUI_HEADER_TEXT "NetGlow is still running" "It must end before its files can be replaced."
   nsDialogs::Create 1018
   Pop $0
-  ${NSD_CreateLabel} 0 0 100% 60u "NetGlow did not end within 10 seconds of being asked to quit: one of its dialogs may be open, or it may still be starting. Close its dialog, or wait until its icon shows in the notification area, then choose Retry. Cancel leaves NetGlow as it is."
+  ${NSD_CreateLabel} 0 0 100% 60u "NetGlow did not end within 10 seconds of being asked to quit: it may still be starting, its first Setup open. Answer its Setup, or wait until its icon shows in the notification area, then choose Retry. Cancel leaves NetGlow as it is."
   Pop $0
   GetDlgItem $0 $HWNDPARENT 1
   SendMessage $0 ${WM_SETTEXT} 0 "STR:&Retry"
@@ -572,7 +572,7 @@ FunctionEnd
 Function un.ConfirmLeave
   Call un.QuitRunningCopy
   ${DoWhile} $R0 == running
-    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "NetGlow did not end within 10 seconds of being asked to quit: one of its dialogs may be open, or it may still be starting.$\r$\n$\r$\nClose its dialog, or wait until its icon shows in the notification area, then choose Retry." IDRETRY retry
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "NetGlow did not end within 10 seconds of being asked to quit: it may still be starting, its first Setup open.$\r$\n$\r$\nAnswer its Setup, or wait until its icon shows in the notification area, then choose Retry." IDRETRY retry
     Quit
     retry:
     Call un.QuitRunningCopy

@@ -280,6 +280,12 @@ public:
 
     void StartsFromItsShortcutWithTheFirstRunSetup()
     {
+        StartFromShortcut();
+        ASSERT_NE(nullptr, WaitForWindow(ng.processId, "#32770", "Setup"));
+    }
+
+    void StartFromShortcut()
+    {
         ASSERT_TRUE(PathExists(userShortcut));
         SHELLEXECUTEINFOA info = {};
         info.cbSize = sizeof info;
@@ -289,14 +295,14 @@ public:
         info.nShow = SW_SHOWNORMAL;
         ASSERT_TRUE(ShellExecuteExA(&info));
         ASSERT_TRUE(ng.AttachToRunningCopy());
-        ASSERT_NE(nullptr, WaitForWindow(ng.processId, "#32770", "Setup"));
     }
 
-    // Still starting (its first-run Setup is open), it ignores the Quit.
-    void UpgradeDuringStartUpEndsWithOneAndReplacesNothing()
+    // Still starting (its first-run Setup is open), it keeps the Quit for
+    // later: the installer gives up with the code winget reads as "in use".
+    void UpgradeDuringStartUpEndsWithThreeAndReplacesNothing()
     {
         ASSERT_TRUE(MarkFile(userFolder + "\\NetGlow.exe"));
-        ASSERT_EQ(1, RunInstaller(upgrade, "/S"));
+        ASSERT_EQ(3, RunInstaller(upgrade, "/S"));
         EXPECT_TRUE(IsMarked(userFolder + "\\NetGlow.exe"));
         EXPECT_EQ(VERSION, ValuesOf(HKEY_CURRENT_USER, UNINSTALL_KEY)["DisplayVersion"]);
         EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(ng.process, 0)) << "NetGlow ended";
@@ -304,16 +310,23 @@ public:
         EXPECT_EQ(log, ReadFileBytes(userFolder + "\\install.log"));
     }
 
-    void FirstRunSetupAnsweredTheIconAppears()
+    // The kept Quit is carried out once start-up is over, and saves as Quit does.
+    void FirstRunSetupAnsweredTheKeptQuitEndsIt()
     {
         AnswerFirstRunSetup(ng);
-        ASSERT_NE(nullptr, ng.WaitForMainWindow());
-        EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
+        EXPECT_EQ(0, ng.WaitForExit()) << "NetGlow did not end by the Quit kept during its start-up";
         EXPECT_EQ(SettingsFile({ { "WaitTime", "100" }, { "WaitCount", "50" }, { "WaitFlag", "1" },
-                                 { "CardName", "" }, { "CardIndex", "-1" }, { "InitOpt", "-2" },
+                                 { "CardName", "" }, { "CardIndex", "-1" }, { "InitOpt", "-1" },
                                  { "StartOpt", "0" }, { "NowOpt", "0" }, { "ColorSend", "1" },
                                  { "ColorRecv", "2" }, { "TimeoutP", "20" }, { "CardAuto", "1" } }),
                   ReadFileBytes(userFolder + "\\NetGlow.ini"));
+    }
+
+    void StartedAgainTheIconAppears()
+    {
+        StartFromShortcut();
+        ASSERT_NE(nullptr, ng.WaitForMainWindow());
+        EXPECT_TRUE(WaitForLamp(ICON_STOPPED));
     }
 
     void UpgradeQuitsSavesReplacesAndStartsItAgain()
@@ -404,9 +417,11 @@ const Phase PHASES[] = {
     { "silent install for the current user", &Installer::InstallsForTheUser },
     { "/AUTOSTART writes the Run value", &Installer::AutostartWritesTheRunValue },
     { "started from its shortcut, it shows the first-run Setup", &Installer::StartsFromItsShortcutWithTheFirstRunSetup },
-    { "an upgrade during start-up ends with 1 and replaces nothing",
-      &Installer::UpgradeDuringStartUpEndsWithOneAndReplacesNothing },
-    { "the first-run Setup answered, the icon appears", &Installer::FirstRunSetupAnsweredTheIconAppears },
+    { "an upgrade during start-up ends with 3 and replaces nothing",
+      &Installer::UpgradeDuringStartUpEndsWithThreeAndReplacesNothing },
+    { "the first-run Setup answered, the Quit kept meanwhile ends it after saving",
+      &Installer::FirstRunSetupAnsweredTheKeptQuitEndsIt },
+    { "started again, the icon appears", &Installer::StartedAgainTheIconAppears },
     { "an upgrade quits it, saves, replaces the files and starts it again",
       &Installer::UpgradeQuitsSavesReplacesAndStartsItAgain },
     { "the silent uninstall quits it and keeps the settings", &Installer::UninstallQuitsItAndKeepsTheSettings },
