@@ -59,7 +59,8 @@ TEST(FakeCaptureLibrary, ReadsHandOverWhatArrivedThenWaitForTheBreak)
     EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(thread, 200)); // a quiet adapter now
     library->breakloop(capture);
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 5000));
-    // Two reads of at most a batch each; then read time-outs and the break.
+    // Two reads of at most a batch each; then read time-outs (the first
+    // notes the replay's end) and the break.
     ASSERT_GE(call.results.size(), 3u);
     EXPECT_EQ(2, call.results[0]);
     EXPECT_EQ(1, call.results[1]);
@@ -67,7 +68,7 @@ TEST(FakeCaptureLibrary, ReadsHandOverWhatArrivedThenWaitForTheBreak)
     EXPECT_EQ((std::vector<std::string>{ "1000.0 60/60 0", "1001.500 64/100 1", "1002.1000 14/14 2" }), seen.frames);
     library->close(capture);
     EXPECT_EQ((std::vector<std::string>{ "pcap_create \\Device\\NPF_{X}", "pcap_activate \\Device\\NPF_{X} 64 1 1000 immediate",
-                                         "pcap_dispatch 1000", "pcap_breakloop", "pcap_close" }),
+                                         "pcap_dispatch 1000", "replay_end", "pcap_breakloop", "pcap_close" }),
               ReadCalls());
     CloseHandle(thread);
 }
