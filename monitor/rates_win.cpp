@@ -3,6 +3,7 @@
 #include <cstring>
 #include "core/app_state.h"
 #include "monitor/lamp_win.h"
+#include "monitor/port_traffic.h"
 #include "monitor/rate_text.h"
 #include "monitor/traffic_history.h"
 #include "res/resource.h"
@@ -17,6 +18,7 @@ const UINT RATE_PERIOD_MS = 1000;
 // the totals since Monitor start are differences from readings of them.
 std::atomic<uint64_t> sentTotal{ 0 };
 std::atomic<uint64_t> receivedTotal{ 0 };
+PortTraffic portTraffic;
 
 // GUI thread only.
 uint64_t sentBefore = 0;
@@ -51,6 +53,11 @@ void ReportTraffic(uint64_t sentBytes, uint64_t receivedBytes)
 {
     sentTotal.fetch_add(sentBytes, std::memory_order_relaxed);
     receivedTotal.fetch_add(receivedBytes, std::memory_order_relaxed);
+}
+
+PortTraffic* RatesPortTraffic()
+{
+    return &portTraffic;
 }
 
 void RatesBeginHistory()
