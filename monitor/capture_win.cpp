@@ -11,7 +11,7 @@
 #include "monitor/connection_log.h"
 #include "monitor/log_file_win.h"
 #include "monitor/packet_win.h"
-#include "monitor/rates_win.h"
+#include "monitor/programs_win.h"
 #include "monitor/read_steps.h"
 #include "res/resource.h"
 
@@ -221,7 +221,7 @@ void ReportLogFailure(CaptureRun* run, LogBatch* log)
 void ReadUntilStopped(CaptureRun* run, const CaptureLibrary* library, pcap_t* handle)
 {
     LogBatch log(run->logBuffer, sizeof run->logBuffer, AppendLogFile, &run->log);
-    PacketBatch batch = { &log, &run->stopping, &run->logHeld, nullptr, 0, 0, 0, 0, nullptr, {}, RatesPortTraffic(), {} };
+    PacketBatch batch = { &log, &run->stopping, &run->logHeld, nullptr, 0, 0, 0, 0, nullptr, {}, ProgramsPortTraffic(), {} };
     // A failed read is given one reopen; a reopened device that fails at its
     // first read is lost.
     bool reopened = false;

@@ -111,7 +111,7 @@ void PortReader::Clear(const PortTraffic& traffic, ProgramList* list)
         before_[key] = traffic.Bytes(key);
     otherBefore_[PORT_SENT] = traffic.OtherBytes(PORT_SENT);
     otherBefore_[PORT_RECEIVED] = traffic.OtherBytes(PORT_RECEIVED);
-    std::memset(owner_, -1, sizeof owner_);
+    std::memset(owner_, 0, sizeof owner_);
     std::memset(counted_, 0, sizeof counted_);
     sinceLook_.clear();
     known_.clear();
@@ -138,8 +138,8 @@ void PortReader::Tick(const PortTraffic& traffic, ProgramList* list)
             counted_[port] = true;
             sinceLook_.push_back(port);
         }
-        if (owner_[port] >= 0)
-            list->Add(owner_[port], key & 1, bytes);
+        if (owner_[port] != 0)
+            list->Add(owner_[port] - 1, key & 1, bytes);
         else
             pending_[key] += bytes;
     }
@@ -148,8 +148,8 @@ void PortReader::Tick(const PortTraffic& traffic, ProgramList* list)
 void PortReader::Forget(int index)
 {
     for (unsigned port : known_)
-        if (owner_[port] == index)
-            owner_[port] = -1;
+        if (owner_[port] == index + 1)
+            owner_[port] = 0;
 }
 
 void PortReader::Look(const std::vector<OwnerRow>& rows, const ProcessLookup& lookup, ProgramList* list,
@@ -159,7 +159,7 @@ void PortReader::Look(const std::vector<OwnerRow>& rows, const ProcessLookup& lo
     // taken by another program: its owner is looked up afresh next time.
     for (unsigned port : known_)
         if (!counted_[port])
-            owner_[port] = -1;
+            owner_[port] = 0;
     known_.clear();
     for (unsigned port : sinceLook_) {
         counted_[port] = false;
@@ -175,13 +175,13 @@ void PortReader::Look(const std::vector<OwnerRow>& rows, const ProcessLookup& lo
             if (added)
                 newPrograms->push_back(index);
         }
-        owner_[port] = static_cast<int8_t>(index);
+        owner_[port] = static_cast<uint8_t>(index + 1);
         known_.push_back(port);
     }
     sinceLook_.clear();
     for (const auto& entry : pending_) {
-        int index = owner_[entry.first >> 1];
-        list->Add(index >= 0 ? index : PROGRAM_OTHER, entry.first & 1, entry.second);
+        int owner = owner_[entry.first >> 1];
+        list->Add(owner != 0 ? owner - 1 : PROGRAM_OTHER, entry.first & 1, entry.second);
     }
     pending_.clear();
 }

@@ -94,7 +94,7 @@ private:
 
     uint64_t before_[PORT_KEYS];
     uint64_t otherBefore_[2];
-    int8_t owner_[2 * 65536];  // by protocol and port: a program's index, PROGRAM_OTHER, or -1 not known
+    uint8_t owner_[2 * 65536];  // by protocol and port: 1 + a program's index or PROGRAM_OTHER; 0 not known
     bool counted_[2 * 65536];  // in sinceLook_
     std::vector<unsigned> sinceLook_;
     std::vector<unsigned> known_;

@@ -3,7 +3,7 @@
 #include <cstring>
 #include "core/app_state.h"
 #include "monitor/lamp_win.h"
-#include "monitor/port_traffic.h"
+#include "monitor/programs_win.h"
 #include "monitor/rate_text.h"
 #include "monitor/traffic_history.h"
 #include "res/resource.h"
@@ -18,7 +18,6 @@ const UINT RATE_PERIOD_MS = 1000;
 // the totals since Monitor start are differences from readings of them.
 std::atomic<uint64_t> sentTotal{ 0 };
 std::atomic<uint64_t> receivedTotal{ 0 };
-PortTraffic portTraffic;
 
 // GUI thread only.
 uint64_t sentBefore = 0;
@@ -55,17 +54,13 @@ void ReportTraffic(uint64_t sentBytes, uint64_t receivedBytes)
     receivedTotal.fetch_add(receivedBytes, std::memory_order_relaxed);
 }
 
-PortTraffic* RatesPortTraffic()
-{
-    return &portTraffic;
-}
-
 void RatesBeginHistory()
 {
     ClearHistory(&history);
     sentAtMonitorStart = sentTotal.load();
     receivedAtMonitorStart = receivedTotal.load();
     lastSampleMs = LampClockMs();
+    ProgramsBegin();
     TellGraph();
 }
 
@@ -125,6 +120,7 @@ LRESULT OnRateTimer(HWND)
     readAtMs = now;
     AddSecond(&history, RateSample{ sentRate, receivedRate });
     lastSampleMs = now;
+    ProgramsTick();
 
     if (rateName[0] != '\0') {
         size_t nameLength = TipBytesThatFit(rateName, RateTipNameRoom(sentRate, receivedRate));

@@ -8,10 +8,6 @@
 
 // Capture thread, once per read: the frames' original lengths, summed.
 void ReportTraffic(uint64_t sentBytes, uint64_t receivedBytes);
-class PortTraffic;
-// The bytes per local port: the capture thread counts each frame into them,
-// the GUI thread reads them at the tick, as it reads the totals above.
-PortTraffic* RatesPortTraffic();
 
 struct TrafficHistory;
 
