@@ -161,6 +161,8 @@ void PortReader::Look(const std::vector<OwnerRow>& rows, const ProcessLookup& lo
         if (!counted_[port])
             owner_[port] = 0;
     known_.clear();
+    // Each process is asked for once a look, however many ports it holds.
+    std::unordered_map<uint32_t, ProcessKey> processes;
     for (unsigned port : sinceLook_) {
         counted_[port] = false;
         PortQuery query = { port >> 16, port & 0xFFFF, nullptr, nullptr, 0 };
@@ -169,7 +171,10 @@ void PortReader::Look(const std::vector<OwnerRow>& rows, const ProcessLookup& lo
         if (pid != PID_NONE && pid != PID_IDLE) {
             bool added = false;
             int folded = -1;
-            index = list->IndexOf(lookup.keyOf(lookup.context, pid), &added, &folded);
+            auto known = processes.find(pid);
+            if (known == processes.end())
+                known = processes.emplace(pid, lookup.keyOf(lookup.context, pid)).first;
+            index = list->IndexOf(known->second, &added, &folded);
             if (folded >= 0)
                 Forget(folded);
             if (added)

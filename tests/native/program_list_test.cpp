@@ -30,9 +30,11 @@ std::string RowsText(const ProgramList& list, HistorySpan span)
 
 // The processes as the system would answer: id to creation time.
 std::map<uint32_t, uint64_t> processes;
+int processLookups = 0;
 
 ProcessKey KeyOfProcess(void*, uint32_t pid)
 {
+    ++processLookups;
     return ProcessKey{ pid, processes[pid] };
 }
 
@@ -58,8 +60,8 @@ TEST(ProgramList, PortsToProgramsSecondBySecond)
     const OwnEnds own = { true, { 192, 168, 1, 10 }, nullptr };
     const ProcessLookup lookup = { KeyOfProcess, nullptr };
     processes = { { 1200, 11 }, { 1300, 13 }, { PID_SYSTEM, 1 } };
-    std::vector<OwnerRow> rows = { Row(PORT_TCP, 50000, 1200), Row(PORT_UDP, 5353, 1300), Row(PORT_TCP, 445, PID_SYSTEM),
-                                   Row(PORT_TCP, 50001, PID_IDLE) };
+    std::vector<OwnerRow> rows = { Row(PORT_TCP, 50000, 1200), Row(PORT_UDP, 5353, 1300), Row(PORT_UDP, 5354, 1300),
+                                   Row(PORT_TCP, 445, PID_SYSTEM), Row(PORT_TCP, 50001, PID_IDLE) };
     struct Frame {
         Bytes bytes;
         uint32_t length;
@@ -75,8 +77,8 @@ TEST(ProgramList, PortsToProgramsSecondBySecond)
         const char* minute;
     } phases[] = {
         { "before the first look only Other traffic is known",
-          { { Ipv4(6, adapter, server, Ports(50000, 443)), 300 }, { Ipv4(17, server, adapter, Ports(53, 5353)), 200 },
-            { Ipv4(1, server, adapter, Ports(0, 0)), 100 } },
+          { { Ipv4(6, adapter, server, Ports(50000, 443)), 300 }, { Ipv4(17, server, adapter, Ports(53, 5353)), 150 },
+            { Ipv4(17, server, adapter, Ports(53, 5354)), 50 }, { Ipv4(1, server, adapter, Ports(0, 0)), 100 } },
           false, {}, {}, true, {}, "other 0/100" },
         { "the look names the ports' programs, the pending bytes with them",
           {}, true, {}, {}, true, { 1200, 1300 }, "1200 300/0, 1300 0/200, other 0/100" },
@@ -99,6 +101,7 @@ TEST(ProgramList, PortsToProgramsSecondBySecond)
           "1200 320/500, 1300 0/200, 1400 0/60, 4 0/30, 1200 10/0, other 90/100" },
     };
     reader.Clear(traffic, &list);
+    processLookups = 0;
     for (const auto& phase : phases) {
         SCOPED_TRACE(phase.name);
         for (const Frame& frame : phase.frames)
@@ -120,6 +123,9 @@ TEST(ProgramList, PortsToProgramsSecondBySecond)
         }
         EXPECT_EQ(phase.minute, RowsText(list, SPAN_MINUTE));
     }
+    // Once per process and look: 1200 and 1300 (two ports), 4 and 1200,
+    // 1200, 1200 and 1400.
+    EXPECT_EQ(7, processLookups);
 }
 
 TEST(ProgramList, SpansAndTheSixtyFifthProgram)
