@@ -237,7 +237,7 @@ void UpdateList()
     uint32_t selected = SelectedSerial();
     for (int i = 0; i < count; ++i) {
         ShownRow next;
-        next.serial = rows[i].index == PROGRAM_OTHER ? 0 : ProgramSerial(rows[i].index);
+        next.serial = ProgramSerial(rows[i].index);
         next.image = ImageOf(rows[i].index);
         lstrcpynW(next.name, ProgramName(rows[i].index), 260);
         WideAmount(rows[i].sent, next.sent);

@@ -21,7 +21,7 @@ ProgramList programs;
 uint64_t lastLookMs = 0;
 wchar_t names[PROGRAM_MAX][NAME_SIZE];
 HICON icons[PROGRAM_MAX];
-uint32_t serials[PROGRAM_MAX + 1];
+uint32_t serials[PROGRAM_MAX];
 uint32_t nextSerial = 1;
 std::vector<unsigned char> table;
 std::vector<OwnerRow> rows;
@@ -243,5 +243,7 @@ HICON ProgramIcon(int index)
 
 uint32_t ProgramSerial(int index)
 {
-    return index >= 0 && index <= PROGRAM_MAX ? serials[index] : 0;
+    if (index == PROGRAM_OTHER)
+        return UINT32_MAX;
+    return index >= 0 && index < PROGRAM_MAX ? serials[index] : 0;
 }
