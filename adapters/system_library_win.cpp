@@ -31,7 +31,45 @@ GetAdaptersAddressesFn* LoadGetAdaptersAddresses()
     return function;
 }
 
+using GetExtendedTableFn = DWORD WINAPI(PVOID, PDWORD, BOOL, ULONG, int, ULONG);
+
+// GetExtendedTcpTable and GetExtendedUdpTable have the same shape.
+GetExtendedTableFn* LoadOwnerTableFunction(bool tcp)
+{
+    static GetExtendedTableFn* functions[2] = { nullptr, nullptr };
+    static std::once_flag once;
+    std::call_once(once, [] {
+        HMODULE module = LoadSystemLibrary("iphlpapi.dll");
+        if (module == nullptr)
+            return;
+        functions[0] = reinterpret_cast<GetExtendedTableFn*>(
+            reinterpret_cast<void*>(GetProcAddress(module, "GetExtendedUdpTable")));
+        functions[1] = reinterpret_cast<GetExtendedTableFn*>(
+            reinterpret_cast<void*>(GetProcAddress(module, "GetExtendedTcpTable")));
+    });
+    return functions[tcp ? 1 : 0];
+}
+
 } // namespace
+
+bool QuerySocketOwners(bool tcp, ULONG family, std::vector<unsigned char>* buffer)
+{
+    GetExtendedTableFn* getTable = LoadOwnerTableFunction(tcp);
+    if (getTable == nullptr)
+        return false;
+    ULONG table = tcp ? static_cast<ULONG>(TCP_TABLE_OWNER_PID_ALL) : static_cast<ULONG>(UDP_TABLE_OWNER_PID);
+    if (buffer->size() < 4096)
+        buffer->resize(4096);
+    DWORD status = ERROR_INSUFFICIENT_BUFFER;
+    // Sockets may open between two calls; a few tries are enough.
+    for (int attempt = 0; attempt < 3 && status == ERROR_INSUFFICIENT_BUFFER; ++attempt) {
+        DWORD size = static_cast<DWORD>(buffer->size());
+        status = getTable(buffer->data(), &size, FALSE, family, static_cast<int>(table), 0);
+        if (status == ERROR_INSUFFICIENT_BUFFER)
+            buffer->resize(size + 1024);
+    }
+    return status == NO_ERROR;
+}
 
 bool QueryAdapterAddresses(ULONG family, std::vector<unsigned char>* buffer)
 {

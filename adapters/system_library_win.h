@@ -16,3 +16,10 @@ HMODULE LoadSystemLibrary(const char* relativePath, DWORD flags = 0);
 // IP_ADAPTER_ADDRESSES list at the buffer's start. False when iphlpapi.dll
 // or the answer is missing.
 bool QueryAdapterAddresses(ULONG family, std::vector<unsigned char>* buffer);
+
+// The IP Helper's table of sockets with their owning processes, of one
+// family (AF_INET, AF_INET6): TCP (TCP_TABLE_OWNER_PID_ALL, a
+// MIB_TCPTABLE_OWNER_PID or MIB_TCP6TABLE_OWNER_PID) or UDP
+// (UDP_TABLE_OWNER_PID), at the buffer's start. False when iphlpapi.dll,
+// the function or the answer is missing.
+bool QuerySocketOwners(bool tcp, ULONG family, std::vector<unsigned char>* buffer);

@@ -2,7 +2,8 @@
 // traffic.pcap: start to tray icon, packets per second and CPU time per
 // packet with logging off and on, working set idle and monitoring, Monitor
 // stop to the stopped lamp, CPU used while monitoring a quiet adapter, the
-// GUI thread's CPU with the traffic graph open.
+// GUI thread's CPU with the traffic graph open, and with its list of
+// programs fed by 200 ports' traffic and 1,000 stood-in owner-table rows.
 // Beside them, anchors measured in the same run: Wine's own notepad.exe
 // (working set and start to window) and the smallest tray program linked like
 // NetGlow.exe, bench/wine_floor.cpp (working set).
@@ -11,6 +12,7 @@
 #include <windows.h>
 #define PSAPI_VERSION 2
 #include <psapi.h>
+#include <commctrl.h>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +22,7 @@
 #include "process_times.h"
 #include "res/resource.h"
 #include "support/netglow_process.h"
+#include "tests/fakes/frames.h"
 
 namespace {
 
@@ -295,6 +298,57 @@ void GraphCpu(int seconds, bool traffic)
     run.Quit();
 }
 
+// 200 ports with traffic, every frame sent by 192.168.1.10 so that the lamp
+// keeps one colour: TCP 40000-40099 and UDP 45000-45099, 100 bytes each,
+// the ports the fake library's stood-in owner tables hold.
+std::string PortsCapture()
+{
+    std::string pcap;
+    auto put = [&pcap](uint32_t value) { pcap.append(reinterpret_cast<const char*>(&value), 4); };
+    for (uint32_t value : { 0xa1b2c3d4u, 0x00040002u, 0u, 0u, 65535u, 1u })
+        put(value);
+    for (int i = 0; i < 200; ++i) {
+        uint16_t port = static_cast<uint16_t>(i < 100 ? 40000 + i : 45000 + i - 100);
+        frames::Bytes frame = frames::Ipv4(i < 100 ? 6 : 17, { 192, 168, 1, 10 }, { 203, 0, 113, 7 },
+                                           frames::Ports(port, 443));
+        frame.resize(100);
+        for (uint32_t value : { 1700000000u, 0u, 100u, 100u })
+            put(value);
+        pcap.append(frame.begin(), frame.end());
+    }
+    return pcap;
+}
+
+// The GUI thread's CPU with the graph and its list open while 200 ports
+// have traffic (500 frames/s) and the owner tables hold 1,000 rows; a build
+// without the list reads no tables and shows none.
+void ProgramsCpu(int seconds)
+{
+    char folder[MAX_PATH];
+    GetTempPathA(MAX_PATH, folder);
+    std::string capture = std::string(folder) + "netglow-bench-ports.pcap";
+    WriteWholeFile(capture, PortsCapture());
+    Run run;
+    if (!run.Start("owner_rows=1000\r\nreplay=" + capture + "\r\nreplay_repeat=1000000\r\nreplay_gap_us=2000\r\n"))
+        return;
+    HANDLE gui = OpenThread(THREAD_QUERY_INFORMATION, FALSE, GetWindowThreadProcessId(run.ng.window, nullptr));
+    run.ng.Command(CMD_MONITOR_START);
+    run.ng.Command(CMD_TRAFFIC_GRAPH);
+    HWND graph = FindProcessWindow(run.ng.processId, "NetGlowGraph", nullptr, true);
+    Sleep(3000);
+    double cpu0 = ThreadCpuMs(gui);
+    Sleep(seconds * 1000);
+    double cpu1 = ThreadCpuMs(gui);
+    double ws = WorkingSetMB(run.ng.process);
+    HWND list = graph != nullptr ? FindWindowExA(graph, nullptr, "SysListView32", nullptr) : nullptr;
+    LRESULT rows = list != nullptr ? SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) : -1;
+    std::printf("GUI thread CPU, graph open, 200 ports with traffic (500 frames/s), 1000 owner rows: %.2f ms/s; "
+                "working set %.1f MB; list rows %ld%s\n",
+                (cpu1 - cpu0) / seconds, ws, static_cast<long>(rows), graph ? "" : " (NO GRAPH WINDOW)");
+    CloseHandle(gui);
+    run.Quit();
+}
+
 // Anchor: Wine's own notepad, a small window program, on the same desktop.
 void NotepadAnchor()
 {
@@ -363,6 +417,12 @@ int main(int argc, char** argv)
     if (argc > 1 && std::strcmp(argv[1], "graph") == 0) {
         GraphCpu(20, false);
         GraphCpu(20, true);
+        return 0;
+    }
+    if (argc > 1 && std::strcmp(argv[1], "programs") == 0) {
+        QuietCpu(10);
+        GraphCpu(20, false);
+        ProgramsCpu(20);
         return 0;
     }
     QuietCpu(10);

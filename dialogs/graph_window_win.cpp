@@ -1,15 +1,21 @@
 // The traffic graph: a small tool window with the rates of the last minute
 // (or ten minutes), drawn from the history the rate tick keeps. It draws
 // what the portable scale and points give, into a bitmap first so that a
-// repaint never flickers, and only when the tick tells it to.
+// repaint never flickers, and only when the tick tells it to. Under the
+// plot a list view names the programs with traffic in the same span; its
+// rows are changed in place, field by field, so that it keeps its scroll
+// position and selection.
 #include "dialogs/graph_window_win.h"
+#include <commctrl.h>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include "core/app_state.h"
 #include "dialogs/graph_place.h"
 #include "dialogs/graph_scale.h"
 #include "monitor/rate_text.h"
 #include "monitor/monitoring_win.h"
+#include "monitor/programs_win.h"
 #include "monitor/rates_win.h"
 #include "res/resource.h"
 
@@ -19,9 +25,12 @@ const char WINDOW_CLASS[] = "NetGlowGraph";
 const int BASE_DPI = 96;
 // Sizes at 96 dots per inch, scaled to the window's own.
 const int DEFAULT_WIDTH = 420;
-const int DEFAULT_HEIGHT = 260;
+const int DEFAULT_HEIGHT = 380;
 const int MIN_WIDTH = 260;
 const int MIN_HEIGHT = 180;
+// The list: a header and two rows at the least, else two fifths of the height.
+const int LIST_MIN_HEIGHT = 64;
+const int AMOUNT_WIDTH = 72;
 const int PADDING = 8;
 const int SCREEN_MARGIN = 12;
 
@@ -37,6 +46,21 @@ const COLORREF GRID = RGB(224, 224, 224);
 HistorySpan span = SPAN_MINUTE;
 int windowDpi = BASE_DPI;
 HFONT font = nullptr;
+HWND list = nullptr;
+HIMAGELIST images = nullptr;
+
+// What each row of the list shows, so that only what changed is sent.
+struct ShownRow {
+    uint32_t serial;
+    int image;
+    wchar_t name[260];
+    wchar_t sent[RATE_TEXT_SIZE];
+    wchar_t received[RATE_TEXT_SIZE];
+};
+ShownRow shown[PROGRAM_MAX + 1];
+int shownCount = 0;
+// The program whose icon each image of the list holds.
+uint32_t imageSerial[PROGRAM_MAX];
 
 int Scaled(int size)
 {
@@ -76,6 +100,184 @@ void MakeFont()
     } else {
         font = nullptr;
     }
+}
+
+int ListHeight(const RECT& client)
+{
+    int least = Scaled(LIST_MIN_HEIGHT);
+    int share = client.bottom * 2 / 5;
+    return share > least ? share : least;
+}
+
+// The plot's part of the client area: above the list.
+RECT GraphArea(HWND window)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    client.bottom -= ListHeight(client);
+    if (client.bottom < 0)
+        client.bottom = 0;
+    return client;
+}
+
+void PlaceList(HWND window)
+{
+    if (list == nullptr)
+        return;
+    RECT client;
+    GetClientRect(window, &client);
+    int height = ListHeight(client);
+    int pad = Scaled(PADDING);
+    int width = client.right - 2 * pad;
+    SetWindowPos(list, nullptr, pad, client.bottom - height, width > 0 ? width : 0, height - pad > 0 ? height - pad : 0,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    int amount = Scaled(AMOUNT_WIDTH);
+    int name = width - 2 * amount - GetSystemMetrics(SM_CXVSCROLL) - 4;
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, name > amount ? name : amount);
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, 1, amount);
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, 2, amount);
+}
+
+void AddColumn(int index, const wchar_t* title, int format)
+{
+    LVCOLUMNW column;
+    ZeroMemory(&column, sizeof column);
+    column.mask = LVCF_TEXT | LVCF_FMT | LVCF_WIDTH | LVCF_SUBITEM;
+    column.fmt = format;
+    column.cx = Scaled(AMOUNT_WIDTH);
+    column.pszText = const_cast<wchar_t*>(title);
+    column.iSubItem = index;
+    SendMessageW(list, LVM_INSERTCOLUMNW, index, reinterpret_cast<LPARAM>(&column));
+}
+
+void MakeList(HWND window)
+{
+    INITCOMMONCONTROLSEX controls = { sizeof controls, ICC_LISTVIEW_CLASSES };
+    InitCommonControlsEx(&controls);
+    list = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"Programs",
+                           WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS
+                               | LVS_NOSORTHEADER,
+                           0, 0, 0, 0, window, nullptr, app.instance, nullptr);
+    if (list == nullptr)
+        return;
+    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER,
+                 LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+    AddColumn(0, L"Program", LVCFMT_LEFT);
+    AddColumn(1, L"Sent", LVCFMT_RIGHT);
+    AddColumn(2, L"Received", LVCFMT_RIGHT);
+    images = ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), ILC_COLOR32 | ILC_MASK,
+                              PROGRAM_MAX, 0);
+    if (images != nullptr) {
+        ImageList_SetImageCount(images, PROGRAM_MAX);
+        // The list destroys its image list with it.
+        SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images));
+    }
+    std::memset(imageSerial, 0, sizeof imageSerial);
+    shownCount = 0;
+    if (font != nullptr)
+        SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    PlaceList(window);
+}
+
+void SetField(int item, int field, const wchar_t* text)
+{
+    LVITEMW row;
+    ZeroMemory(&row, sizeof row);
+    row.iSubItem = field;
+    row.pszText = const_cast<wchar_t*>(text);
+    SendMessageW(list, LVM_SETITEMTEXTW, item, reinterpret_cast<LPARAM>(&row));
+}
+
+void WideAmount(uint64_t bytes, wchar_t* out)
+{
+    char text[RATE_TEXT_SIZE];
+    FormatBytes(bytes, text, sizeof text);
+    for (size_t i = 0; i < sizeof text; ++i)
+        if ((out[i] = static_cast<unsigned char>(text[i])) == L'\0')
+            break;
+}
+
+// The program's image, made when the program is new to the list.
+int ImageOf(int index)
+{
+    HICON icon = ProgramIcon(index);
+    if (images == nullptr || icon == nullptr)
+        return I_IMAGENONE;
+    uint32_t serial = ProgramSerial(index);
+    if (imageSerial[index] != serial) {
+        ImageList_ReplaceIcon(images, index, icon);
+        imageSerial[index] = serial;
+    }
+    return index;
+}
+
+uint32_t SelectedSerial()
+{
+    int item = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    return item >= 0 && item < shownCount ? shown[item].serial : 0;
+}
+
+void Select(int item, bool selected)
+{
+    LVITEMW state;
+    ZeroMemory(&state, sizeof state);
+    state.stateMask = LVIS_SELECTED;
+    state.state = selected ? LVIS_SELECTED : 0;
+    SendMessageW(list, LVM_SETITEMSTATE, item, reinterpret_cast<LPARAM>(&state));
+}
+
+// The span's programs, row by row in place; the selection stays with its
+// program wherever the sums move it.
+void UpdateList()
+{
+    if (list == nullptr)
+        return;
+    ProgramRow rows[PROGRAM_MAX + 1];
+    int count = ProgramsRows(span, rows);
+    uint32_t selected = SelectedSerial();
+    for (int i = 0; i < count; ++i) {
+        ShownRow next;
+        next.serial = ProgramSerial(rows[i].index);
+        next.image = ImageOf(rows[i].index);
+        lstrcpynW(next.name, ProgramName(rows[i].index), 260);
+        WideAmount(rows[i].sent, next.sent);
+        WideAmount(rows[i].received, next.received);
+        ShownRow& old = shown[i];
+        if (i >= shownCount) {
+            LVITEMW item;
+            ZeroMemory(&item, sizeof item);
+            item.mask = LVIF_TEXT | LVIF_IMAGE;
+            item.iItem = i;
+            item.iImage = next.image;
+            item.pszText = next.name;
+            SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+            SetField(i, 1, next.sent);
+            SetField(i, 2, next.received);
+        } else {
+            if (old.image != next.image) {
+                LVITEMW item;
+                ZeroMemory(&item, sizeof item);
+                item.mask = LVIF_IMAGE;
+                item.iItem = i;
+                item.iImage = next.image;
+                SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+            }
+            if (std::wcscmp(old.name, next.name) != 0)
+                SetField(i, 0, next.name);
+            if (std::wcscmp(old.sent, next.sent) != 0)
+                SetField(i, 1, next.sent);
+            if (std::wcscmp(old.received, next.received) != 0)
+                SetField(i, 2, next.received);
+        }
+        bool wasSelected = i < shownCount && selected != 0 && old.serial == selected;
+        bool isSelected = selected != 0 && next.serial == selected;
+        old = next;
+        if (wasSelected != isSelected)
+            Select(i, isSelected);
+    }
+    for (int i = shownCount - 1; i >= count; --i)
+        SendMessageW(list, LVM_DELETEITEM, i, 0);
+    shownCount = count;
 }
 
 // The connection as the tip names it, and "No connection" where there is
@@ -242,8 +444,7 @@ LRESULT OnGraphPaint(HWND window)
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    RECT client;
-    GetClientRect(window, &client);
+    RECT client = GraphArea(window);
     HDC memory = CreateCompatibleDC(dc);
     HBITMAP bitmap = CreateCompatibleBitmap(dc, client.right > 0 ? client.right : 1,
                                             client.bottom > 0 ? client.bottom : 1);
@@ -265,15 +466,41 @@ LRESULT OnGraphPaint(HWND window)
 LRESULT OnGraphUpdate(HWND window)
 {
     ShowTitle(window);
-    if (IsWindowVisible(window) && !IsIconic(window))
-        InvalidateRect(window, nullptr, FALSE);
+    if (IsWindowVisible(window) && !IsIconic(window)) {
+        RECT graph = GraphArea(window);
+        InvalidateRect(window, &graph, FALSE);
+        UpdateList();
+    }
     return 0;
 }
 
 void ToggleSpan(HWND window)
 {
     span = span == SPAN_MINUTE ? SPAN_TEN_MINUTES : SPAN_MINUTE;
+    RECT graph = GraphArea(window);
+    InvalidateRect(window, &graph, FALSE);
+    UpdateList();
+}
+
+LRESULT OnGraphSize(HWND window)
+{
+    PlaceList(window);
     InvalidateRect(window, nullptr, FALSE);
+    return 0;
+}
+
+// Esc and Space work as on the plot while the list has the focus.
+LRESULT OnGraphNotify(HWND window, LPARAM lParam)
+{
+    const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
+    if (header->hwndFrom == list && header->code == LVN_KEYDOWN) {
+        WORD key = reinterpret_cast<const NMLVKEYDOWN*>(lParam)->wVKey;
+        if (key == VK_ESCAPE)
+            DestroyWindow(window);
+        else if (key == VK_SPACE)
+            ToggleSpan(window);
+    }
+    return 0;
 }
 
 // The menu key or a right-click on the plot switches the span; a
@@ -314,7 +541,7 @@ LRESULT OnGraphMinMaxInfo(LPARAM lParam)
 {
     MINMAXINFO* info = reinterpret_cast<MINMAXINFO*>(lParam);
     info->ptMinTrackSize.x = Scaled(MIN_WIDTH);
-    info->ptMinTrackSize.y = Scaled(MIN_HEIGHT);
+    info->ptMinTrackSize.y = Scaled(MIN_HEIGHT + LIST_MIN_HEIGHT);
     return 0;
 }
 
@@ -322,6 +549,8 @@ LRESULT OnGraphDpiChanged(HWND window, WPARAM wParam, LPARAM lParam)
 {
     windowDpi = HIWORD(wParam) != 0 ? HIWORD(wParam) : BASE_DPI;
     MakeFont();
+    if (list != nullptr)
+        SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
     SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                  suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -332,6 +561,9 @@ LRESULT OnGraphDpiChanged(HWND window, WPARAM wParam, LPARAM lParam)
 LRESULT OnGraphDestroy()
 {
     app.graphWindow = nullptr;
+    list = nullptr;
+    images = nullptr;
+    shownCount = 0;
     if (font != nullptr)
         DeleteObject(font);
     font = nullptr;
@@ -357,6 +589,12 @@ LRESULT CALLBACK GraphWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         return OnGraphMinMaxInfo(lParam);
     case WM_DPICHANGED:
         return OnGraphDpiChanged(window, wParam, lParam);
+    case WM_SIZE:
+        return OnGraphSize(window);
+    case WM_NOTIFY:
+        return OnGraphNotify(window, lParam);
+    case WM_NOTIFYFORMAT:
+        return NFR_UNICODE; // the list's names are Unicode in an ANSI window
     case WM_DESTROY:
         return OnGraphDestroy();
     }
@@ -430,7 +668,7 @@ void ShowTrafficGraph()
     windowDpi = DpiOf(nullptr);
     ScreenRect place = GraphPlace();
     HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, WINDOW_CLASS, "NetGlow",
-                                  WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME, place.left,
+                                  WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_CLIPCHILDREN, place.left,
                                   place.top, place.right - place.left, place.bottom - place.top, nullptr,
                                   nullptr, app.instance, nullptr);
     if (window == nullptr)
@@ -441,6 +679,8 @@ void ShowTrafficGraph()
     // On another monitor than the system's scaling: the window's own.
     windowDpi = DpiOf(window);
     MakeFont();
+    MakeList(window);
+    UpdateList();
     ShowTitle(window);
     ShowWindow(window, SW_SHOW);
     SetForegroundWindow(window);

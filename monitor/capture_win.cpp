@@ -11,6 +11,7 @@
 #include "monitor/connection_log.h"
 #include "monitor/log_file_win.h"
 #include "monitor/packet_win.h"
+#include "monitor/programs_win.h"
 #include "monitor/read_steps.h"
 #include "res/resource.h"
 
@@ -220,7 +221,7 @@ void ReportLogFailure(CaptureRun* run, LogBatch* log)
 void ReadUntilStopped(CaptureRun* run, const CaptureLibrary* library, pcap_t* handle)
 {
     LogBatch log(run->logBuffer, sizeof run->logBuffer, AppendLogFile, &run->log);
-    PacketBatch batch = { &log, &run->stopping, &run->logHeld, nullptr, 0, 0, 0, 0, nullptr, {} };
+    PacketBatch batch = { &log, &run->stopping, &run->logHeld, nullptr, 0, 0, 0, 0, nullptr, {}, ProgramsPortTraffic(), {} };
     // A failed read is given one reopen; a reopened device that fails at its
     // first read is lost.
     bool reopened = false;
@@ -228,6 +229,8 @@ void ReadUntilStopped(CaptureRun* run, const CaptureLibrary* library, pcap_t* ha
         const OwnAddresses* own = run->addresses.Take();
         batch.ownIpv6 = &own->ipv6;
         batch.ownIpv4 = own->ipv4;
+        SetOwnIpv4(own->ipv4, &batch.own);
+        batch.own.ipv6 = &own->ipv6;
         int result = library->dispatch(handle, FRAMES_PER_READ, OnPacket, reinterpret_cast<u_char*>(&batch));
         EndPacketBatch(&batch, run->window);
         if (log.failed())

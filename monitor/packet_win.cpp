@@ -35,6 +35,8 @@ void OnPacket(unsigned char* user, const struct pcap_pkthdr* header, const unsig
 
     size_t captured = bytes != nullptr ? header->caplen : 0;
     size_t skipped = captured < ETHERNET_HEADER ? captured : ETHERNET_HEADER;
+    if (batch->ports != nullptr)
+        batch->ports->Count(bytes, captured, header->len, batch->own);
     bool sent = ClassifyPacket(batch, bytes != nullptr ? bytes + skipped : nullptr, captured - skipped,
                                timeText);
     (sent ? batch->sentBytes : batch->receivedBytes) += header->len;

@@ -8,6 +8,7 @@ struct pcap_pkthdr;
 class LogBatch;
 #include "core/own_addresses.h"
 #include "monitor/packet_text.h"
+#include "monitor/port_traffic.h"
 
 // What the packet path gathers during one capture read: the log lines (in
 // the run's buffer) and the lamp colour of the read's last frame.
@@ -22,6 +23,8 @@ struct PacketBatch {
     uint64_t receivedBytes;
     const char* ownIpv4;                  // the adapter's text; "" or null: none
     PacketTimeText time;
+    PortTraffic* ports;                   // the bytes per local port; null: not counted
+    OwnEnds own;                          // ownIpv4 and ownIpv6 as the counting compares them
 };
 
 // libpcap packet callback; runs on the capture thread. user: the PacketBatch.

@@ -3,6 +3,7 @@
 #include <cstring>
 #include "core/app_state.h"
 #include "monitor/lamp_win.h"
+#include "monitor/programs_win.h"
 #include "monitor/rate_text.h"
 #include "monitor/traffic_history.h"
 #include "res/resource.h"
@@ -59,6 +60,7 @@ void RatesBeginHistory()
     sentAtMonitorStart = sentTotal.load();
     receivedAtMonitorStart = receivedTotal.load();
     lastSampleMs = LampClockMs();
+    ProgramsBegin();
     TellGraph();
 }
 
@@ -118,6 +120,7 @@ LRESULT OnRateTimer(HWND)
     readAtMs = now;
     AddSecond(&history, RateSample{ sentRate, receivedRate });
     lastSampleMs = now;
+    ProgramsTick();
 
     if (rateName[0] != '\0') {
         size_t nameLength = TipBytesThatFit(rateName, RateTipNameRoom(sentRate, receivedRate));

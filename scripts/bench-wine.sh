@@ -6,6 +6,8 @@
 #   scripts/bench-wine.sh startup       the anchors and start-up figures only
 #   scripts/bench-wine.sh latency       the lamp latency only
 #   scripts/bench-wine.sh graph         the GUI thread's CPU with the traffic graph open
+#   scripts/bench-wine.sh programs      the same on a quiet adapter, and with the list of programs fed by
+#                                       200 ports' traffic and 1,000 owner-table rows; the working set
 set -eu -o pipefail
 cd "$(dirname "$0")/.."
 frames=${1:-1000000}

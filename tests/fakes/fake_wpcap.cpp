@@ -3,9 +3,12 @@
 // driver buffer's worth (dispatch_batch), and waits one read time-out when
 // none have. A control file, named by NETGLOW_FAKE_WPCAP, says which devices
 // exist, which calls fail and which frames arrive; every call received can be
-// logged to a file. Frames are loaded when the device is opened.
+// logged to a file. Frames are loaded when the device is opened. For the
+// benchmarks it can also stand in for the IP Helper's socket owner tables
+// (owner_rows, owner), which Wine fills with owner 0.
 #include <winsock2.h>
 #include <windows.h>
+#include <iphlpapi.h>
 #include <pcap/pcap.h>
 #include <atomic>
 #include <cstdio>
@@ -61,6 +64,8 @@ struct Control {
     bool logBalloons = false;
     bool boxWaitsForBreak = false;
     bool logLamps = false;
+    int ownerRows = 0;
+    std::vector<std::string> owners; // "TCP|UDP PORT PID|self"
     std::string callsPath;
 };
 
@@ -104,6 +109,10 @@ Control ReadControl()
             control.openFails = std::atoi(value) != 0;
         } else if (key == "lookupnet_fail") {
             control.lookupnetFails = std::atoi(value) != 0;
+        } else if (key == "owner_rows") {
+            control.ownerRows = std::atoi(value);
+        } else if (key == "owner") {
+            control.owners.push_back(value);
         } else if (key == "replay") {
             control.replay = value;
         } else if (key == "replay_repeat") {
@@ -279,6 +288,98 @@ void NoteThreadEnd()
     }
 }
 
+// The owner tables as the program reads them: the owner lines' sockets
+// (bound to no one address; "self" is the program), then owner_rows rows,
+// half TCP connections of 192.168.1.10 from port 40000 on, half UDP sockets
+// from port 45000 on, every tenth row this process's, the others of ids
+// that no process has.
+int ownerRows = 0;
+struct OwnerLine {
+    bool tcp;
+    u_short port;
+    DWORD pid;
+};
+std::vector<OwnerLine> ownerLines;
+using GetProcAddressFn = FARPROC(WINAPI*)(HMODULE, LPCSTR);
+GetProcAddressFn realGetProcAddress = nullptr;
+
+DWORD Ipv4Of(unsigned char a, unsigned char b, unsigned char c, unsigned char d)
+{
+    const unsigned char bytes[4] = { a, b, c, d };
+    DWORD address;
+    std::memcpy(&address, bytes, 4);
+    return address;
+}
+
+DWORD OwnerOfRow(int row)
+{
+    return row % 10 == 0 ? GetCurrentProcessId() : static_cast<DWORD>(0x7f000000 + row % 40);
+}
+
+template <typename Table, typename Row>
+DWORD AnswerOwnerTable(const std::vector<Row>& rows, PVOID out, PDWORD size)
+{
+    DWORD needed = static_cast<DWORD>(offsetof(Table, table) + rows.size() * sizeof(Row));
+    if (out == nullptr || *size < needed) {
+        *size = needed;
+        return ERROR_INSUFFICIENT_BUFFER;
+    }
+    Table* table = static_cast<Table*>(out);
+    table->dwNumEntries = static_cast<DWORD>(rows.size());
+    std::memcpy(table->table, rows.data(), rows.size() * sizeof(Row));
+    return NO_ERROR;
+}
+
+DWORD WINAPI TcpOwnerTable(PVOID out, PDWORD size, BOOL, ULONG family, TCP_TABLE_CLASS, ULONG)
+{
+    std::vector<MIB_TCPROW_OWNER_PID> rows;
+    for (const OwnerLine& line : ownerLines)
+        if (family == AF_INET && line.tcp)
+            rows.push_back({ MIB_TCP_STATE_LISTEN, 0, htons(line.port), 0, 0, line.pid });
+    for (int i = 0; family == AF_INET && i < ownerRows / 2; ++i)
+        rows.push_back({ MIB_TCP_STATE_ESTAB, Ipv4Of(192, 168, 1, 10), htons(static_cast<u_short>(40000 + i)),
+                         Ipv4Of(203, 0, 113, 7), htons(443), OwnerOfRow(i) });
+    return AnswerOwnerTable<MIB_TCPTABLE_OWNER_PID>(rows, out, size);
+}
+
+DWORD WINAPI UdpOwnerTable(PVOID out, PDWORD size, BOOL, ULONG family, UDP_TABLE_CLASS, ULONG)
+{
+    std::vector<MIB_UDPROW_OWNER_PID> rows;
+    for (const OwnerLine& line : ownerLines)
+        if (family == AF_INET && !line.tcp)
+            rows.push_back({ 0, htons(line.port), line.pid });
+    for (int i = 0; family == AF_INET && i < ownerRows - ownerRows / 2; ++i)
+        rows.push_back({ Ipv4Of(0, 0, 0, 0), htons(static_cast<u_short>(45000 + i)), OwnerOfRow(i) });
+    return AnswerOwnerTable<MIB_UDPTABLE_OWNER_PID>(rows, out, size);
+}
+
+FARPROC WINAPI ProcAddressWithOwnerTables(HMODULE module, LPCSTR name)
+{
+    bool named = HIWORD(reinterpret_cast<ULONG_PTR>(name)) != 0;
+    if (named && std::strcmp(name, "GetExtendedTcpTable") == 0)
+        return reinterpret_cast<FARPROC>(TcpOwnerTable);
+    if (named && std::strcmp(name, "GetExtendedUdpTable") == 0)
+        return reinterpret_cast<FARPROC>(UdpOwnerTable);
+    return realGetProcAddress(module, name);
+}
+
+void StandInOwnerTables(const Control& control)
+{
+    ownerRows = control.ownerRows;
+    ownerLines.clear();
+    for (const std::string& text : control.owners) {
+        char protocol[8] = "", pid[16] = "";
+        unsigned port = 0;
+        if (std::sscanf(text.c_str(), "%7s %u %15s", protocol, &port, pid) == 3)
+            ownerLines.push_back({ std::strcmp(protocol, "TCP") == 0, static_cast<u_short>(port),
+                                   std::strcmp(pid, "self") == 0 ? GetCurrentProcessId()
+                                                                 : static_cast<DWORD>(std::strtoul(pid, nullptr, 10)) });
+    }
+    if (realGetProcAddress == nullptr)
+        realGetProcAddress = reinterpret_cast<GetProcAddressFn>(
+            PatchImport("GetProcAddress", reinterpret_cast<void*>(ProcAddressWithOwnerTables)));
+}
+
 pcap_t* NewHandle(const Control& control, const char* device, int snaplen, int promisc, int to_ms)
 {
     if (control.loopFailAfter < 0)
@@ -306,6 +407,8 @@ pcap_t* NewHandle(const Control& control, const char* device, int snaplen, int p
         WatchShell();
         notifyCallsPath = control.logHandover ? control.callsPath : std::string();
     }
+    if (control.ownerRows > 0 || !control.owners.empty())
+        StandInOwnerTables(control);
     p->callsPath = control.callsPath;
     p->round = 0;
     p->next = 0;

@@ -1,7 +1,8 @@
 // The per-packet path of the capture thread, less the Win32 effects: a frame
 // of any length and content, a capture time of any value, logging on or off.
 // Checks that no byte beyond the captured length is read (the frame sits in
-// a heap block of exactly its length) and that every log line is well formed.
+// a heap block of exactly its length), that every log line is well formed,
+// and that a frame's local ends hold ports read from captured bytes.
 //
 // Input: 1 byte of options, 8 bytes of capture seconds, the adapter's own
 // IPv6 addresses (a count byte, its value as the table's count, then
@@ -14,6 +15,7 @@
 #include <cstring>
 #include <ctime>
 #include "monitor/packet_text.h"
+#include "monitor/port_traffic.h"
 #include "res/resource.h"
 
 namespace {
@@ -172,6 +174,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Fail("direction", summary.direction);
     if (summary.iconId != ((send ? colorSend : colorRecv) == 1 ? ICON_RED : ICON_YELLOW))
         Fail("icon", summary.direction);
+
+    // The local ends: at most two, TCP or UDP, each port the two bytes at its
+    // place in the transport header, which lies wholly within the capture.
+    OwnEnds ownEnds = { false, {}, &own };
+    SetOwnIpv4(adapter, &ownEnds);
+    FrameEnds ends;
+    FrameEndsOf(frame, captured, ownEnds, &ends);
+    if (ends.count > 2 || ends.direction > 1)
+        Fail("ends", "");
+    if (ends.count > 0) {
+        bool v6 = frame[12] == 0x86 && frame[13] == 0xdd;
+        size_t transport = kEthernetHeader + (v6 ? 40 : static_cast<size_t>(frame[14] & 15) * 4);
+        if (transport + 4 > captured)
+            Fail("ends beyond the capture", "");
+        for (unsigned i = 0; i < ends.count; ++i) {
+            size_t at = transport + (ends.end[i].direction == PORT_SENT ? 0 : 2);
+            if (ends.end[i].protocol > PORT_UDP || ends.end[i].port != (static_cast<unsigned>(frame[at]) << 8 | frame[at + 1]))
+                Fail("end port", "");
+        }
+    }
 
     if (logging) {
         PacketDetail detail;

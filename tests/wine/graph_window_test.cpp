@@ -1,12 +1,23 @@
 // The traffic graph's right-click: on the plot, or from the menu key, it
 // switches the span; on the title bar it opens the system menu, as on any
-// window. The span is read from what the window paints.
+// window. The span is read from what the window paints. Its list names the
+// programs behind the traffic, read through the list view as a screen
+// reader reads it.
 #include <gtest/gtest.h>
+#include <winsock2.h>
+#include <windows.h>
+#include <iphlpapi.h>
+#include <commctrl.h>
 #include <cstring>
 #include <string>
+#include <vector>
 #include "core/app_state.h"
 #include "dialogs/graph_window_win.h"
+#include "monitor/monitoring_win.h"
+#include "res/resource.h"
+#include "support/adapter_doubles.h"
 #include "support/import_patch.h"
+#include "support/lamp_window.h"
 #include "support/message_boxes.h"
 #include "support/test_files.h"
 
@@ -34,6 +45,8 @@ std::string Span(HWND graph)
 
 HWND graphWindow;
 bool systemMenuSeen;
+using GetProcAddressFn = FARPROC(WINAPI*)(HMODULE, LPCSTR);
+GetProcAddressFn realGetProcAddress;
 
 // The system menu's loop holds the test's thread: another thread sees the
 // menu and cancels it.
@@ -86,4 +99,160 @@ TEST(GraphWindow, RightClickOnThePlotSwitchesTheSpanOnTheTitleBarOpensTheSystemM
         EXPECT_EQ(c.span, Span(graphWindow));
     }
     DestroyWindow(graphWindow);
+}
+
+namespace {
+
+// A process id that no process has: its program is "Process <pid>".
+const DWORD kGonePid = 0x7ffffff0;
+
+// The owner tables the system would answer, stood in for: Wine reports
+// every socket of the machine with owner 0.
+template <typename Table, typename Row>
+DWORD AnswerTable(const std::vector<Row>& rows, PVOID out, PDWORD size)
+{
+    DWORD needed = static_cast<DWORD>(offsetof(Table, table) + rows.size() * sizeof(Row));
+    if (out == nullptr || *size < needed) {
+        *size = needed;
+        return ERROR_INSUFFICIENT_BUFFER;
+    }
+    Table* table = static_cast<Table*>(out);
+    table->dwNumEntries = static_cast<DWORD>(rows.size());
+    std::memcpy(table->table, rows.data(), rows.size() * sizeof(Row));
+    return NO_ERROR;
+}
+
+DWORD Ipv4Of(unsigned char a, unsigned char b, unsigned char c, unsigned char d)
+{
+    const unsigned char bytes[4] = { a, b, c, d };
+    DWORD address;
+    std::memcpy(&address, bytes, 4);
+    return address;
+}
+
+int ownerTableReads = 0;
+
+DWORD WINAPI TcpTableStandIn(PVOID out, PDWORD size, BOOL, ULONG family, TCP_TABLE_CLASS, ULONG)
+{
+    ++ownerTableReads;
+    std::vector<MIB_TCPROW_OWNER_PID> rows;
+    if (family == AF_INET)
+        rows = { { MIB_TCP_STATE_ESTAB, Ipv4Of(192, 168, 1, 10), htons(50000), Ipv4Of(203, 0, 113, 7), htons(443),
+                   GetCurrentProcessId() },
+                 { MIB_TCP_STATE_ESTAB, Ipv4Of(192, 168, 1, 10), htons(50001), Ipv4Of(203, 0, 113, 7), htons(443),
+                   kGonePid } };
+    return AnswerTable<MIB_TCPTABLE_OWNER_PID>(rows, out, size);
+}
+
+DWORD WINAPI UdpTableStandIn(PVOID out, PDWORD size, BOOL, ULONG family, UDP_TABLE_CLASS, ULONG)
+{
+    std::vector<MIB_UDPROW_OWNER_PID> rows;
+    if (family == AF_INET)
+        rows = { { Ipv4Of(0, 0, 0, 0), htons(137), 4 } };
+    return AnswerTable<MIB_UDPTABLE_OWNER_PID>(rows, out, size);
+}
+
+FARPROC WINAPI ProcAddressWithOwnerTables(HMODULE module, LPCSTR name)
+{
+    bool named = HIWORD(reinterpret_cast<ULONG_PTR>(name)) != 0;
+    if (named && std::strcmp(name, "GetExtendedTcpTable") == 0)
+        return reinterpret_cast<FARPROC>(TcpTableStandIn);
+    if (named && std::strcmp(name, "GetExtendedUdpTable") == 0)
+        return reinterpret_cast<FARPROC>(UdpTableStandIn);
+    return realGetProcAddress(module, name);
+}
+
+// The frame padded with zeros to `length` bytes.
+frames::Bytes Sized(frames::Bytes frame, size_t length)
+{
+    frame.resize(length);
+    return frame;
+}
+
+// The list view's rows as a screen reader reads them: "name | sent | received".
+std::vector<std::string> ListRows(HWND graph)
+{
+    HWND list = FindWindowExW(graph, nullptr, WC_LISTVIEWW, nullptr);
+    std::vector<std::string> rows;
+    if (list == nullptr)
+        return { "no list view" };
+    int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int item = 0; item < count; ++item) {
+        std::string row;
+        for (int field = 0; field < 3; ++field) {
+            wchar_t text[300] = L"";
+            LVITEMW query;
+            ZeroMemory(&query, sizeof query);
+            query.iSubItem = field;
+            query.pszText = text;
+            query.cchTextMax = 300;
+            SendMessageW(list, LVM_GETITEMTEXTW, item, reinterpret_cast<LPARAM>(&query));
+            char narrow[600];
+            WideCharToMultiByte(CP_UTF8, 0, text, -1, narrow, sizeof narrow, nullptr, nullptr);
+            row += (field > 0 ? " | " : "") + std::string(narrow);
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+const std::vector<std::string> kPrograms = {
+    "NetGlow network activity lamp | 300 B | 200 B",  // this process: its file's description
+    "System | 0 B | 150 B",
+    "Process 2147483632 | 100 B | 0 B",
+    "Other traffic | 0 B | 140 B",                   // ICMP, and a port no socket holds
+};
+
+bool ProgramsListed(void*)
+{
+    return app.graphWindow != nullptr && ListRows(app.graphWindow) == kPrograms;
+}
+
+} // namespace
+
+// Frames of three programs' ports and some that no program owns, through
+// the real capture thread and the fake library; the owner tables stood in
+// for. The list names each program with its bytes, "Other traffic" last,
+// and follows the span switch once its seconds have left the last minute.
+TEST(GraphWindow, ListNamesTheProgramsBehindTheTrafficInTheSpanShown)
+{
+    realGetProcAddress = reinterpret_cast<GetProcAddressFn>(
+        PatchImport("GetProcAddress", reinterpret_cast<void*>(ProcAddressWithOwnerTables)));
+    ASSERT_NE(nullptr, realGetProcAddress);
+    HWND window = StartRunWindow("192.168.1.10");
+    ASSERT_NE(nullptr, window);
+    app.instance = GetModuleHandleA(nullptr);
+    lstrcpynA(app.adapters.deviceName[0], "\\Device\\NPF_{X}", ADAPTER_TEXT_SIZE);
+    using frames::Ipv4;
+    using frames::Ports;
+    const frames::Bytes own = { 192, 168, 1, 10 }, server = { 203, 0, 113, 7 }, router = { 192, 168, 1, 1 };
+    const std::vector<frames::Bytes> traffic = {
+        Sized(Ipv4(6, own, server, Ports(50000, 443)), 100),  Sized(Ipv4(6, own, server, Ports(50000, 443)), 100),
+        Sized(Ipv4(6, own, server, Ports(50000, 443)), 100),  Sized(Ipv4(6, server, own, Ports(443, 50000)), 120),
+        Sized(Ipv4(6, server, own, Ports(443, 50000)), 80),   Sized(Ipv4(17, router, own, Ports(137, 137)), 150),
+        Sized(Ipv4(6, own, server, Ports(50001, 443)), 100),  Sized(Ipv4(1, server, own, { 0, 0, 0, 0 }), 98),
+        Sized(Ipv4(17, server, own, Ports(53, 40000)), 42),
+    };
+    SetFakeCaptureDevices({ "device=\\Device\\NPF_{X}", "replay=" + WriteFrames(traffic, 1700000000) });
+    StartMonitoring();
+    ShowTrafficGraph();
+    bool listed = PumpUntil(ProgramsListed, nullptr, 10000);
+    ASSERT_NE(nullptr, app.graphWindow);
+    EXPECT_TRUE(listed) << "the list shows:\n" << testing::PrintToString(ListRows(app.graphWindow));
+    EXPECT_LE(1, ownerTableReads);
+
+    // A minute of rate ticks later the programs' bytes are older than the
+    // last minute: the list is empty, and the ten-minute span shows them.
+    for (int tick = 0; tick < 60; ++tick)
+        SendMessageA(window, WM_TIMER, RATE_TIMER_ID, 0);
+    EXPECT_EQ(std::vector<std::string>{}, ListRows(app.graphWindow));
+    SendMessageA(app.graphWindow, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(app.graphWindow), MAKELPARAM(-1, -1));
+    EXPECT_EQ(kPrograms, ListRows(app.graphWindow));
+    SendMessageA(app.graphWindow, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(app.graphWindow), MAKELPARAM(-1, -1));
+    EXPECT_EQ(std::vector<std::string>{}, ListRows(app.graphWindow));
+
+    StopMonitoring();
+    PatchImport("GetProcAddress", reinterpret_cast<void*>(realGetProcAddress));
+    DestroyWindow(app.graphWindow);
+    DestroyLampWindow(window);
 }

@@ -99,7 +99,7 @@ void DeliverRead(const std::vector<Frame>& frames, uint32_t seconds, size_t capt
     thread_local LogFile logFile;
     InitLogFile(&logFile, app.logPath);
     thread_local LogBatch log(storage, sizeof storage, AppendLogFile, &logFile);
-    PacketBatch batch = { &log, &readsStopping, &readsLogHeld, readsOwnIpv6, 0, 0, 0, 0, readsOwnIpv4, {} };
+    PacketBatch batch = { &log, &readsStopping, &readsLogHeld, readsOwnIpv6, 0, 0, 0, 0, readsOwnIpv4, {}, nullptr, {} };
     for (const Frame& frame : frames) {
         struct pcap_pkthdr header;
         std::memset(&header, 0, sizeof header);
