@@ -19,6 +19,7 @@
 #include <shellapi.h>
 #include "support/import_patch.h"
 #include "support/notify_recorder.h"
+#include "tests/fakes/owner_tables.h"
 #include "tests/fakes/pcap_file.h"
 
 struct pcap {
@@ -303,31 +304,9 @@ std::vector<OwnerLine> ownerLines;
 using GetProcAddressFn = FARPROC(WINAPI*)(HMODULE, LPCSTR);
 GetProcAddressFn realGetProcAddress = nullptr;
 
-DWORD Ipv4Of(unsigned char a, unsigned char b, unsigned char c, unsigned char d)
-{
-    const unsigned char bytes[4] = { a, b, c, d };
-    DWORD address;
-    std::memcpy(&address, bytes, 4);
-    return address;
-}
-
 DWORD OwnerOfRow(int row)
 {
     return row % 10 == 0 ? GetCurrentProcessId() : static_cast<DWORD>(0x7f000000 + row % 40);
-}
-
-template <typename Table, typename Row>
-DWORD AnswerOwnerTable(const std::vector<Row>& rows, PVOID out, PDWORD size)
-{
-    DWORD needed = static_cast<DWORD>(offsetof(Table, table) + rows.size() * sizeof(Row));
-    if (out == nullptr || *size < needed) {
-        *size = needed;
-        return ERROR_INSUFFICIENT_BUFFER;
-    }
-    Table* table = static_cast<Table*>(out);
-    table->dwNumEntries = static_cast<DWORD>(rows.size());
-    std::memcpy(table->table, rows.data(), rows.size() * sizeof(Row));
-    return NO_ERROR;
 }
 
 DWORD WINAPI TcpOwnerTable(PVOID out, PDWORD size, BOOL, ULONG family, TCP_TABLE_CLASS, ULONG)

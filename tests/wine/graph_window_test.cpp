@@ -20,6 +20,7 @@
 #include "support/lamp_window.h"
 #include "support/message_boxes.h"
 #include "support/test_files.h"
+#include "tests/fakes/owner_tables.h"
 
 namespace {
 
@@ -106,30 +107,7 @@ namespace {
 // A process id that no process has: its program is "Process <pid>".
 const DWORD kGonePid = 0x7ffffff0;
 
-// The owner tables the system would answer, stood in for: Wine reports
-// every socket of the machine with owner 0.
-template <typename Table, typename Row>
-DWORD AnswerTable(const std::vector<Row>& rows, PVOID out, PDWORD size)
-{
-    DWORD needed = static_cast<DWORD>(offsetof(Table, table) + rows.size() * sizeof(Row));
-    if (out == nullptr || *size < needed) {
-        *size = needed;
-        return ERROR_INSUFFICIENT_BUFFER;
-    }
-    Table* table = static_cast<Table*>(out);
-    table->dwNumEntries = static_cast<DWORD>(rows.size());
-    std::memcpy(table->table, rows.data(), rows.size() * sizeof(Row));
-    return NO_ERROR;
-}
-
-DWORD Ipv4Of(unsigned char a, unsigned char b, unsigned char c, unsigned char d)
-{
-    const unsigned char bytes[4] = { a, b, c, d };
-    DWORD address;
-    std::memcpy(&address, bytes, 4);
-    return address;
-}
-
+// How often the stood-in owner tables were read.
 int ownerTableReads = 0;
 
 DWORD WINAPI TcpTableStandIn(PVOID out, PDWORD size, BOOL, ULONG family, TCP_TABLE_CLASS, ULONG)
@@ -141,7 +119,7 @@ DWORD WINAPI TcpTableStandIn(PVOID out, PDWORD size, BOOL, ULONG family, TCP_TAB
                    GetCurrentProcessId() },
                  { MIB_TCP_STATE_ESTAB, Ipv4Of(192, 168, 1, 10), htons(50001), Ipv4Of(203, 0, 113, 7), htons(443),
                    kGonePid } };
-    return AnswerTable<MIB_TCPTABLE_OWNER_PID>(rows, out, size);
+    return AnswerOwnerTable<MIB_TCPTABLE_OWNER_PID>(rows, out, size);
 }
 
 DWORD WINAPI UdpTableStandIn(PVOID out, PDWORD size, BOOL, ULONG family, UDP_TABLE_CLASS, ULONG)
@@ -149,7 +127,7 @@ DWORD WINAPI UdpTableStandIn(PVOID out, PDWORD size, BOOL, ULONG family, UDP_TAB
     std::vector<MIB_UDPROW_OWNER_PID> rows;
     if (family == AF_INET)
         rows = { { Ipv4Of(0, 0, 0, 0), htons(137), 4 } };
-    return AnswerTable<MIB_UDPTABLE_OWNER_PID>(rows, out, size);
+    return AnswerOwnerTable<MIB_UDPTABLE_OWNER_PID>(rows, out, size);
 }
 
 FARPROC WINAPI ProcAddressWithOwnerTables(HMODULE module, LPCSTR name)
