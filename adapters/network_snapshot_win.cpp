@@ -22,22 +22,16 @@ struct RouteFunctions {
     GetBestInterfaceExFn* bestInterface = nullptr;
 };
 
-template <typename F>
-F* Bind(HMODULE module, const char* name)
-{
-    return module != nullptr ? reinterpret_cast<F*>(reinterpret_cast<void*>(GetProcAddress(module, name)))
-                             : nullptr;
-}
 
 // Bound at run time: the route table of both families came with Vista.
 const RouteFunctions& Functions()
 {
     static const RouteFunctions functions = [] {
         RouteFunctions f;
-        HMODULE module = LoadSystemLibrary("iphlpapi.dll");
-        f.forwardTable = Bind<GetIpForwardTable2Fn>(module, "GetIpForwardTable2");
-        f.freeTable = Bind<FreeMibTableFn>(module, "FreeMibTable");
-        f.bestInterface = Bind<GetBestInterfaceExFn>(module, "GetBestInterfaceEx");
+        HMODULE module = IpHelperLibrary();
+        f.forwardTable = BindEntry<GetIpForwardTable2Fn>(module, "GetIpForwardTable2");
+        f.freeTable = BindEntry<FreeMibTableFn>(module, "FreeMibTable");
+        f.bestInterface = BindEntry<GetBestInterfaceExFn>(module, "GetBestInterfaceEx");
         return f;
     }();
     return functions;

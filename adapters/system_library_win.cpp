@@ -1,6 +1,5 @@
 #include "adapters/system_library_win.h"
 #include <cstdio>
-#include <mutex>
 
 HMODULE LoadSystemLibrary(const char* relativePath, DWORD flags)
 {
@@ -20,14 +19,8 @@ using GetAdaptersAddressesFn = ULONG WINAPI(ULONG, ULONG, PVOID, PIP_ADAPTER_ADD
 
 GetAdaptersAddressesFn* LoadGetAdaptersAddresses()
 {
-    static GetAdaptersAddressesFn* function = nullptr;
-    static std::once_flag once;
-    std::call_once(once, [] {
-        HMODULE module = LoadSystemLibrary("iphlpapi.dll");
-        if (module != nullptr)
-            function = reinterpret_cast<GetAdaptersAddressesFn*>(
-                reinterpret_cast<void*>(GetProcAddress(module, "GetAdaptersAddresses")));
-    });
+    static GetAdaptersAddressesFn* const function =
+        BindEntry<GetAdaptersAddressesFn>(IpHelperLibrary(), "GetAdaptersAddresses");
     return function;
 }
 
@@ -36,21 +29,18 @@ using GetExtendedTableFn = DWORD WINAPI(PVOID, PDWORD, BOOL, ULONG, int, ULONG);
 // GetExtendedTcpTable and GetExtendedUdpTable have the same shape.
 GetExtendedTableFn* LoadOwnerTableFunction(bool tcp)
 {
-    static GetExtendedTableFn* functions[2] = { nullptr, nullptr };
-    static std::once_flag once;
-    std::call_once(once, [] {
-        HMODULE module = LoadSystemLibrary("iphlpapi.dll");
-        if (module == nullptr)
-            return;
-        functions[0] = reinterpret_cast<GetExtendedTableFn*>(
-            reinterpret_cast<void*>(GetProcAddress(module, "GetExtendedUdpTable")));
-        functions[1] = reinterpret_cast<GetExtendedTableFn*>(
-            reinterpret_cast<void*>(GetProcAddress(module, "GetExtendedTcpTable")));
-    });
-    return functions[tcp ? 1 : 0];
+    static GetExtendedTableFn* const udpTable = BindEntry<GetExtendedTableFn>(IpHelperLibrary(), "GetExtendedUdpTable");
+    static GetExtendedTableFn* const tcpTable = BindEntry<GetExtendedTableFn>(IpHelperLibrary(), "GetExtendedTcpTable");
+    return tcp ? tcpTable : udpTable;
 }
 
 } // namespace
+
+HMODULE IpHelperLibrary()
+{
+    static const HMODULE module = LoadSystemLibrary("iphlpapi.dll");
+    return module;
+}
 
 bool QuerySocketOwners(bool tcp, ULONG family, std::vector<unsigned char>* buffer)
 {

@@ -9,6 +9,18 @@
 // ("iphlpapi.dll", "Npcap\\wpcap.dll") with those flags, or null.
 HMODULE LoadSystemLibrary(const char* relativePath, DWORD flags = 0);
 
+// iphlpapi.dll from the system folder, loaded once; null where it cannot be.
+HMODULE IpHelperLibrary();
+
+// An optional entry of a module (which may be null) as a pointer to its
+// function type, or null where this system lacks it.
+template <typename Function>
+Function* BindEntry(HMODULE module, const char* name)
+{
+    return module != nullptr ? reinterpret_cast<Function*>(reinterpret_cast<void*>(GetProcAddress(module, name)))
+                             : nullptr;
+}
+
 #include <vector>
 
 // The IP Helper's adapters with their unicast addresses of one family

@@ -272,6 +272,16 @@ void QuietCpu(int seconds)
 // once-a-second updates. On a quiet adapter the rest of the GUI thread's work is nearly nil, so the
 // difference is the graph's own; with traffic, the lamp's image changes
 // dominate.
+// The GUI thread's CPU in ms per second over `seconds`, after settleMs for
+// what the last command set going.
+double GuiCpuPerSecond(HANDLE gui, DWORD settleMs, int seconds)
+{
+    Sleep(settleMs);
+    double before = ThreadCpuMs(gui);
+    Sleep(static_cast<DWORD>(seconds) * 1000);
+    return (ThreadCpuMs(gui) - before) / seconds;
+}
+
 void GraphCpu(int seconds, bool traffic)
 {
     Run run;
@@ -281,19 +291,13 @@ void GraphCpu(int seconds, bool traffic)
         return;
     HANDLE gui = OpenThread(THREAD_QUERY_INFORMATION, FALSE, GetWindowThreadProcessId(run.ng.window, nullptr));
     run.ng.Command(CMD_MONITOR_START);
-    Sleep(2000);
-    double closed0 = ThreadCpuMs(gui);
-    Sleep(seconds * 1000);
-    double closed1 = ThreadCpuMs(gui);
+    double closed = GuiCpuPerSecond(gui, 2000, seconds);
     run.ng.Command(CMD_TRAFFIC_GRAPH);
     HWND graph = FindProcessWindow(run.ng.processId, "NetGlowGraph", nullptr, true);
-    Sleep(2000);
-    double open0 = ThreadCpuMs(gui);
-    Sleep(seconds * 1000);
-    double open1 = ThreadCpuMs(gui);
+    double open = GuiCpuPerSecond(gui, 2000, seconds);
     std::printf("GUI thread CPU while monitoring %s: graph closed %.2f ms/s, graph open %.2f ms/s%s\n",
-                traffic ? "traffic (~500 frames/s)" : "a quiet adapter", (closed1 - closed0) / seconds,
-                (open1 - open0) / seconds, graph ? "" : " (NO GRAPH WINDOW)");
+                traffic ? "traffic (~500 frames/s)" : "a quiet adapter", closed, open,
+                graph ? "" : " (NO GRAPH WINDOW)");
     CloseHandle(gui);
     run.Quit();
 }
@@ -335,16 +339,13 @@ void ProgramsCpu(int seconds)
     run.ng.Command(CMD_MONITOR_START);
     run.ng.Command(CMD_TRAFFIC_GRAPH);
     HWND graph = FindProcessWindow(run.ng.processId, "NetGlowGraph", nullptr, true);
-    Sleep(3000);
-    double cpu0 = ThreadCpuMs(gui);
-    Sleep(seconds * 1000);
-    double cpu1 = ThreadCpuMs(gui);
+    double cpu = GuiCpuPerSecond(gui, 3000, seconds);
     double ws = WorkingSetMB(run.ng.process);
     HWND list = graph != nullptr ? FindWindowExA(graph, nullptr, "SysListView32", nullptr) : nullptr;
     LRESULT rows = list != nullptr ? SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) : -1;
     std::printf("GUI thread CPU, graph open, 200 ports with traffic (500 frames/s), 1000 owner rows: %.2f ms/s; "
                 "working set %.1f MB; list rows %ld%s\n",
-                (cpu1 - cpu0) / seconds, ws, static_cast<long>(rows), graph ? "" : " (NO GRAPH WINDOW)");
+                cpu, ws, static_cast<long>(rows), graph ? "" : " (NO GRAPH WINDOW)");
     CloseHandle(gui);
     run.Quit();
 }

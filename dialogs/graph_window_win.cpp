@@ -489,19 +489,6 @@ LRESULT OnGraphSize(HWND window)
     return 0;
 }
 
-// Esc and Space work as on the plot while the list has the focus.
-LRESULT OnGraphNotify(HWND window, LPARAM lParam)
-{
-    const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
-    if (header->hwndFrom == list && header->code == LVN_KEYDOWN) {
-        WORD key = reinterpret_cast<const NMLVKEYDOWN*>(lParam)->wVKey;
-        if (key == VK_ESCAPE)
-            DestroyWindow(window);
-        else if (key == VK_SPACE)
-            ToggleSpan(window);
-    }
-    return 0;
-}
 
 // The menu key or a right-click on the plot switches the span; a
 // right-click on the title bar opens the system menu, as on any window.
@@ -521,6 +508,15 @@ LRESULT OnGraphKey(HWND window, WPARAM key)
         DestroyWindow(window);
     else if (key == VK_SPACE)
         ToggleSpan(window);
+    return 0;
+}
+
+// Esc and Space work as on the plot while the list has the focus.
+LRESULT OnGraphNotify(HWND window, LPARAM lParam)
+{
+    const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
+    if (header->hwndFrom == list && header->code == LVN_KEYDOWN)
+        return OnGraphKey(window, reinterpret_cast<const NMLVKEYDOWN*>(lParam)->wVKey);
     return 0;
 }
 

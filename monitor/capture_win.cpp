@@ -221,13 +221,12 @@ void ReportLogFailure(CaptureRun* run, LogBatch* log)
 void ReadUntilStopped(CaptureRun* run, const CaptureLibrary* library, pcap_t* handle)
 {
     LogBatch log(run->logBuffer, sizeof run->logBuffer, AppendLogFile, &run->log);
-    PacketBatch batch = { &log, &run->stopping, &run->logHeld, nullptr, 0, 0, 0, 0, nullptr, {}, ProgramsPortTraffic(), {} };
+    PacketBatch batch = { &log, &run->stopping, &run->logHeld, 0, 0, 0, 0, nullptr, {}, ProgramsPortTraffic(), {} };
     // A failed read is given one reopen; a reopened device that fails at its
     // first read is lost.
     bool reopened = false;
     for (;;) {
         const OwnAddresses* own = run->addresses.Take();
-        batch.ownIpv6 = &own->ipv6;
         batch.ownIpv4 = own->ipv4;
         SetOwnIpv4(own->ipv4, &batch.own);
         batch.own.ipv6 = &own->ipv6;

@@ -61,8 +61,8 @@ std::atomic<int32_t> changePending{ 0 };
 std::atomic<HWND> noticeWindow{ nullptr };
 
 using ChangeCallback = VOID(WINAPI*)(PVOID, PVOID, MIB_NOTIFICATION_TYPE);
-using NotifyFn = DWORD(WINAPI*)(ADDRESS_FAMILY, ChangeCallback, PVOID, BOOLEAN, HANDLE*);
-using CancelFn = DWORD(WINAPI*)(HANDLE);
+using NotifyFn = DWORD WINAPI(ADDRESS_FAMILY, ChangeCallback, PVOID, BOOLEAN, HANDLE*);
+using CancelFn = DWORD WINAPI(HANDLE);
 const char* const NOTICES[] = { "NotifyIpInterfaceChange", "NotifyRouteChange2",
                                 "NotifyUnicastIpAddressChange" };
 const int NOTICE_COUNT = 3;
@@ -75,21 +75,13 @@ VOID WINAPI OnSystemChange(PVOID, PVOID, MIB_NOTIFICATION_TYPE)
         changePending.store(0);
 }
 
-HMODULE IpHelper()
-{
-    static HMODULE module = LoadSystemLibrary("iphlpapi.dll");
-    return module;
-}
-
 // Bound at run time: the notices came with Vista.
 void RegisterNotices(HWND window)
 {
     changePending = 0;
     noticeWindow = window;
     for (int i = 0; i < NOTICE_COUNT; ++i) {
-        auto notify = IpHelper() != nullptr
-                          ? reinterpret_cast<NotifyFn>(reinterpret_cast<void*>(GetProcAddress(IpHelper(), NOTICES[i])))
-                          : nullptr;
+        NotifyFn* notify = BindEntry<NotifyFn>(IpHelperLibrary(), NOTICES[i]);
         if (notify == nullptr || notify(AF_UNSPEC, OnSystemChange, nullptr, FALSE, &noticeHandles[i]) != NO_ERROR)
             noticeHandles[i] = nullptr;
     }
@@ -97,9 +89,7 @@ void RegisterNotices(HWND window)
 
 void CancelNotices()
 {
-    auto cancel = IpHelper() != nullptr
-                      ? reinterpret_cast<CancelFn>(reinterpret_cast<void*>(GetProcAddress(IpHelper(), "CancelMibChangeNotify2")))
-                      : nullptr;
+    CancelFn* cancel = BindEntry<CancelFn>(IpHelperLibrary(), "CancelMibChangeNotify2");
     for (HANDLE& handle : noticeHandles) {
         if (handle != nullptr && cancel != nullptr)
             cancel(handle);

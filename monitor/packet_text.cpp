@@ -1,5 +1,4 @@
 #include "monitor/packet_text.h"
-#include <algorithm>
 #include <cstring>
 #include "res/resource.h"
 
@@ -107,16 +106,7 @@ const size_t IPV6_SOURCE_END = 24;
 
 bool IsOwnIpv6(const unsigned char* source, const OwnIpv6Addresses* own)
 {
-    static const unsigned char kLoopback[16] = { 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1 };
-    if (std::memcmp(source, kLoopback, 16) == 0)
-        return true;
-    if (own == nullptr)
-        return false;
-    unsigned count = std::min(own->count, static_cast<unsigned>(OWN_IPV6_MAX));
-    for (unsigned i = 0; i < count; ++i)
-        if (std::memcmp(source, own->address[i], 16) == 0)
-            return true;
-    return false;
+    return IsIpv6Loopback(source) || HasOwnIpv6(own, source);
 }
 
 struct ServiceName {

@@ -47,7 +47,7 @@ bool ClassifyPacket(PacketBatch* batch, const unsigned char* ipView, size_t ipLe
 {
     PacketSummary summary;
     SummarizePacket(ipView, ipLength, batch->ownIpv4, app.ColorSend.load(),
-                    app.ColorRecv.load(), &summary, batch->ownIpv6);
+                    app.ColorRecv.load(), &summary, batch->own.ipv6);
 
     if (timeText != nullptr && batch->log != nullptr) {
         PacketDetail detail;

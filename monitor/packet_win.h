@@ -16,7 +16,6 @@ struct PacketBatch {
     LogBatch* log;
     const std::atomic<int32_t>* stopping; // the run's stop flag
     const std::atomic<int32_t>* logHeld;  // a failed write awaits the GUI thread: log nothing
-    const OwnIpv6Addresses* ownIpv6;      // the adapter's, or null
     unsigned frames;
     unsigned lastIcon;
     uint64_t sentBytes;                   // original lengths, this read
@@ -24,7 +23,7 @@ struct PacketBatch {
     const char* ownIpv4;                  // the adapter's text; "" or null: none
     PacketTimeText time;
     PortTraffic* ports;                   // the bytes per local port; null: not counted
-    OwnEnds own;                          // ownIpv4 and ownIpv6 as the counting compares them
+    OwnEnds own;                          // ownIpv4 as bytes, and the adapter's IPv6 addresses (or null)
 };
 
 // libpcap packet callback; runs on the capture thread. user: the PacketBatch.

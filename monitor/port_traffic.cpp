@@ -1,5 +1,4 @@
 #include "monitor/port_traffic.h"
-#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -9,23 +8,6 @@ const size_t IPV4_MIN_HEADER = 20;
 const size_t IPV6_HEADER = 40;
 const unsigned IP_TCP = 6;
 const unsigned IP_UDP = 17;
-
-bool IsOwnIpv6(const unsigned char* address, const OwnIpv6Addresses* own)
-{
-    if (own == nullptr)
-        return false;
-    unsigned count = std::min(own->count, static_cast<unsigned>(OWN_IPV6_MAX));
-    for (unsigned i = 0; i < count; ++i)
-        if (std::memcmp(address, own->address[i], 16) == 0)
-            return true;
-    return false;
-}
-
-bool IsIpv6Loopback(const unsigned char* address)
-{
-    static const unsigned char kLoopback[16] = { 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1 };
-    return std::memcmp(address, kLoopback, 16) == 0;
-}
 
 unsigned PortAt(const unsigned char* bytes)
 {
@@ -74,8 +56,8 @@ void Ipv6Ends(const unsigned char* ip, size_t length, bool groupDestination, con
     const unsigned char* source = ip + 8;
     const unsigned char* destination = ip + 24;
     bool loopback = IsIpv6Loopback(source) && IsIpv6Loopback(destination);
-    bool sourceLocal = loopback || IsOwnIpv6(source, own.ipv6);
-    bool destinationLocal = loopback || IsOwnIpv6(destination, own.ipv6);
+    bool sourceLocal = loopback || HasOwnIpv6(own.ipv6, source);
+    bool destinationLocal = loopback || HasOwnIpv6(own.ipv6, destination);
     bool group = groupDestination || destination[0] == 0xFF;
     // Only a transport header right after the fixed one is read: one behind
     // extension headers counts as other traffic.

@@ -2,7 +2,6 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
-#include <mutex>
 #include <vector>
 #include <shellapi.h>
 #include "adapters/system_library_win.h"
@@ -27,33 +26,30 @@ std::vector<unsigned char> table;
 std::vector<OwnerRow> rows;
 
 // Optional entries, bound once: kernel32's from Vista on, version.dll's
-// loaded from the system folder only when a program is named.
-struct ProcessFunctions {
-    BOOL(WINAPI* queryImageName)(HANDLE, DWORD, LPWSTR, PDWORD);
-    DWORD(WINAPI* versionSize)(LPCWSTR, LPDWORD);
-    BOOL(WINAPI* versionInfo)(LPCWSTR, DWORD, DWORD, LPVOID);
-    BOOL(WINAPI* versionValue)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
-};
+// loaded from the system folder.
+using QueryImageNameFn = BOOL WINAPI(HANDLE, DWORD, LPWSTR, PDWORD);
+using VersionSizeFn = DWORD WINAPI(LPCWSTR, LPDWORD);
+using VersionInfoFn = BOOL WINAPI(LPCWSTR, DWORD, DWORD, LPVOID);
+using VersionValueFn = BOOL WINAPI(LPCVOID, LPCWSTR, LPVOID*, PUINT);
 
-template <typename Function>
-void Bind(HMODULE module, const char* name, Function* function)
-{
-    *function = module != nullptr
-                    ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)))
-                    : nullptr;
-}
+struct ProcessFunctions {
+    QueryImageNameFn* queryImageName;
+    VersionSizeFn* versionSize;
+    VersionInfoFn* versionInfo;
+    VersionValueFn* versionValue;
+};
 
 const ProcessFunctions& Functions()
 {
-    static ProcessFunctions functions = {};
-    static std::once_flag once;
-    std::call_once(once, [] {
-        Bind(GetModuleHandleA("kernel32.dll"), "QueryFullProcessImageNameW", &functions.queryImageName);
+    static const ProcessFunctions functions = [] {
         HMODULE version = LoadSystemLibrary("version.dll");
-        Bind(version, "GetFileVersionInfoSizeW", &functions.versionSize);
-        Bind(version, "GetFileVersionInfoW", &functions.versionInfo);
-        Bind(version, "VerQueryValueW", &functions.versionValue);
-    });
+        return ProcessFunctions{
+            BindEntry<QueryImageNameFn>(GetModuleHandleA("kernel32.dll"), "QueryFullProcessImageNameW"),
+            BindEntry<VersionSizeFn>(version, "GetFileVersionInfoSizeW"),
+            BindEntry<VersionInfoFn>(version, "GetFileVersionInfoW"),
+            BindEntry<VersionValueFn>(version, "VerQueryValueW"),
+        };
+    }();
     return functions;
 }
 
@@ -141,11 +137,6 @@ void NameProgram(int index)
     ExtractIconExW(path, 0, nullptr, &icons[index], 1);
 }
 
-void Append(const OwnerRow& row)
-{
-    rows.push_back(row);
-}
-
 // The four owner tables as rows: IPv4 before IPv6, TCP before UDP. A
 // table that cannot be read adds nothing: its ports count as other traffic.
 void ReadOwnerTables()
@@ -160,7 +151,7 @@ void ReadOwnerTables()
                             ntohs(static_cast<u_short>(r.dwRemotePort)), r.dwOwningPid };
             MapIpv4(reinterpret_cast<const unsigned char*>(&r.dwLocalAddr), row.local);
             MapIpv4(reinterpret_cast<const unsigned char*>(&r.dwRemoteAddr), row.remote);
-            Append(row);
+            rows.push_back(row);
         }
     }
     if (QuerySocketOwners(true, AF_INET6, &table)) {
@@ -171,7 +162,7 @@ void ReadOwnerTables()
                             ntohs(static_cast<u_short>(r.dwRemotePort)), r.dwOwningPid };
             std::memcpy(row.local, r.ucLocalAddr, 16);
             std::memcpy(row.remote, r.ucRemoteAddr, 16);
-            Append(row);
+            rows.push_back(row);
         }
     }
     if (QuerySocketOwners(false, AF_INET, &table)) {
@@ -180,7 +171,7 @@ void ReadOwnerTables()
             const MIB_UDPROW_OWNER_PID& r = udp->table[i];
             row = OwnerRow{ PORT_UDP, {}, ntohs(static_cast<u_short>(r.dwLocalPort)), {}, 0, r.dwOwningPid };
             MapIpv4(reinterpret_cast<const unsigned char*>(&r.dwLocalAddr), row.local);
-            Append(row);
+            rows.push_back(row);
         }
     }
     if (QuerySocketOwners(false, AF_INET6, &table)) {
@@ -189,7 +180,7 @@ void ReadOwnerTables()
             const MIB_UDP6ROW_OWNER_PID& r = udp->table[i];
             row = OwnerRow{ PORT_UDP, {}, ntohs(static_cast<u_short>(r.dwLocalPort)), {}, 0, r.dwOwningPid };
             std::memcpy(row.local, r.ucLocalAddr, 16);
-            Append(row);
+            rows.push_back(row);
         }
     }
 }

@@ -49,7 +49,8 @@ TEST(GoldenLog, ReplayWritesTheExpectedLog)
         static LogFile logFile;
         InitLogFile(&logFile, app.logPath);
         LogBatch log(storage, sizeof storage, AppendLogFile, &logFile);
-        PacketBatch batch = { &log, &readsStopping, &readsLogHeld, readsOwnIpv6, 0, 0, 0, 0, readsOwnIpv4, {}, nullptr, {} };
+        PacketBatch batch = { &log, &readsStopping, &readsLogHeld, 0, 0, 0, 0, readsOwnIpv4, {}, nullptr, {} };
+        batch.own.ipv6 = readsOwnIpv6;
         PcapRecord record;
         int frames = 0;
         std::string icons; // R or Y per frame

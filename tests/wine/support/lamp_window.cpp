@@ -99,7 +99,8 @@ void DeliverRead(const std::vector<Frame>& frames, uint32_t seconds, size_t capt
     thread_local LogFile logFile;
     InitLogFile(&logFile, app.logPath);
     thread_local LogBatch log(storage, sizeof storage, AppendLogFile, &logFile);
-    PacketBatch batch = { &log, &readsStopping, &readsLogHeld, readsOwnIpv6, 0, 0, 0, 0, readsOwnIpv4, {}, nullptr, {} };
+    PacketBatch batch = { &log, &readsStopping, &readsLogHeld, 0, 0, 0, 0, readsOwnIpv4, {}, nullptr, {} };
+    batch.own.ipv6 = readsOwnIpv6;
     for (const Frame& frame : frames) {
         struct pcap_pkthdr header;
         std::memset(&header, 0, sizeof header);
