@@ -4,10 +4,41 @@
 #define APP_MANIFEST_ID     1
 
 #define ICON_APP            103
+// The lamps for a light taskbar: a black outline.
 #define ICON_STOPPED        128
 #define ICON_IDLE           129
 #define ICON_YELLOW         130
 #define ICON_RED            131
+// The same lamps for a dark taskbar: a light outline.
+#define ICON_DARK_STOPPED   132
+#define ICON_DARK_IDLE      133
+#define ICON_DARK_YELLOW    134
+#define ICON_DARK_RED       135
+// Shapes in the lamps' colours, for users who cannot tell red from yellow:
+// stopped a ring with a bar, idle a ring, sent an arrow up, received an
+// arrow down. For a light taskbar (black outline), then for a dark one.
+#define ICON_SHAPE_STOPPED      136
+#define ICON_SHAPE_IDLE         137
+#define ICON_SHAPE_SENT_YELLOW  138
+#define ICON_SHAPE_SENT_RED     139
+#define ICON_SHAPE_RECV_YELLOW  140
+#define ICON_SHAPE_RECV_RED     141
+#define ICON_DARK_SHAPE_STOPPED     142
+#define ICON_DARK_SHAPE_IDLE        143
+#define ICON_DARK_SHAPE_SENT_YELLOW 144
+#define ICON_DARK_SHAPE_SENT_RED    145
+#define ICON_DARK_SHAPE_RECV_YELLOW 146
+#define ICON_DARK_SHAPE_RECV_RED    147
+// High contrast: the same shapes in one colour, dark ones for a scheme with
+// a light window colour, light ones for a dark window colour.
+#define ICON_HC_DARK_STOPPED    148
+#define ICON_HC_DARK_IDLE       149
+#define ICON_HC_DARK_SENT       150
+#define ICON_HC_DARK_RECV       151
+#define ICON_HC_LIGHT_STOPPED   152
+#define ICON_HC_LIGHT_IDLE      153
+#define ICON_HC_LIGHT_SENT      154
+#define ICON_HC_LIGHT_RECV      155
 
 #define IDD_SETUP           101
 #define IDD_ABOUT           105
@@ -39,6 +70,7 @@
 #define CMD_QUIT            1024
 #define CMD_START_WITH_WINDOWS 1025
 #define CMD_TRAFFIC_GRAPH   1026
+#define CMD_LAMP_SHAPES     1027
 
 #define TRAY_ICON_ID            128
 #define TRAY_CALLBACK_MESSAGE   0x1400
