@@ -128,6 +128,14 @@ LRESULT OnDpiChanged()
     return 0;
 }
 
+// The taskbar's light or dark mode ("ImmersiveColorSet") or high contrast
+// may have changed; the lamp follows only a real change of either.
+LRESULT OnColoursChanged()
+{
+    TrayIconFollowLook();
+    return 0;
+}
+
 // A restarted Explorer may run at another scaling than the one before.
 LRESULT OnTaskbarCreated()
 {
@@ -194,6 +202,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return OnTrayCallback(window, wParam, lParam);
     case WM_DPICHANGED:
         return OnDpiChanged();
+    case WM_SETTINGCHANGE:
+    case WM_SYSCOLORCHANGE:
+        return OnColoursChanged();
     case WM_NETWORK_CHANGED:
         return OnNetworkChanged(window);
     case WM_CAPTURE_ENDED:
@@ -230,6 +241,8 @@ BOOL IsSupportedWindows()
 int InitializeApp()
 {
     LoadSettings();
+    // The shapes are the user's setting: the icon was added before it was read.
+    RefreshLampLook();
     app.cardMissing = 0;
     app.adapters.count = 0;
     WSAStartup(MAKEWORD(2, 2), &app.wsaData);

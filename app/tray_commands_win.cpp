@@ -8,6 +8,7 @@
 #include "monitor/capture_win.h"
 #include "monitor/log_file_win.h"
 #include "monitor/monitoring_win.h"
+#include "core/settings_win.h"
 #include "res/resource.h"
 #include "tray/start_with_windows_win.h"
 #include "tray/tray_icon_win.h"
@@ -47,6 +48,15 @@ void OnSetup(HWND window)
 void OnStartWithWindows()
 {
     SetStartWithWindows(!StartsWithWindows());
+}
+
+// Shapes for users who cannot tell the colours apart; kept at once and shown
+// at once, in whatever state the lamp is.
+void OnLampShapes()
+{
+    app.LampShapes = app.LampShapes == 1 ? 0 : 1;
+    SaveLampShapes();
+    TrayIconFollowLook();
 }
 
 void OnQuit()
@@ -133,6 +143,9 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
         break;
     case CMD_START_WITH_WINDOWS:
         OnStartWithWindows();
+        break;
+    case CMD_LAMP_SHAPES:
+        OnLampShapes();
         break;
     case CMD_TRAFFIC_GRAPH:
         ShowTrafficGraph();

@@ -70,6 +70,10 @@ struct AppState {
     int32_t LogFiles;
     int32_t logLimitStored;
     int32_t logFilesStored;
+    // "LampShapes": 1 shows the lamps as shapes in their colours ("Arrows in
+    // the lamp"). Written only once the file has it or the user chose.
+    int32_t LampShapes;
+    int32_t lampShapesStored;
 
     HINSTANCE instance;
     HWND mainWindow;

@@ -34,6 +34,7 @@ void ResetAppState()
     app.LogLimitMB = 0;
     app.LogFiles = LOG_FILES_DEFAULT;
     app.logLimitStored = app.logFilesStored = 0;
+    app.LampShapes = app.lampShapesStored = 0;
 
     app.instance = GetModuleHandleA(nullptr);
     app.mainWindow = nullptr;

@@ -80,6 +80,9 @@ int LoadSettings()
     app.logFilesStored = text[0] != '\0' ? 1 : 0;
     int32_t files = ParseProfileNumber(text);
     app.LogFiles = files >= 1 && files <= LOG_FILES_MAX ? files : LOG_FILES_DEFAULT;
+    GetPrivateProfileStringA(SECTION, "LampShapes", "", text, sizeof text, app.settingsPath);
+    app.lampShapesStored = text[0] != '\0' ? 1 : 0;
+    app.LampShapes = ParseProfileNumber(text) == 1 ? 1 : 0;
     return 0;
 }
 
@@ -107,5 +110,14 @@ int SaveSettings()
         WriteNumber("LogLimitMB", app.LogLimitMB);
     if (app.logFilesStored == 1)
         WriteNumber("LogFiles", app.LogFiles);
+    if (app.lampShapesStored == 1)
+        WriteNumber("LampShapes", app.LampShapes);
+    return 0;
+}
+
+int SaveLampShapes()
+{
+    app.lampShapesStored = 1;
+    WriteNumber("LampShapes", app.LampShapes);
     return 0;
 }

@@ -4,6 +4,7 @@
 #include "res/resource.h"
 #include "core/app_state.h"
 #include "tray/tray_icon_win.h"
+#include "tray/tray_image_win.h"
 
 namespace {
 
@@ -15,6 +16,10 @@ std::atomic<unsigned> frameIcon{ ICON_IDLE };
 std::atomic<int32_t> lampLit{ 0 };
 // A WM_LAMP_ACTIVITY is on its way: at most one is ever outstanding.
 std::atomic<int32_t> wakePending{ 0 };
+// Written by the GUI thread from the look: whether a frame's direction shows
+// (shapes). Without it the capture thread drops the direction, so that a
+// sent and a received frame of one colour need not wake the GUI thread.
+std::atomic<bool> directionShown{ false };
 
 // GUI thread only.
 bool active = false;
@@ -37,9 +42,13 @@ void Refresh(HWND window)
     // the time before it reads this flag: either this look sees the new
     // frame, or the capture thread sees the lamp out and wakes us again.
     lampLit.store(0);
+    const LampLook& look = CurrentLampLook();
+    directionShown.store(look.shapes || look.highContrast);
     LampInput in;
     in.lastFrameMs = lastFrameMs.load();
-    in.frameIcon = frameIcon.load();
+    // Only what the look draws counts as a change: without shapes a sent and
+    // a received frame of one colour are the same lamp.
+    in.frameIcon = LampDrawn(frameIcon.load(), look);
     in.nowMs = LampClockMs();
     in.timeoutMs = static_cast<uint32_t>(app.TimeoutP.load() > 0 ? app.TimeoutP.load() : 0);
     in.shownIcon = shownIcon;
@@ -78,6 +87,8 @@ uint64_t LampClockMs()
 
 void ReportLampActivity(HWND window, unsigned iconId)
 {
+    if (!directionShown.load())
+        iconId &= ~LAMP_RECEIVED;
     lastFrameMs.store(LampClockMs());
     unsigned previous = frameIcon.exchange(iconId);
     if (previous == iconId && lampLit.load() == 1)
@@ -91,6 +102,8 @@ void LampStart()
     lastFrameMs.store(0);
     frameIcon.store(ICON_IDLE);
     lampLit.store(0);
+    const LampLook& look = CurrentLampLook();
+    directionShown.store(look.shapes || look.highContrast);
     active = true;
     // Sent even when the image is already idle: starting is a change of state
     // the user asked for.

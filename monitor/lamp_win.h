@@ -10,9 +10,10 @@
 // Windows would put a 20 ms lamp out after as little as 4 ms).
 uint64_t LampClockMs();
 
-// Capture thread, once per read that delivered frames: the colour of the
-// read's last frame.
-void ReportLampActivity(HWND window, unsigned iconId);
+// Capture thread, once per read that delivered frames: the lamp of the
+// read's last frame, its colour's image id with LAMP_RECEIVED when it was
+// received (see lamp_look.h).
+void ReportLampActivity(HWND window, unsigned lamp);
 
 // GUI thread.
 void LampStart();                  // monitoring begins: the idle lamp

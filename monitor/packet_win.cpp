@@ -11,6 +11,7 @@
 #include "monitor/lamp_win.h"
 #include "monitor/packet_text.h"
 #include "monitor/rates_win.h"
+#include "tray/lamp_look.h"
 
 namespace {
 
@@ -58,9 +59,10 @@ bool ClassifyPacket(PacketBatch* batch, const unsigned char* ipView, size_t ipLe
         batch->log->AddLine(line, length);
     }
 
-    batch->lastIcon = summary.iconId;
+    bool sent = summary.direction[0] == 'S';
+    batch->lastIcon = summary.iconId | (sent ? 0 : LAMP_RECEIVED);
     ++batch->frames;
-    return summary.direction[0] == 'S';
+    return sent;
 }
 
 void EndPacketBatch(PacketBatch* batch, HWND window)

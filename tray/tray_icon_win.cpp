@@ -13,7 +13,7 @@ namespace {
 const DWORD TRAY_RECORD_SIZE = NOTIFYICONDATAA_V1_SIZE;
 const int TIP_LIMIT = 64;
 const UINT FLAGS_WITHOUT_TIP = NIF_MESSAGE | NIF_ICON;
-// The resource the record's image was loaded from, for a new size.
+// The lamp the record's image shows, for a new size or look.
 UINT shownIconId = 0;
 
 void CopyTip(const char* tip)
@@ -71,10 +71,10 @@ void TrayIconDelete(HWND window, UINT id)
     Shell_NotifyIconA(NIM_DELETE, &record);
 }
 
-void TrayIconSetImage(UINT iconId)
+void TrayIconSetImage(UINT lamp)
 {
-    shownIconId = LOWORD(iconId);
-    app.trayData.hIcon = LoadTrayImage(iconId);
+    shownIconId = lamp;
+    app.trayData.hIcon = LoadTrayImage(lamp);
     NOTIFYICONDATAA record = app.trayData;
     Shell_NotifyIconA(NIM_MODIFY, &record);
 }
@@ -93,6 +93,13 @@ void TrayIconShowImageAgain()
 {
     if (shownIconId != 0)
         TrayIconSetImage(shownIconId);
+}
+
+void TrayIconFollowLook()
+{
+    // Settings announces one change several times: only a real one is sent.
+    if (RefreshLampLook())
+        TrayIconShowImageAgain();
 }
 
 void TrayIconRestore()

@@ -11,10 +11,14 @@ size_t TipBytesThatFit(const char* text, size_t room);
 // refused add.
 BOOL TrayIconAdd(HWND window, UINT id, UINT callbackMessage, HICON icon, const char* tip);
 void TrayIconDelete(HWND window, UINT id);
-void TrayIconSetImage(UINT iconId);
+// The image of a lamp (see lamp_look.h) in the current look.
+void TrayIconSetImage(UINT lamp);
 void TrayIconSetTip(const char* tip);
 // The lamp last set, loaded again at the current small-icon size.
 void TrayIconShowImageAgain();
+// The taskbar's mode, high contrast or the user's choice of shapes may have
+// changed: the lamp shown again in the new look, only when it changed.
+void TrayIconFollowLook();
 // Explorer restarted: add the icon again with the image and tip it had.
 void TrayIconRestore();
 // A balloon from the icon, with the program's name as its title; icon:

@@ -4,6 +4,7 @@
 // The size is kept rather than asked of the system at every lamp change.
 #include "tray/tray_image_win.h"
 #include "core/app_state.h"
+#include "core/theme_win.h"
 #include "res/resource.h"
 
 namespace {
@@ -19,13 +20,16 @@ struct TrayImage {
     HICON icon;
 };
 
-// The four lamps at the few sizes one session meets; beyond that the
-// system's shared copy is used, which is never leaked whatever its size.
-const int IMAGE_LIMIT = 40;
+// The lamps of the looks and sizes one session meets (a set has four or
+// six); beyond that the system's shared copy is used, which is never leaked
+// whatever its size.
+const int IMAGE_LIMIT = 96;
 TrayImage images[IMAGE_LIMIT];
 int imageCount = 0;
 
 int traySize = 0;
+LampLook look = { false, false, false, false };
+bool lookRead = false;
 
 HICON FindImage(UINT iconId, int size)
 {
@@ -92,19 +96,53 @@ HICON LoadAtSize(UINT iconId, int size)
     return icon;
 }
 
-// Every lamp at a new size at once, so that the lamp's changes during
-// traffic only ever look their images up.
+// Every lamp of the look at a size at once, so that the lamp's changes
+// during traffic only ever look their images up.
 void LoadEveryLamp(int size)
 {
-    const UINT lamps[] = { ICON_STOPPED, ICON_IDLE, ICON_YELLOW, ICON_RED };
-    for (UINT iconId : lamps)
-        LoadAtSize(iconId, size);
+    unsigned ids[8];
+    int count = LampImagesOfLook(look, ids, 8);
+    for (int i = 0; i < count; ++i)
+        LoadAtSize(ids[i], size);
+}
+
+LampLook LookNow()
+{
+    HighContrast contrast = HighContrastNow();
+    return LampLook{ TaskbarUsesLightTheme(), app.LampShapes == 1, contrast.on, contrast.lightOnDark };
+}
+
+bool SameLook(const LampLook& a, const LampLook& b)
+{
+    return a.lightTaskbar == b.lightTaskbar && a.shapes == b.shapes && a.highContrast == b.highContrast
+        && a.lightOnDark == b.lightOnDark;
 }
 
 } // namespace
 
+const LampLook& CurrentLampLook()
+{
+    if (!lookRead) {
+        look = LookNow();
+        lookRead = true;
+    }
+    return look;
+}
+
+bool RefreshLampLook()
+{
+    LampLook now = LookNow();
+    bool changed = !lookRead || !SameLook(now, look);
+    look = now;
+    lookRead = true;
+    if (changed && traySize != 0)
+        LoadEveryLamp(traySize);
+    return changed;
+}
+
 int CurrentTrayImageSize()
 {
+    CurrentLampLook();
     int size = traySize;
     if (size == 0) {
         size = SizeNow();
@@ -114,9 +152,10 @@ int CurrentTrayImageSize()
     return size;
 }
 
-HICON LoadTrayImage(UINT iconId)
+HICON LoadTrayImage(unsigned lamp)
 {
-    return LoadAtSize(LOWORD(iconId), CurrentTrayImageSize());
+    int size = CurrentTrayImageSize();
+    return LoadAtSize(LampImage(lamp, look), size);
 }
 
 bool RefreshTrayImageSize()

@@ -11,7 +11,7 @@ void AddSeparator(TrayMenuItems* out) { Add(out, 0, ""); }
 }
 
 void BuildTrayMenuItems(bool monitoring, bool logging, bool logFileExists, bool startsWithWindows,
-                        TrayMenuItems* out)
+                        bool lampShapes, TrayMenuItems* out)
 {
     out->count = 0;
     if (monitoring)
@@ -34,6 +34,7 @@ void BuildTrayMenuItems(bool monitoring, bool logging, bool logFileExists, bool 
     }
     Add(out, CMD_SETUP, "Setup");
     Add(out, CMD_START_WITH_WINDOWS, "Start with Windows", startsWithWindows);
+    Add(out, CMD_LAMP_SHAPES, "Arrows in the lamp", lampShapes);
     Add(out, CMD_TRAFFIC_GRAPH, "Traffic graph");
     Add(out, CMD_HELP, "Help");
     Add(out, CMD_ABOUT, "About");

@@ -16,9 +16,10 @@ struct TrayMenuItems {
 };
 
 // The items for the current state, in menu order. "Start with Windows"
-// carries its check mark from startsWithWindows.
+// carries its check mark from startsWithWindows, "Arrows in the lamp" from
+// lampShapes.
 void BuildTrayMenuItems(bool monitoring, bool logging, bool logFileExists, bool startsWithWindows,
-                        TrayMenuItems* out);
+                        bool lampShapes, TrayMenuItems* out);
 
 struct ScreenRect {
     int32_t left, top, right, bottom;

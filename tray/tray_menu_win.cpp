@@ -59,7 +59,7 @@ HMENU CreateTrayMenu()
     TrayMenuItems items;
     BuildTrayMenuItems(app.monitoring == 1, app.logging == 1,
                        GetFileAttributesA(app.logPath) != INVALID_FILE_ATTRIBUTES, StartsWithWindows(),
-                       &items);
+                       app.LampShapes == 1, &items);
     HMENU menu = CreatePopupMenu();
     if (menu == nullptr)
         return nullptr;

@@ -40,45 +40,58 @@ TEST(BuildTrayMenuItems, ItemsForEveryState)
 {
     const MenuCase cases[] = {
         { false, false, false,
-          { 1015, 0, 1021, 1025, 1026, 1022, 1023, 0, 1024 },
-          { "Monitor start", "-", "Setup", "Start with Windows", "Traffic graph", "Help", "About", "-", "Quit" } },
+          { 1015, 0, 1021, 1025, 1027, 1026, 1022, 1023, 0, 1024 },
+          { "Monitor start", "-", "Setup", "Start with Windows", "Arrows in the lamp", "Traffic graph", "Help", "About", "-", "Quit" } },
         { false, true, false,  // logging without monitoring shows no logging item
-          { 1015, 0, 1021, 1025, 1026, 1022, 1023, 0, 1024 },
-          { "Monitor start", "-", "Setup", "Start with Windows", "Traffic graph", "Help", "About", "-", "Quit" } },
+          { 1015, 0, 1021, 1025, 1027, 1026, 1022, 1023, 0, 1024 },
+          { "Monitor start", "-", "Setup", "Start with Windows", "Arrows in the lamp", "Traffic graph", "Help", "About", "-", "Quit" } },
         { false, false, true,
-          { 1015, 0, 1019, 1020, 0, 1021, 1025, 1026, 1022, 1023, 0, 1024 },
-          { "Monitor start", "-", "Log file View", "Log file delete", "-", "Setup", "Start with Windows", "Traffic graph", "Help", "About", "-", "Quit" } },
+          { 1015, 0, 1019, 1020, 0, 1021, 1025, 1027, 1026, 1022, 1023, 0, 1024 },
+          { "Monitor start", "-", "Log file View", "Log file delete", "-", "Setup", "Start with Windows", "Arrows in the lamp", "Traffic graph", "Help", "About", "-", "Quit" } },
         { true, false, false,
-          { 1016, 0, 1017, 0, 1021, 1025, 1026, 1022, 1023, 0, 1024 },
-          { "Monitor stop", "-", "Log preservation start", "-", "Setup", "Start with Windows", "Traffic graph", "Help", "About", "-", "Quit" } },
+          { 1016, 0, 1017, 0, 1021, 1025, 1027, 1026, 1022, 1023, 0, 1024 },
+          { "Monitor stop", "-", "Log preservation start", "-", "Setup", "Start with Windows", "Arrows in the lamp", "Traffic graph", "Help", "About", "-", "Quit" } },
         { true, true, false,
-          { 1016, 0, 1018, 0, 1021, 1025, 1026, 1022, 1023, 0, 1024 },
-          { "Monitor stop", "-", "Log preservation stop", "-", "Setup", "Start with Windows", "Traffic graph", "Help", "About", "-", "Quit" } },
+          { 1016, 0, 1018, 0, 1021, 1025, 1027, 1026, 1022, 1023, 0, 1024 },
+          { "Monitor stop", "-", "Log preservation stop", "-", "Setup", "Start with Windows", "Arrows in the lamp", "Traffic graph", "Help", "About", "-", "Quit" } },
         { true, false, true,
-          { 1016, 0, 1017, 1019, 1020, 0, 1021, 1025, 1026, 1022, 1023, 0, 1024 },
+          { 1016, 0, 1017, 1019, 1020, 0, 1021, 1025, 1027, 1026, 1022, 1023, 0, 1024 },
           { "Monitor stop", "-", "Log preservation start", "Log file View", "Log file delete", "-",
-            "Setup", "Start with Windows", "Traffic graph", "Help", "About", "-", "Quit" } },
+            "Setup", "Start with Windows", "Arrows in the lamp", "Traffic graph", "Help", "About", "-", "Quit" } },
         { true, true, true,
-          { 1016, 0, 1018, 1019, 1020, 0, 1021, 1025, 1026, 1022, 1023, 0, 1024 },
+          { 1016, 0, 1018, 1019, 1020, 0, 1021, 1025, 1027, 1026, 1022, 1023, 0, 1024 },
           { "Monitor stop", "-", "Log preservation stop", "Log file View", "Log file delete", "-",
-            "Setup", "Start with Windows", "Traffic graph", "Help", "About", "-", "Quit" } },
+            "Setup", "Start with Windows", "Arrows in the lamp", "Traffic graph", "Help", "About", "-", "Quit" } },
     };
     for (const auto& c : cases) {
         TrayMenuItems menu;
         menu.count = 99;
-        BuildTrayMenuItems(c.monitoring, c.logging, c.logFile, false, &menu);
+        BuildTrayMenuItems(c.monitoring, c.logging, c.logFile, false, false, &menu);
         EXPECT_EQ(c.ids, Ids(menu)) << c.monitoring << c.logging << c.logFile;
         EXPECT_EQ(c.texts, Texts(menu)) << c.monitoring << c.logging << c.logFile;
     }
 }
 
-TEST(BuildTrayMenuItems, OnlyStartWithWindowsCarriesACheckMark)
+// Each option's check mark follows its own setting alone.
+TEST(BuildTrayMenuItems, CheckMarksFollowTheirSettings)
 {
-    for (bool starts : { false, true }) {
+    const struct {
+        bool starts, shapes;
+        std::vector<int> checked;
+    } cases[] = {
+        { false, false, {} },
+        { true, false, { 1025 } },
+        { false, true, { 1027 } },
+        { true, true, { 1025, 1027 } },
+    };
+    for (const auto& c : cases) {
         TrayMenuItems menu;
-        BuildTrayMenuItems(true, true, true, starts, &menu);
+        BuildTrayMenuItems(true, true, true, c.starts, c.shapes, &menu);
+        std::vector<int> checked;
         for (int i = 0; i < menu.count; ++i)
-            EXPECT_EQ(starts && menu.items[i].id == CMD_START_WITH_WINDOWS, menu.items[i].checked) << i;
+            if (menu.items[i].checked)
+                checked.push_back(menu.items[i].id);
+        EXPECT_EQ(c.checked, checked) << c.starts << c.shapes;
     }
 }
 
