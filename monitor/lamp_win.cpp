@@ -17,22 +17,24 @@ std::atomic<int32_t> lampLit{ 0 };
 // A WM_LAMP_ACTIVITY is on its way: at most one is ever outstanding.
 std::atomic<int32_t> wakePending{ 0 };
 // Written by the GUI thread from the look: whether a frame's direction shows
-// (shapes). Without it the capture thread drops the direction, so that a
-// sent and a received frame of one colour need not wake the GUI thread.
+// (shapes). Without it a sent and a received frame of one colour are the same
+// lamp to the capture thread, which then need not wake the GUI thread.
 std::atomic<bool> directionShown{ false };
 
 // GUI thread only.
 bool active = false;
 bool timerSet = false;
-unsigned shownIcon = ICON_STOPPED;
+// The lamp last handed to the tray icon, its direction and colour whole, so
+// that a change of look shows it right.
+unsigned shownLamp = ICON_STOPPED;
 uint64_t lastChangeMs = 0;
 
-void Show(unsigned iconId, uint64_t now)
+void Show(unsigned lamp, uint64_t now)
 {
-    if (iconId == shownIcon)
+    if (lamp == shownLamp)
         return;
-    TrayIconSetImage(iconId);
-    shownIcon = iconId;
+    TrayIconSetImage(lamp);
+    shownLamp = lamp;
     lastChangeMs = now;
 }
 
@@ -48,16 +50,17 @@ void Refresh(HWND window)
     in.lastFrameMs = lastFrameMs.load();
     // Only what the look draws counts as a change: without shapes a sent and
     // a received frame of one colour are the same lamp.
-    in.frameIcon = LampDrawn(frameIcon.load(), look);
+    unsigned frameLamp = frameIcon.load();
+    in.frameIcon = LampDrawn(frameLamp, look);
     in.nowMs = LampClockMs();
     in.timeoutMs = static_cast<uint32_t>(app.TimeoutP.load() > 0 ? app.TimeoutP.load() : 0);
-    in.shownIcon = shownIcon;
+    in.shownIcon = LampDrawn(shownLamp, look);
     in.lastChangeMs = lastChangeMs;
     LampStep step = NextLampStep(in);
     if (step.lit && step.timerMs != 0)
         lampLit.store(1);
     if (step.showIcon != 0)
-        Show(step.showIcon, in.nowMs);
+        Show(step.showIcon == in.frameIcon ? frameLamp : step.showIcon, in.nowMs);
     if (step.timerMs != 0) {
         // The same id replaces the running timer, so there is only ever one.
         SetTimer(window, LAMP_TIMER_ID, step.timerMs, nullptr);
@@ -87,11 +90,12 @@ uint64_t LampClockMs()
 
 void ReportLampActivity(HWND window, unsigned iconId)
 {
-    if (!directionShown.load())
-        iconId &= ~LAMP_RECEIVED;
     lastFrameMs.store(LampClockMs());
     unsigned previous = frameIcon.exchange(iconId);
-    if (previous == iconId && lampLit.load() == 1)
+    unsigned differs = previous ^ iconId;
+    if (!directionShown.load())
+        differs &= ~LAMP_RECEIVED;
+    if (differs == 0 && lampLit.load() == 1)
         return; // the GUI thread's timer will see the new frame time
     if (wakePending.exchange(1) == 0 && !PostMessageA(window, WM_LAMP_ACTIVITY, 0, 0))
         wakePending.store(0);
@@ -108,7 +112,7 @@ void LampStart()
     // Sent even when the image is already idle: starting is a change of state
     // the user asked for.
     TrayIconSetImage(ICON_IDLE);
-    shownIcon = ICON_IDLE;
+    shownLamp = ICON_IDLE;
     lastChangeMs = LampClockMs();
 }
 
@@ -121,7 +125,7 @@ void LampStop(HWND window)
         timerSet = false;
     }
     TrayIconSetImage(ICON_STOPPED);
-    shownIcon = ICON_STOPPED;
+    shownLamp = ICON_STOPPED;
     lastChangeMs = LampClockMs();
 }
 

@@ -7,7 +7,8 @@
 #    Windows 10 English report of those adapters with this machine's IPv4
 #    addresses (the loopback adapter "Loopback" with 127.0.0.1), since
 #    Wine's own ipconfig prints another format; Wine runs it only with
-#    WINEDLLOVERRIDES "ipconfig.exe=n".
+#    WINEDLLOVERRIDES "ipconfig.exe=n",
+#  - the light taskbar that Wine draws (SystemUsesLightTheme 1).
 # This is test and demo environment only; the program knows nothing of it.
 #   scripts/winelike-env.sh PREFIXDIR [BUILDDIR]
 set -eu
@@ -53,6 +54,11 @@ regfile="$work/adapters.reg"
   echo
   echo "[HKEY_LOCAL_MACHINE\\SYSTEM\\Select]"
   echo '"Current"=dword:00000001'
+  # Wine's taskbar is light and Wine keeps no such value (Windows reads a
+  # missing one as dark): the lamps for a light taskbar.
+  echo
+  echo "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize]"
+  echo '"SystemUsesLightTheme"=dword:00000001'
 } >"$regfile"
 
 number=0

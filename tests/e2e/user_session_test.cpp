@@ -12,12 +12,12 @@
 
 namespace {
 
-const MenuTexts OFF = { "Monitor start", "-", "Setup", "Start with Windows", "Traffic graph", "Help", "About", "-", "Quit" };
-const MenuTexts ON_NO_LOG = { "Monitor stop", "-", "Log preservation start", "-", "Setup", "Start with Windows", "Traffic graph", "Help", "About", "-", "Quit" };
+const MenuTexts OFF = { "Monitor start", "-", "Setup", "Start with Windows", "Arrows in the lamp", "Traffic graph", "Help", "About", "-", "Quit" };
+const MenuTexts ON_NO_LOG = { "Monitor stop", "-", "Log preservation start", "-", "Setup", "Start with Windows", "Arrows in the lamp", "Traffic graph", "Help", "About", "-", "Quit" };
 const MenuTexts ON_LOGGING = { "Monitor stop", "-", "Log preservation stop", "Log file View", "Log file delete", "-",
-                               "Setup", "Start with Windows", "Traffic graph", "Help", "About", "-", "Quit" };
+                               "Setup", "Start with Windows", "Arrows in the lamp", "Traffic graph", "Help", "About", "-", "Quit" };
 const MenuTexts ON_WITH_LOG_FILE = { "Monitor stop", "-", "Log preservation start", "Log file View", "Log file delete", "-",
-                                     "Setup", "Start with Windows", "Traffic graph", "Help", "About", "-", "Quit" };
+                                     "Setup", "Start with Windows", "Arrows in the lamp", "Traffic graph", "Help", "About", "-", "Quit" };
 
 std::string ScreenshotFolder()
 {

@@ -4,13 +4,17 @@
 // the records the program hands to Shell_NotifyIconA.
 #include <gtest/gtest.h>
 #include <cstdio>
+#include <memory>
 #include <vector>
+#include "app/tray_commands_win.h"
 #include "core/app_state.h"
 #include "monitor/lamp_win.h"
 #include "res/resource.h"
+#include "support/import_patch.h"
 #include "support/lamp_window.h"
 #include "support/notify_recorder.h"
 #include "support/message_boxes.h"
+#include "support/registry_seed.h"
 #include "tray/tray_icon_win.h"
 
 using namespace frames;
@@ -223,4 +227,131 @@ TEST_F(Lamp, TimerMessageWithAnotherIdChangesNothing)
     EXPECT_EQ(ICON_YELLOW, LampShown(app.trayData.hIcon));
     EXPECT_EQ(0, OnLampTimer(window, 1, 0));
     EXPECT_EQ(ICON_YELLOW, LampShown(app.trayData.hIcon));
+}
+
+namespace {
+
+// Wine answers no high contrast and cannot be set to it: the test stands in
+// for the system's answer and for the scheme's window colour.
+bool contrastOn = false;
+COLORREF contrastWindow = RGB(255, 255, 255);
+decltype(&SystemParametersInfoA) realParameters = nullptr;
+decltype(&GetSysColor) realColour = nullptr;
+
+BOOL WINAPI StoodInParameters(UINT action, UINT size, void* data, UINT winIni)
+{
+    if (action != SPI_GETHIGHCONTRAST || !contrastOn)
+        return realParameters(action, size, data, winIni);
+    static_cast<HIGHCONTRASTA*>(data)->dwFlags = HCF_HIGHCONTRASTON | HCF_AVAILABLE;
+    return TRUE;
+}
+
+DWORD WINAPI StoodInColour(int index)
+{
+    return index == COLOR_WINDOW && contrastOn ? contrastWindow : realColour(index);
+}
+
+const char PERSONALIZE[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
+
+void SetTaskbarLight(int light) // -1: no value
+{
+    HKEY key;
+    RegCreateKeyExA(HKEY_CURRENT_USER, PERSONALIZE, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    DWORD value = static_cast<DWORD>(light);
+    if (light < 0)
+        RegDeleteValueA(key, "SystemUsesLightTheme");
+    else
+        RegSetValueExA(key, "SystemUsesLightTheme", 0, REG_DWORD, reinterpret_cast<BYTE*>(&value), sizeof value);
+    RegCloseKey(key);
+}
+
+std::vector<int> ImagesSent()
+{
+    std::vector<int> images;
+    for (const NotifyCall& call : notify::Calls())
+        if (call.message == NIM_MODIFY && (call.record.uFlags & NIF_ICON))
+            images.push_back(ImageShown(call.record.hIcon));
+    return images;
+}
+
+} // namespace
+
+// The images the shell is sent as the user's colours change: one per real
+// change however often it is announced, the lamp's state kept.
+TEST_F(Lamp, FollowsTheTaskbarHighContrastAndTheArrows)
+{
+    realParameters = reinterpret_cast<decltype(realParameters)>(
+        PatchImport("SystemParametersInfoA", reinterpret_cast<void*>(StoodInParameters)));
+    realColour = reinterpret_cast<decltype(realColour)>(PatchImport("GetSysColor", reinterpret_cast<void*>(StoodInColour)));
+    ASSERT_NE(nullptr, realParameters);
+    ASSERT_NE(nullptr, realColour);
+    std::string folder = MakeTempFolder("lamplook");
+    std::string settings = folder + "NetGlow.ini";
+    lstrcpynA(app.settingsPath, settings.c_str(), sizeof app.settingsPath);
+    DWORD light = 1;
+    auto keep = std::make_unique<TemporaryValue>(HKEY_CURRENT_USER, PERSONALIZE, "SystemUsesLightTheme", REG_DWORD,
+                                                 &light, sizeof light);
+    TrayIconFollowLook();
+    app.TimeoutP = 0; // a colour stays until the next frame
+
+    const struct {
+        const char* what;
+        int taskbarLight;        // -1 no value
+        bool contrast;
+        COLORREF window;         // the scheme's window colour in high contrast
+        int arrowsChosen;        // "Arrows in the lamp" chosen this often
+        int announcements;       // WM_SETTINGCHANGE "ImmersiveColorSet"
+        bool colourChange;       // WM_SYSCOLORCHANGE
+        char frame;              // 'S' sent, 'R' received, 0 none
+        std::vector<int> images; // sent to the shell
+        const char* ini;         // the settings file afterwards, null: not looked at
+        bool stop = false;       // then Monitor stop
+    } phases[] = {
+        { "a light taskbar announced again: nothing to send", 1, false, 0, 0, 3, false, 0, {}, "<missing>" },
+        { "a sent frame: red, black outline", 1, false, 0, 0, 0, false, 'S', { ICON_RED }, nullptr },
+        { "the taskbar turns dark, announced three times: sent once, still red", 0, false, 0, 0, 3, false, 0,
+          { ICON_DARK_RED }, nullptr },
+        { "a received frame: yellow, light outline", 0, false, 0, 0, 0, false, 'R', { ICON_DARK_YELLOW }, nullptr },
+        { "Arrows in the lamp: the yellow arrow down, kept at once", 0, false, 0, 1, 0, false, 0,
+          { ICON_DARK_SHAPE_RECV_YELLOW }, "[Option]\r\nLampShapes=1\r\n" },
+        { "a sent frame: the red arrow up", 0, false, 0, 0, 1, false, 'S', { ICON_DARK_SHAPE_SENT_RED }, nullptr },
+        { "high contrast, light window colour: the dark arrow up", 0, true, RGB(255, 255, 255), 0, 0, true, 0,
+          { ICON_HC_DARK_SENT }, nullptr },
+        { "a received frame in high contrast", 0, true, RGB(255, 255, 255), 0, 0, false, 'R', { ICON_HC_DARK_RECV },
+          nullptr },
+        { "a scheme with a dark window colour: light shapes", 0, true, RGB(0, 0, 0), 0, 0, true, 0,
+          { ICON_HC_LIGHT_RECV }, nullptr },
+        { "high contrast off, no value (dark), arrows off: yellow again", -1, false, 0, 1, 2, true, 0,
+          { ICON_DARK_YELLOW }, "[Option]\r\nLampShapes=0\r\n" },
+        { "a light taskbar again, then the stop: the stopped lamp in its look", 1, false, 0, 0, 1, false, 0,
+          { ICON_YELLOW, ICON_STOPPED }, nullptr, true },
+    };
+    for (const auto& p : phases) {
+        notify::Clear();
+        SetTaskbarLight(p.taskbarLight);
+        contrastOn = p.contrast;
+        contrastWindow = p.window;
+        for (int i = 0; i < p.arrowsChosen; ++i)
+            OnCommand(window, CMD_LAMP_SHAPES);
+        for (int i = 0; i < p.announcements; ++i)
+            SendMessageA(window, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("ImmersiveColorSet"));
+        if (p.colourChange)
+            SendMessageA(window, WM_SYSCOLORCHANGE, 0, 0);
+        if (p.frame != 0)
+            DeliverFrame(p.frame == 'S' ? Sent() : Received(), kSeconds);
+        if (p.stop)
+            LampStop(window);
+        EXPECT_EQ(p.images, ImagesSent()) << p.what;
+        if (p.ini != nullptr) {
+            EXPECT_EQ(p.ini, ReadFileBytes(settings)) << p.what;
+        }
+    }
+    contrastOn = false;
+    PatchImport("SystemParametersInfoA", reinterpret_cast<void*>(realParameters));
+    PatchImport("GetSysColor", reinterpret_cast<void*>(realColour));
+    keep.reset();
+    app.LampShapes = 0;
+    TrayIconFollowLook(); // the prefix's own look for the cases after this one
+    DeleteFileA(settings.c_str());
+    RemoveDirectoryA(folder.c_str());
 }

@@ -211,7 +211,7 @@ struct MenuCase {
 TEST_F(TrayMenu, ShowsTheItemsOfEachState)
 {
     const Item sep = { 0, "-" };
-    const std::vector<Item> tail = { { 1021, "Setup" }, { 1025, "Start with Windows" }, { 1026, "Traffic graph" }, { 1022, "Help" }, { 1023, "About" }, sep, { 1024, "Quit" } };
+    const std::vector<Item> tail = { { 1021, "Setup" }, { 1025, "Start with Windows" }, { 1027, "Arrows in the lamp" }, { 1026, "Traffic graph" }, { 1022, "Help" }, { 1023, "About" }, sep, { 1024, "Quit" } };
     auto with = [&](std::vector<Item> head) { head.insert(head.end(), tail.begin(), tail.end()); return head; };
     const MenuCase cases[] = {
         { 0, 0, false, with({ { 1015, "Monitor start" }, sep }) },

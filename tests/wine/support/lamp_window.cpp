@@ -33,6 +33,10 @@ LRESULT CALLBACK LampWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return OnLampActivity(window, wParam, lParam);
     if (message == WM_TIMER && wParam == RATE_TIMER_ID)
         return OnRateTimer(window);
+    if (message == WM_SETTINGCHANGE || message == WM_SYSCOLORCHANGE) {
+        TrayIconFollowLook();
+        return 0;
+    }
     if (message == WM_TIMER) {
         HICON before = app.trayData.hIcon;
         LRESULT result = OnLampTimer(window, wParam, lParam);

@@ -11,7 +11,8 @@
 #include "support/test_files.h"
 #include "tests/fakes/frames.h"
 
-// A hidden top-level window on the calling thread. After each OnLampTimer it
+// A hidden top-level window on the calling thread. Its WM_SETTINGCHANGE and
+// WM_SYSCOLORCHANGE go to TrayIconFollowLook, as MainWindowProc's do. After each OnLampTimer it
 // calls afterLampTimer (when set) with the timer id and the tray image that
 // was stored before the call.
 HWND CreateLampWindow();

@@ -72,11 +72,13 @@ int LampOfPixels(const std::vector<RGBQUAD>& pixels, int least)
     return counts[best] >= least ? lamps[best].icon : 0;
 }
 
-int LampShown(HICON icon)
+// The icon's colour pixels (empty for none) and its width.
+std::vector<RGBQUAD> IconPixels(HICON icon, int* width)
 {
     ICONINFO info;
+    *width = 0;
     if (icon == nullptr || !GetIconInfo(icon, &info))
-        return 0;
+        return {};
     BITMAP bitmap = {};
     std::vector<RGBQUAD> pixels;
     if (info.hbmColor != nullptr && GetObjectA(info.hbmColor, sizeof bitmap, &bitmap) != 0) {
@@ -88,9 +90,35 @@ int LampShown(HICON icon)
             pixels.clear();
         ReleaseDC(nullptr, screen);
         DeleteObject(info.hbmColor);
+        *width = bitmap.bmWidth;
     }
     DeleteObject(info.hbmMask);
-    return LampOfPixels(pixels, 4);
+    return pixels;
+}
+
+int LampShown(HICON icon)
+{
+    int width;
+    return LampOfPixels(IconPixels(icon, &width), 4);
+}
+
+int ImageShown(HICON icon)
+{
+    int width;
+    std::vector<RGBQUAD> pixels = IconPixels(icon, &width);
+    for (int id = ICON_STOPPED; id <= ICON_HC_LIGHT_RECV && !pixels.empty(); ++id) {
+        HICON candidate = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id),
+                                                        IMAGE_ICON, width, width, 0));
+        int candidateWidth;
+        std::vector<RGBQUAD> other = candidate != nullptr ? IconPixels(candidate, &candidateWidth) : std::vector<RGBQUAD>();
+        bool same = other.size() == pixels.size()
+                 && std::memcmp(other.data(), pixels.data(), pixels.size() * sizeof pixels[0]) == 0;
+        if (candidate != nullptr)
+            DestroyIcon(candidate);
+        if (same)
+            return id;
+    }
+    return 0;
 }
 
 namespace notify {

@@ -18,6 +18,9 @@ struct NotifyCall {
 // person tells them apart: ICON_STOPPED (purple), ICON_IDLE (blue),
 // ICON_YELLOW, ICON_RED; 0 for none of them.
 int LampShown(HICON icon);
+// Which of the test program's lamp resources (ICON_STOPPED to
+// ICON_HC_LIGHT_RECV) has exactly the icon's pixels at its size; 0 for none.
+int ImageShown(HICON icon);
 // The same for pixels (of the screen, say): 0 when fewer than `least` have
 // a lamp's body colour.
 int LampOfPixels(const std::vector<RGBQUAD>& pixels, int least);
