@@ -112,7 +112,7 @@ def arrow_down(x, y):
 
 
 def outline_width(size):
-    """In pixels: one at the small sizes, growing with the image above 20 px."""
+    """In pixels: one up to 21 px, then growing with the image."""
     return max(1.0, 1.5 * size / 32.0)
 
 
@@ -128,7 +128,6 @@ def shape(distance, fill, outline=None):
 
 
 SHAPES = {"stopped": ring_with_bar, "idle": ring, "sent": arrow_up, "recv": arrow_down}
-BODIES = {"stopped": PURPLE, "idle": BLUE, "yellow": YELLOW, "red": RED}
 
 
 def icon_table():
@@ -143,8 +142,8 @@ def icon_table():
         icons[prefix + "stopped"] = shape(ring_with_bar, PURPLE, outline)
         icons[prefix + "idle"] = shape(ring, BLUE, outline)
         for way, distance in (("sent", arrow_up), ("recv", arrow_down)):
-            for colour in ("yellow", "red"):
-                icons[f"{prefix}{way}-{colour}"] = shape(distance, BODIES[colour], outline)
+            for name, colour in (("yellow", YELLOW), ("red", RED)):
+                icons[f"{prefix}{way}-{name}"] = shape(distance, colour, outline)
     for prefix, colour in (("hc-dark-", BLACK), ("hc-light-", WHITE)):
         for name, distance in SHAPES.items():
             icons[prefix + name] = shape(distance, colour)
@@ -167,6 +166,7 @@ def draw(size, design):
 
 
 def edge_alpha(hits, soft):
+    """The alpha of a pixel that hits of its samples cover."""
     n = SUBSAMPLES * SUBSAMPLES
     if soft:
         return 255 * hits // n
@@ -275,7 +275,7 @@ DARK_TASKBARS = [(0x20, 0x20, 0x20), (0x10, 0x10, 0x10)]
 LAMP_NAMES = ["stopped", "idle", "yellow", "red"]
 SHAPE_NAMES = ["stopped", "idle", "sent-yellow", "sent-red", "recv-yellow", "recv-red"]
 SETS = [
-    ([name for name in LAMP_NAMES], LIGHT_TASKBARS),
+    (list(LAMP_NAMES), LIGHT_TASKBARS),
     (["dark-" + name for name in LAMP_NAMES], DARK_TASKBARS),
     (["shape-" + name for name in SHAPE_NAMES], LIGHT_TASKBARS),
     (["dark-shape-" + name for name in SHAPE_NAMES], DARK_TASKBARS),
