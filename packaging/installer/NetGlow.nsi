@@ -4,7 +4,8 @@
 ;
 ; Switches: /S silent; /D=<folder> (last, unquoted); /AllUsers or
 ; /CurrentUser; /AUTOSTART writes the Run value in the silent mode too.
-; Exit codes: 0 done, 1 cancelled or NetGlow did not end, 2 aborted.
+; Exit codes: 0 done, 1 cancelled, 2 aborted, 3 silent and NetGlow did not end
+; (nothing replaced).
 
 ; NetGlow.exe is a 64-bit program; a 64-bit installer also sees the 64-bit
 ; Program Files, system folder and registry without redirection.
