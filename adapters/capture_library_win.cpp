@@ -3,7 +3,8 @@
 #include <mutex>
 
 const char CAPTURE_LIBRARY_MISSING[] =
-    "wpcap.dll could not be loaded: install Npcap (WinPcap API-compatible mode) or WinPcap.";
+    "wpcap.dll could not be loaded: install Npcap from https://npcap.com (its WinPcap API-compatible mode is not "
+    "needed; NetGlow looks in Npcap's own folder first).";
 
 namespace {
 

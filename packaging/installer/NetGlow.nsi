@@ -4,7 +4,8 @@
 ;
 ; Switches: /S silent; /D=<folder> (last, unquoted); /AllUsers or
 ; /CurrentUser; /AUTOSTART writes the Run value in the silent mode too.
-; Exit codes: 0 done, 1 cancelled or NetGlow did not end, 2 aborted.
+; Exit codes: 0 done, 1 cancelled, 2 aborted, 3 silent and NetGlow did not end
+; (nothing replaced).
 
 ; NetGlow.exe is a 64-bit program; a 64-bit installer also sees the 64-bit
 ; Program Files, system folder and registry without redirection.
@@ -46,7 +47,7 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (c) 2026 The NetGlow auth
 !define QUIT_WAIT_MS 10000
 !define NPCAP_URL "https://npcap.com/#download"
 !define LOG_FILE "install.log"
-!define NPCAP_MISSING "Npcap (or WinPcap) is missing: NetGlow cannot watch an adapter until it is installed. Download Npcap from ${NPCAP_URL} and choose $\"Install Npcap in WinPcap API-compatible Mode$\"."
+!define NPCAP_MISSING "Npcap is missing: NetGlow cannot watch an adapter until it is installed. Download Npcap from ${NPCAP_URL}; its WinPcap API-compatible mode is not needed (NetGlow looks in Npcap's own folder first)."
 
 !include MUI2.nsh
 !include LogicLib.nsh
@@ -305,7 +306,7 @@ Function NpcapPage
   nsDialogs::Create 1018
   Pop $0
   !insertmacro NO_BACK_ON_FIRST_PAGE npcap
-  ${NSD_CreateLabel} 0 0 100% 60u "NetGlow watches a network adapter through Npcap (or WinPcap), and neither is installed on this computer. Setup installs NetGlow anyway. To use it, install Npcap from its download page, check $\"Install Npcap in WinPcap API-compatible Mode$\" during its setup, then start NetGlow."
+  ${NSD_CreateLabel} 0 0 100% 60u "NetGlow watches a network adapter through Npcap, which is not installed on this computer. Setup installs NetGlow anyway. To use it, install Npcap from its download page, then start NetGlow. Npcap's option $\"Install Npcap in WinPcap API-compatible Mode$\" is not needed: NetGlow looks in Npcap's own folder first."
   Pop $0
   ${NSD_CreateLink} 0 66u 100% 12u "${NPCAP_URL}"
   Pop $0
@@ -459,7 +460,7 @@ Function FinishPageShow
     ShowWindow $mui.FinishPage.Run ${SW_HIDE}
   ${EndIf}
   ${If} $NpcapMissing = 1
-    ${NSD_SetText} $mui.FinishPage.Text "NetGlow has been installed on your computer. Install Npcap (${NPCAP_URL}) before you start it.$\r$\n$\r$\nClick Finish to close Setup."
+    ${NSD_SetText} $mui.FinishPage.Text "NetGlow has been installed on your computer. Install Npcap (${NPCAP_URL}) before you start it; its WinPcap API-compatible mode is not needed.$\r$\n$\r$\nClick Finish to close Setup."
   ${EndIf}
 FunctionEnd
 

@@ -89,6 +89,12 @@ if "defaultLocale" in manifests:
     check(locale.get("PackageName") == "NetGlow", "PackageName")
     # The licence LICENSE states.
     check(locale.get("License") == "MIT", "License %r" % locale.get("License"))
+    # What a user must install beside the package, as winget shows it.
+    description = ("NetGlow watches one network adapter and lights its tray icon red or yellow for every packet "
+                   "sent or received; on request it writes one line per packet to a log. It needs Npcap, which is "
+                   "not part of this package: https://npcap.com/#download (its WinPcap API-compatible mode is not "
+                   "needed; NetGlow looks in Npcap's own folder first).")
+    check(locale.get("Description") == description, "Description %r" % locale.get("Description"))
 if "installer" in manifests:
     installers = manifests["installer"].get("Installers") or []
     check(len(installers) == 2, "%d installers" % len(installers))

@@ -393,9 +393,9 @@ public:
             ASSERT_TRUE(DeleteFileA(library.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) << library;
         ASSERT_EQ(0, RunInstaller(setup, "/S"));
         EXPECT_EQ(SetupLine(VERSION) + "Installed for the current user in " + userFolder + "\r\n"
-                      + "Npcap (or WinPcap) is missing: NetGlow cannot watch an adapter until it is installed. "
-                        "Download Npcap from https://npcap.com/#download and choose \"Install Npcap in WinPcap "
-                        "API-compatible Mode\".\r\n",
+                      + "Npcap is missing: NetGlow cannot watch an adapter until it is installed. Download Npcap "
+                        "from https://npcap.com/#download; its WinPcap API-compatible mode is not needed (NetGlow "
+                        "looks in Npcap's own folder first).\r\n",
                   ReadFileBytes(userFolder + "\\install.log"));
     }
 

@@ -20,7 +20,9 @@ TEST(CaptureDevicesWithoutLibrary, ReasonStopCommandThenNoDevice)
     app.adapters.count = 3;
     int result = 0;
     EXPECT_EQ((std::vector<std::string>{
-                  std::string("error: The error occurred with the pcap_findalldevs function.") + CAPTURE_LIBRARY_MISSING,
+                  "error: The error occurred with the pcap_findalldevs function."
+                  "wpcap.dll could not be loaded: install Npcap from https://npcap.com (its WinPcap "
+                  "API-compatible mode is not needed; NetGlow looks in Npcap's own folder first).",
                   "command 1016",
                   "error: The network card which can be processed by WinPcap was not found.\n"
                   " (administrator authority or XP compatibility mode may be necessity at NetGlow.)" }),

@@ -36,9 +36,16 @@ cmp -s "$dir/NetGlow.exe" "$build/NetGlow.exe" || fail "NetGlow.exe differs from
 cmp -s "$dir/NetGlow.chm" "$build/NetGlow.chm" || fail "NetGlow.chm differs from the build"
 readme="$dir/ReadMe.txt"
 grep -q "^Version $version"$'\r'"\$" "$readme" || fail "ReadMe.txt does not name version $version"
-grep -q "Npcap" "$readme" || fail "ReadMe.txt does not name Npcap"
-grep -q "WinPcap API-compatible Mode" "$readme" || fail "ReadMe.txt does not name the compatible mode"
-grep -q "WinPcap 4.1.3" "$readme" || fail "ReadMe.txt does not name WinPcap"
+# What to install, word for word: the heading and the paragraph under it.
+capture_advice='Before you start
+----------------
+NetGlow reads packets through the packet-capture driver Npcap. Install
+it first, from https://npcap.com/#download. Its option "Install Npcap
+in WinPcap API-compatible Mode" is not needed: NetGlow looks for
+wpcap.dll in Npcap'"'"'s own folder (System32\Npcap) first, then in
+System32. On older Windows, WinPcap 4.1.3 serves as well.'
+said=$(tr -d '\r' < "$readme" | sed -n '/^Before you start/,/^$/p')
+[ "$said" = "$capture_advice" ] || fail "ReadMe.txt says before you start: $said"
 grep -q 'NetGlow keeps its settings (NetGlow.ini)' "$readme" || fail "ReadMe.txt does not name the settings file"
 grep -q '%LOCALAPPDATA%\\NetGlow' "$readme" || fail "ReadMe.txt does not say where settings live"
 [ "$(grep -c $'\r$' "$readme")" = "$(wc -l < "$readme")" ] || fail "ReadMe.txt lines do not end in CRLF"
