@@ -323,12 +323,12 @@ void StandInHighContrast(bool on)
     }
 }
 
-// A pixel of the plot's margin, as the screen shows it once the window has
-// painted what it invalidated.
-COLORREF PlotBackgroundOnScreen(HWND graph)
+// A pixel of the window's client area, as the screen shows it once the
+// window has painted what it invalidated.
+COLORREF PixelOnScreen(HWND graph, int x, int y)
 {
     UpdateWindow(graph);
-    POINT corner = { 2, 2 };
+    POINT corner = { x, y };
     ClientToScreen(graph, &corner);
     HDC screen = GetDC(nullptr);
     COLORREF pixel = GetPixel(screen, corner.x, corner.y);
@@ -386,7 +386,10 @@ TEST(GraphWindow, FollowsTheLightDarkAndHighContrastLooks)
         ASSERT_NE(nullptr, list);
         EXPECT_EQ(phase.listBackground, static_cast<COLORREF>(SendMessageW(list, LVM_GETBKCOLOR, 0, 0)));
         EXPECT_EQ(phase.listText, static_cast<COLORREF>(SendMessageW(list, LVM_GETTEXTCOLOR, 0, 0)));
-        EXPECT_EQ(phase.plot, PlotBackgroundOnScreen(app.graphWindow));
+        RECT client;
+        GetClientRect(app.graphWindow, &client);
+        EXPECT_EQ(phase.plot, PixelOnScreen(app.graphWindow, 2, 2)) << "the plot's margin";
+        EXPECT_EQ(phase.plot, PixelOnScreen(app.graphWindow, 2, client.bottom - 2)) << "the list's margin";
         EXPECT_EQ(phase.titleBar, titleBarCalls);
     }
     StandInHighContrast(false);
