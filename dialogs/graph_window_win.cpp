@@ -4,13 +4,18 @@
 // repaint never flickers, and only when the tick tells it to. Under the
 // plot a list view names the programs with traffic in the same span; its
 // rows are changed in place, field by field, so that it keeps its scroll
-// position and selection.
+// position and selection. It takes the windows' light or dark mode, or the
+// high-contrast scheme, when it opens and whenever the system announces a
+// change.
 #include "dialogs/graph_window_win.h"
 #include <commctrl.h>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include "adapters/system_library_win.h"
 #include "core/app_state.h"
+#include "core/theme_win.h"
+#include "dialogs/graph_colours.h"
 #include "dialogs/graph_place.h"
 #include "dialogs/graph_scale.h"
 #include "monitor/rate_text.h"
@@ -34,16 +39,11 @@ const int AMOUNT_WIDTH = 72;
 const int PADDING = 8;
 const int SCREEN_MARGIN = 12;
 
-const COLORREF RED_LINE = RGB(204, 0, 0);
-const COLORREF RED_FILL = RGB(255, 176, 176);
-const COLORREF YELLOW_LINE = RGB(191, 144, 0);
-const COLORREF YELLOW_FILL = RGB(255, 230, 128);
-const COLORREF GREY_LINE = RGB(128, 128, 128);
-const COLORREF GREY_FILL = RGB(216, 216, 216);
-const COLORREF GRID = RGB(224, 224, 224);
-
 // GUI thread only; the span stays as chosen while the program runs.
 HistorySpan span = SPAN_MINUTE;
+// As last read: on opening, and on each change the system announces.
+GraphLook look = GRAPH_LOOK_LIGHT;
+WNDPROC listProcedure = nullptr;
 int windowDpi = BASE_DPI;
 HFONT font = nullptr;
 HWND list = nullptr;
@@ -293,14 +293,17 @@ void ShowTitle(HWND window)
         SetWindowTextA(window, title);
 }
 
-COLORREF LineColour(int32_t colour, bool off)
+GraphColours ColoursNow(bool off)
 {
-    return off ? GREY_LINE : (colour == 1 ? RED_LINE : YELLOW_LINE);
+    SystemColours system = { GetSysColor(COLOR_WINDOW), GetSysColor(COLOR_WINDOWTEXT), GetSysColor(COLOR_GRAYTEXT),
+                             GetSysColor(COLOR_HIGHLIGHT) };
+    return ChooseGraphColours(look, app.ColorSend.load(), app.ColorRecv.load(), off, system);
 }
 
-COLORREF FillColour(int32_t colour, bool off)
+HBRUSH ReceivedBrush(const GraphColours& colours)
 {
-    return off ? GREY_FILL : (colour == 1 ? RED_FILL : YELLOW_FILL);
+    return colours.hatchedFill ? CreateHatchBrush(HS_BDIAGONAL, colours.receivedFill)
+                               : CreateSolidBrush(colours.receivedFill);
 }
 
 // Returns the x just after a left-aligned text.
@@ -315,16 +318,16 @@ int TextAt(HDC dc, int x, int y, const char* text, UINT align)
 
 // The key to a direction in front of its rate: a patch of the received
 // area, or a stroke of the sent line. Returns where the text goes.
-int DrawKey(HDC dc, int x, int y, int lineHeight, bool received)
+int DrawKey(HDC dc, int x, int y, int lineHeight, bool received, const GraphColours& colours)
 {
     int side = lineHeight * 2 / 3;
     RECT patch = { x, y + (lineHeight - side) / 2, x + side, y + (lineHeight + side) / 2 };
     if (received) {
-        HBRUSH fill = CreateSolidBrush(FillColour(app.ColorRecv.load(), false));
+        HBRUSH fill = ReceivedBrush(colours);
         FillRect(dc, &patch, fill);
         DeleteObject(fill);
     } else {
-        HPEN pen = CreatePen(PS_SOLID, Scaled(2), LineColour(app.ColorSend.load(), false));
+        HPEN pen = CreatePen(PS_SOLID, Scaled(2), colours.sentLine);
         HGDIOBJ old = SelectObject(dc, pen);
         MoveToEx(dc, patch.left, y + lineHeight / 2, nullptr);
         LineTo(dc, patch.right, y + lineHeight / 2);
@@ -334,9 +337,9 @@ int DrawKey(HDC dc, int x, int y, int lineHeight, bool received)
     return patch.right + Scaled(PADDING) / 2;
 }
 
-void DrawScale(HDC dc, const GraphScale& scale, const PlotArea& plot, int textHeight)
+void DrawScale(HDC dc, const GraphScale& scale, const PlotArea& plot, int textHeight, COLORREF grid)
 {
-    HPEN gridPen = CreatePen(PS_SOLID, 1, GRID);
+    HPEN gridPen = CreatePen(PS_SOLID, 1, grid);
     HGDIOBJ oldPen = SelectObject(dc, gridPen);
     for (int k = 0; k <= scale.steps; ++k) {
         int y = plot.bottom - MulDiv(plot.bottom - plot.top, k, scale.steps);
@@ -350,7 +353,8 @@ void DrawScale(HDC dc, const GraphScale& scale, const PlotArea& plot, int textHe
 
 // Received as a filled area, sent as a line over it: the two stay apart
 // even when Setup gave them the same colour.
-void DrawCurves(HDC dc, const RateSample* samples, int count, uint64_t top, const PlotArea& plot, bool off)
+void DrawCurves(HDC dc, const RateSample* samples, int count, uint64_t top, const PlotArea& plot,
+                const GraphColours& colours)
 {
     if (count == 0)
         return;
@@ -361,8 +365,8 @@ void DrawCurves(HDC dc, const RateSample* samples, int count, uint64_t top, cons
         area[i] = POINT{ points[i].x, points[i].y };
     area[count] = POINT{ points[count - 1].x, plot.bottom };
     area[count + 1] = POINT{ points[0].x, plot.bottom };
-    HBRUSH fill = CreateSolidBrush(FillColour(app.ColorRecv.load(), off));
-    HPEN edge = CreatePen(PS_SOLID, 1, LineColour(app.ColorRecv.load(), off));
+    HBRUSH fill = ReceivedBrush(colours);
+    HPEN edge = CreatePen(PS_SOLID, 1, colours.receivedLine);
     HGDIOBJ oldBrush = SelectObject(dc, fill);
     HGDIOBJ oldPen = SelectObject(dc, edge);
     Polygon(dc, area, count + 2);
@@ -371,7 +375,7 @@ void DrawCurves(HDC dc, const RateSample* samples, int count, uint64_t top, cons
     POINT line[HISTORY_POINTS];
     for (int i = 0; i < count; ++i)
         line[i] = POINT{ points[i].x, points[i].y };
-    HPEN sentPen = CreatePen(PS_SOLID, Scaled(2), LineColour(app.ColorSend.load(), off));
+    HPEN sentPen = CreatePen(PS_SOLID, Scaled(2), colours.sentLine);
     SelectObject(dc, sentPen);
     Polyline(dc, line, count);
 
@@ -385,10 +389,14 @@ void DrawCurves(HDC dc, const RateSample* samples, int count, uint64_t top, cons
 void DrawGraph(HDC dc, const RECT& client)
 {
     bool off = app.monitoring != 1;
-    FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
+    GraphColours colours = ColoursNow(off);
+    HBRUSH background = CreateSolidBrush(colours.background);
+    FillRect(dc, &client, background);
+    DeleteObject(background);
     HGDIOBJ oldFont = SelectObject(dc, font != nullptr ? font : GetStockObject(DEFAULT_GUI_FONT));
+    // Transparent also for the gaps of a hatched fill.
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, GetSysColor(off ? COLOR_GRAYTEXT : COLOR_WINDOWTEXT));
+    SetTextColor(dc, colours.text);
     TEXTMETRICA metrics;
     GetTextMetricsA(dc, &metrics);
     int lineHeight = metrics.tmHeight;
@@ -412,8 +420,8 @@ void DrawGraph(HDC dc, const RECT& client)
     }
 
     TextAt(dc, client.right - pad, pad, span == SPAN_MINUTE ? "Last 60 s" : "Last 10 min", TA_RIGHT | TA_TOP);
-    DrawScale(dc, scale, plot, lineHeight);
-    DrawCurves(dc, samples, count, scale.step * scale.steps, plot, off);
+    DrawScale(dc, scale, plot, lineHeight, colours.grid);
+    DrawCurves(dc, samples, count, scale.step * scale.steps, plot, colours);
 
     char sent[RATE_TEXT_SIZE], received[RATE_TEXT_SIZE], line[2 * RATE_TEXT_SIZE + 64];
     int footer = plot.bottom + pad;
@@ -425,10 +433,10 @@ void DrawGraph(HDC dc, const RECT& client)
         FormatRate(now.sent, sent, sizeof sent);
         FormatRate(now.received, received, sizeof received);
         std::snprintf(line, sizeof line, "Sent %s", sent);
-        int x = DrawKey(dc, pad, footer, lineHeight, false);
+        int x = DrawKey(dc, pad, footer, lineHeight, false, colours);
         x = TextAt(dc, x, footer, line, TA_LEFT | TA_TOP) + 2 * pad;
         std::snprintf(line, sizeof line, "Received %s", received);
-        x = DrawKey(dc, x, footer, lineHeight, true);
+        x = DrawKey(dc, x, footer, lineHeight, true, colours);
         TextAt(dc, x, footer, line, TA_LEFT | TA_TOP);
     }
     uint64_t sentTotal, receivedTotal;
@@ -454,11 +462,154 @@ LRESULT OnGraphPaint(HWND window)
         BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
         SelectObject(memory, oldBitmap);
     }
+    // The margin around the list, which the window's class leaves unpainted.
+    RECT rest;
+    GetClientRect(window, &rest);
+    rest.top = client.bottom;
+    HBRUSH background = CreateSolidBrush(ColoursNow(false).background);
+    FillRect(dc, &rest, background);
+    DeleteObject(background);
     if (bitmap != nullptr)
         DeleteObject(bitmap);
     if (memory != nullptr)
         DeleteDC(memory);
     EndPaint(window, &paint);
+    return 0;
+}
+
+// A header item in the look's own colours, its title placed as the
+// column's format says.
+void DrawHeaderItem(const NMCUSTOMDRAW* draw, const GraphColours& colours)
+{
+    HBRUSH background = CreateSolidBrush(colours.headerBackground);
+    FillRect(draw->hdc, &draw->rc, background);
+    DeleteObject(background);
+    HPEN divider = CreatePen(PS_SOLID, 1, colours.grid);
+    HGDIOBJ oldPen = SelectObject(draw->hdc, divider);
+    MoveToEx(draw->hdc, draw->rc.right - 1, draw->rc.top, nullptr);
+    LineTo(draw->hdc, draw->rc.right - 1, draw->rc.bottom);
+    SelectObject(draw->hdc, oldPen);
+    DeleteObject(divider);
+    wchar_t title[64] = L"";
+    HDITEMW item;
+    ZeroMemory(&item, sizeof item);
+    item.mask = HDI_TEXT | HDI_FORMAT;
+    item.pszText = title;
+    item.cchTextMax = 64;
+    SendMessageW(draw->hdr.hwndFrom, HDM_GETITEMW, draw->dwItemSpec, reinterpret_cast<LPARAM>(&item));
+    RECT text = draw->rc;
+    InflateRect(&text, -Scaled(PADDING) / 2 - 2, 0);
+    SetBkMode(draw->hdc, TRANSPARENT);
+    SetTextColor(draw->hdc, colours.headerText);
+    UINT align = (item.fmt & HDF_JUSTIFYMASK) == HDF_RIGHT ? DT_RIGHT : DT_LEFT;
+    DrawTextW(draw->hdc, title, -1, &text, align | DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
+}
+
+// The system draws the header light whatever the mode: in the dark look it
+// is drawn here, the space right of the last column too.
+LRESULT DrawHeader(const NMCUSTOMDRAW* draw)
+{
+    GraphColours colours = ColoursNow(false);
+    if (!colours.ownHeader)
+        return CDRF_DODEFAULT;
+    switch (draw->dwDrawStage) {
+    case CDDS_PREPAINT:
+        return CDRF_NOTIFYITEMDRAW | CDRF_NOTIFYPOSTPAINT;
+    case CDDS_ITEMPREPAINT:
+        DrawHeaderItem(draw, colours);
+        return CDRF_SKIPDEFAULT;
+    case CDDS_POSTPAINT: {
+        RECT rest;
+        GetClientRect(draw->hdr.hwndFrom, &rest);
+        int count = static_cast<int>(SendMessageW(draw->hdr.hwndFrom, HDM_GETITEMCOUNT, 0, 0));
+        RECT last;
+        if (count > 0 && SendMessageW(draw->hdr.hwndFrom, HDM_GETITEMRECT, count - 1, reinterpret_cast<LPARAM>(&last)))
+            rest.left = last.right;
+        HBRUSH background = CreateSolidBrush(colours.headerBackground);
+        FillRect(draw->hdc, &rest, background);
+        DeleteObject(background);
+        return CDRF_DODEFAULT;
+    }
+    }
+    return CDRF_DODEFAULT;
+}
+
+// The header's custom draw goes to its parent, the list, not to this
+// window: the list's procedure is wrapped to answer it.
+LRESULT CALLBACK ListProcedure(HWND control, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NOTIFY) {
+        const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header->code == NM_CUSTOMDRAW
+            && header->hwndFrom == reinterpret_cast<HWND>(SendMessageW(control, LVM_GETHEADER, 0, 0)))
+            return DrawHeader(reinterpret_cast<const NMCUSTOMDRAW*>(lParam));
+    }
+    return CallWindowProcW(listProcedure, control, message, wParam, lParam);
+}
+
+void DrawListHeader()
+{
+    if (list != nullptr)
+        listProcedure = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ListProcedure)));
+}
+
+// The build as the system knows it: GetVersionEx answers what the manifest
+// names at most.
+uint32_t WindowsBuild()
+{
+    using RtlGetVersionFn = LONG WINAPI(RTL_OSVERSIONINFOW*);
+    RtlGetVersionFn* getVersion = BindEntry<RtlGetVersionFn>(GetModuleHandleA("ntdll.dll"), "RtlGetVersion");
+    RTL_OSVERSIONINFOW version;
+    ZeroMemory(&version, sizeof version);
+    version.dwOSVersionInfoSize = sizeof version;
+    return getVersion != nullptr && getVersion(&version) == 0 ? version.dwBuildNumber : 0;
+}
+
+// Windows 10 1809 and later draw the frame dark on request; before, the
+// attribute is unknown and the call changes nothing, and before Vista there
+// is no dwmapi.dll to ask.
+void RequestTitleBar(HWND window)
+{
+    static const HMODULE dwm = LoadSystemLibrary("dwmapi.dll");
+    using SetAttributeFn = HRESULT WINAPI(HWND, DWORD, LPCVOID, DWORD);
+    SetAttributeFn* setAttribute = BindEntry<SetAttributeFn>(dwm, "DwmSetWindowAttribute");
+    if (setAttribute == nullptr)
+        return;
+    TitleBarRequest request = ChooseTitleBar(look, WindowsBuild());
+    BOOL value = request.value;
+    setAttribute(window, request.attribute, &value, sizeof value);
+}
+
+// The look read afresh and carried to the list, the title bar and the plot.
+void ApplyLook(HWND window)
+{
+    look = ChooseGraphLook(HighContrastNow().on, AppsUseLightTheme());
+    GraphColours colours = ColoursNow(false);
+    if (list != nullptr) {
+        SendMessageW(list, LVM_SETBKCOLOR, 0, colours.background);
+        SendMessageW(list, LVM_SETTEXTCOLOR, 0, colours.listText);
+        SendMessageW(list, LVM_SETTEXTBKCOLOR, 0, colours.background);
+    }
+    RequestTitleBar(window);
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
+}
+
+// The light/dark setting changed.
+LRESULT OnGraphSettingChange(HWND window, LPARAM lParam)
+{
+    if (NamesColourSetChange(lParam))
+        ApplyLook(window);
+    return 0;
+}
+
+// The system's colours changed, high contrast with them. The list hears of
+// it only from its parent.
+LRESULT OnGraphColoursChange(HWND window)
+{
+    if (list != nullptr)
+        SendMessageW(list, WM_SYSCOLORCHANGE, 0, 0);
+    ApplyLook(window);
     return 0;
 }
 
@@ -589,6 +740,10 @@ LRESULT CALLBACK GraphWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         return OnGraphSize(window);
     case WM_NOTIFY:
         return OnGraphNotify(window, lParam);
+    case WM_SETTINGCHANGE:
+        return OnGraphSettingChange(window, lParam);
+    case WM_SYSCOLORCHANGE:
+        return OnGraphColoursChange(window);
     case WM_NOTIFYFORMAT:
         return NFR_UNICODE; // the list's names are Unicode in an ANSI window
     case WM_DESTROY:
@@ -676,6 +831,9 @@ void ShowTrafficGraph()
     windowDpi = DpiOf(window);
     MakeFont();
     MakeList(window);
+    DrawListHeader();
+    // Before the window shows, so that its frame is dark from the start.
+    ApplyLook(window);
     UpdateList();
     ShowTitle(window);
     ShowWindow(window, SW_SHOW);

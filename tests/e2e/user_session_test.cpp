@@ -1,14 +1,16 @@
 // A person's first session with NetGlow, through the tray icon only: the
 // first-run Setup, monitoring, logging, the log file commands, Setup while
-// monitoring, About, the traffic graph, Help and Quit, then a second start
-// that finds the graph where it was left, and a third that finds it moved
-// onto the work area from a saved place off the screen. With
+// monitoring, About, the traffic graph (light, then dark), Help and Quit,
+// then a second start that finds the graph where it was left, and a third
+// that finds it moved onto the work area from a saved place off the screen. With
 // NETGLOW_SCREENSHOTS set to a folder, it also leaves screenshots there for
 // the documentation.
 #include <cstdlib>
 #include "e2e_common.h"
+#include <commctrl.h>
 #include "support/tray_user.h"
 #include "tests/wine/support/prefix_scaling.h"
+#include "tests/wine/support/registry_seed.h"
 
 namespace {
 
@@ -173,6 +175,18 @@ TEST_F(E2E, FirstSessionThroughTheTrayIcon)
     ASSERT_NE(nullptr, graph);
     EXPECT_EQ(WS_EX_TOOLWINDOW, GetWindowLongPtrA(graph, GWL_EXSTYLE) & (WS_EX_TOOLWINDOW | WS_EX_APPWINDOW));
     Screenshot("traffic-graph", AroundWindow(graph, 8), 12000);
+    // The user turns the apps' dark mode on and back off; the graph's list
+    // follows, as does what it draws.
+    HWND graphList = FindWindowExA(graph, nullptr, "SysListView32", nullptr);
+    const std::pair<DWORD, COLORREF> modes[] = { { 0, RGB(32, 32, 32) }, { 1, RGB(255, 255, 255) } };
+    for (const auto& mode : modes) {
+        TemporaryValue appsMode(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize",
+                                "AppsUseLightTheme", REG_DWORD, &mode.first, sizeof mode.first);
+        SendMessageA(graph, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("ImmersiveColorSet"));
+        EXPECT_EQ(mode.second, static_cast<COLORREF>(SendMessageA(graphList, LVM_GETBKCOLOR, 0, 0))) << mode.first;
+        if (mode.first == 0)
+            Screenshot("traffic-graph-dark", AroundWindow(graph, 8), 500);
+    }
     SetWindowPos(graph, nullptr, 100, 120, 420, 260, SWP_NOZORDER | SWP_NOACTIVATE);
 
     ASSERT_TRUE(ChooseFromTrayMenu(ng, ON_NO_LOG, "Help"));

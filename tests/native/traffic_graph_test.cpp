@@ -1,7 +1,9 @@
-// The traffic graph's history, scale, points and place.
+// The traffic graph's history, scale, points, place and colours.
 #include <gtest/gtest.h>
+#include <cmath>
 #include <string>
 #include <vector>
+#include "dialogs/graph_colours.h"
 #include "dialogs/graph_place.h"
 #include "dialogs/graph_scale.h"
 #include "monitor/traffic_history.h"
@@ -171,5 +173,145 @@ TEST(TrafficGraph, PlaceNearTheNotificationAreaAndOnAMonitor)
         EXPECT_EQ(c.place.top, p.top) << c.what;
         EXPECT_EQ(c.place.right, p.right) << c.what;
         EXPECT_EQ(c.place.bottom, p.bottom) << c.what;
+    }
+}
+
+namespace {
+
+// A colour as COLORREF holds it.
+constexpr GraphRgb Rgb(uint32_t red, uint32_t green, uint32_t blue)
+{
+    return red | green << 8 | blue << 16;
+}
+
+std::string RgbText(GraphRgb colour)
+{
+    return std::to_string(colour & 0xff) + "," + std::to_string(colour >> 8 & 0xff) + ","
+         + std::to_string(colour >> 16 & 0xff);
+}
+
+std::string ColoursText(const GraphColours& c)
+{
+    return "background " + RgbText(c.background) + " | text " + RgbText(c.text) + " | list text "
+         + RgbText(c.listText) + " | grid " + RgbText(c.grid) + " | sent " + RgbText(c.sentLine) + " | received "
+         + RgbText(c.receivedLine) + " | fill " + RgbText(c.receivedFill) + (c.hatchedFill ? " hatched" : " solid")
+         + " | header " + (c.ownHeader ? RgbText(c.headerText) + " on " + RgbText(c.headerBackground) : "system's");
+}
+
+// WCAG 2 relative luminance and contrast ratio.
+double Luminance(GraphRgb colour)
+{
+    double sum = 0;
+    const double weights[] = { 0.2126, 0.7152, 0.0722 };
+    for (int part = 0; part < 3; ++part) {
+        double c = (colour >> (8 * part) & 0xff) / 255.0;
+        c = c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+        sum += weights[part] * c;
+    }
+    return sum;
+}
+
+double Contrast(GraphRgb a, GraphRgb b)
+{
+    double la = Luminance(a), lb = Luminance(b);
+    return la > lb ? (la + 0.05) / (lb + 0.05) : (lb + 0.05) / (la + 0.05);
+}
+
+// Windows 10's "High Contrast Black" and "High Contrast White" schemes.
+const SystemColours HC_BLACK = { Rgb(0, 0, 0), Rgb(255, 255, 255), Rgb(63, 242, 63), Rgb(26, 235, 255) };
+const SystemColours HC_WHITE = { Rgb(255, 255, 255), Rgb(0, 0, 0), Rgb(96, 0, 0), Rgb(55, 0, 110) };
+// What light and dark must not take from the system.
+const SystemColours ODD = { Rgb(1, 2, 3), Rgb(4, 5, 6), Rgb(7, 8, 9), Rgb(10, 11, 12) };
+
+} // namespace
+
+TEST(TrafficGraph, LookFollowsHighContrastFirstThenTheAppsMode)
+{
+    const struct {
+        bool highContrast, appsLight;
+        GraphLook look;
+    } cases[] = {
+        { false, true, GRAPH_LOOK_LIGHT },
+        { false, false, GRAPH_LOOK_DARK },
+        { true, true, GRAPH_LOOK_HIGH_CONTRAST },
+        { true, false, GRAPH_LOOK_HIGH_CONTRAST },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.look, ChooseGraphLook(c.highContrast, c.appsLight)) << c.highContrast << c.appsLight;
+}
+
+// Red is the Setup's colour 1, yellow any other; the lamp's hues darkened
+// on white, lightened on dark, each line at 3:1 or more on its background.
+TEST(TrafficGraph, ColoursOfEachLookKeepTheLinesAtThreeToOne)
+{
+    const struct {
+        const char* what;
+        GraphLook look;
+        int32_t send, receive;
+        bool off;
+        SystemColours system;
+        const char* colours;
+    } cases[] = {
+        { "light, red sent, yellow received", GRAPH_LOOK_LIGHT, 1, 2, false, ODD,
+          "background 255,255,255 | text 0,0,0 | list text 0,0,0 | grid 224,224,224 | sent 204,0,0 | "
+          "received 170,128,0 | fill 255,230,128 solid | header system's" },
+        { "light, yellow sent, red received", GRAPH_LOOK_LIGHT, 2, 1, false, ODD,
+          "background 255,255,255 | text 0,0,0 | list text 0,0,0 | grid 224,224,224 | sent 170,128,0 | "
+          "received 204,0,0 | fill 255,176,176 solid | header system's" },
+        { "light, an unknown colour is yellow", GRAPH_LOOK_LIGHT, 3, 0, false, ODD,
+          "background 255,255,255 | text 0,0,0 | list text 0,0,0 | grid 224,224,224 | sent 170,128,0 | "
+          "received 170,128,0 | fill 255,230,128 solid | header system's" },
+        { "light, monitoring off", GRAPH_LOOK_LIGHT, 1, 2, true, ODD,
+          "background 255,255,255 | text 109,109,109 | list text 0,0,0 | grid 224,224,224 | sent 128,128,128 | "
+          "received 128,128,128 | fill 216,216,216 solid | header system's" },
+        { "dark, red sent, yellow received", GRAPH_LOOK_DARK, 1, 2, false, ODD,
+          "background 32,32,32 | text 240,240,240 | list text 240,240,240 | grid 64,64,64 | sent 255,80,80 | "
+          "received 191,144,0 | fill 96,72,0 solid | header 240,240,240 on 48,48,48" },
+        { "dark, yellow sent, red received", GRAPH_LOOK_DARK, 2, 1, false, ODD,
+          "background 32,32,32 | text 240,240,240 | list text 240,240,240 | grid 64,64,64 | sent 191,144,0 | "
+          "received 255,80,80 | fill 112,32,32 solid | header 240,240,240 on 48,48,48" },
+        { "dark, monitoring off", GRAPH_LOOK_DARK, 1, 2, true, ODD,
+          "background 32,32,32 | text 160,160,160 | list text 240,240,240 | grid 64,64,64 | sent 150,150,150 | "
+          "received 150,150,150 | fill 72,72,72 solid | header 240,240,240 on 48,48,48" },
+        { "high contrast black", GRAPH_LOOK_HIGH_CONTRAST, 1, 2, false, HC_BLACK,
+          "background 0,0,0 | text 255,255,255 | list text 255,255,255 | grid 63,242,63 | sent 26,235,255 | "
+          "received 255,255,255 | fill 255,255,255 hatched | header system's" },
+        { "high contrast black, monitoring off", GRAPH_LOOK_HIGH_CONTRAST, 1, 2, true, HC_BLACK,
+          "background 0,0,0 | text 63,242,63 | list text 255,255,255 | grid 63,242,63 | sent 63,242,63 | "
+          "received 63,242,63 | fill 63,242,63 hatched | header system's" },
+        { "high contrast white, the Setup's colours swapped", GRAPH_LOOK_HIGH_CONTRAST, 2, 1, false, HC_WHITE,
+          "background 255,255,255 | text 0,0,0 | list text 0,0,0 | grid 96,0,0 | sent 55,0,110 | "
+          "received 0,0,0 | fill 0,0,0 hatched | header system's" },
+    };
+    for (const auto& c : cases) {
+        GraphColours colours = ChooseGraphColours(c.look, c.send, c.receive, c.off, c.system);
+        EXPECT_EQ(c.colours, ColoursText(colours)) << c.what;
+        EXPECT_GE(Contrast(colours.sentLine, colours.background), 3.0) << c.what << ": sent";
+        EXPECT_GE(Contrast(colours.receivedLine, colours.background), 3.0) << c.what << ": received";
+    }
+}
+
+// The dark frame's attribute moved from 19 to 20 with Windows 10 2004.
+TEST(TrafficGraph, TitleBarAsksForTheDarkFrameInTheDarkLookOnly)
+{
+    const struct {
+        GraphLook look;
+        uint32_t build;
+        uint32_t attribute;
+        int32_t value;
+    } cases[] = {
+        { GRAPH_LOOK_DARK, 19041, 20, 1 },          // Windows 10 2004
+        { GRAPH_LOOK_DARK, 22631, 20, 1 },          // Windows 11 23H2
+        { GRAPH_LOOK_DARK, 19040, 19, 1 },
+        { GRAPH_LOOK_DARK, 17763, 19, 1 },          // Windows 10 1809
+        { GRAPH_LOOK_LIGHT, 19041, 20, 0 },
+        { GRAPH_LOOK_LIGHT, 18363, 19, 0 },
+        { GRAPH_LOOK_HIGH_CONTRAST, 19041, 20, 0 },
+        { GRAPH_LOOK_HIGH_CONTRAST, 17763, 19, 0 },
+    };
+    for (const auto& c : cases) {
+        TitleBarRequest request = ChooseTitleBar(c.look, c.build);
+        EXPECT_EQ(c.attribute, request.attribute) << c.look << " " << c.build;
+        EXPECT_EQ(c.value, request.value) << c.look << " " << c.build;
     }
 }

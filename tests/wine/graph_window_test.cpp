@@ -2,13 +2,15 @@
 // switches the span; on the title bar it opens the system menu, as on any
 // window. The span is read from what the window paints. Its list names the
 // programs behind the traffic, read through the list view as a screen
-// reader reads it.
+// reader reads it. It follows the light, dark and high-contrast looks.
 #include <gtest/gtest.h>
 #include <winsock2.h>
 #include <windows.h>
 #include <iphlpapi.h>
 #include <commctrl.h>
+#include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 #include "core/app_state.h"
@@ -19,6 +21,7 @@
 #include "support/import_patch.h"
 #include "support/lamp_window.h"
 #include "support/message_boxes.h"
+#include "support/registry_seed.h"
 #include "support/test_files.h"
 #include "tests/fakes/owner_tables.h"
 
@@ -237,4 +240,159 @@ TEST(GraphWindow, ListNamesTheProgramsBehindTheTrafficInTheSpanShown)
     PatchImport("GetProcAddress", reinterpret_cast<void*>(realGetProcAddress));
     DestroyWindow(app.graphWindow);
     DestroyLampWindow(window);
+}
+
+namespace {
+
+// Wine's DwmSetWindowAttribute succeeds and does nothing: the calls are
+// recorded as "window attribute value size".
+std::vector<std::string> titleBarCalls;
+
+HRESULT WINAPI RecordingSetWindowAttribute(HWND window, DWORD attribute, LPCVOID value, DWORD size)
+{
+    char call[96];
+    std::snprintf(call, sizeof call, "%s %lu %ld %lu", window == app.graphWindow ? "graph" : "other",
+                  attribute, size == sizeof(BOOL) ? static_cast<long>(*static_cast<const BOOL*>(value)) : -1L, size);
+    titleBarCalls.push_back(call);
+    return S_OK;
+}
+
+// This prefix says Windows 7: the build is stood in for, Windows 10 22H2's.
+LONG WINAPI Windows10Version(RTL_OSVERSIONINFOW* version)
+{
+    version->dwMajorVersion = 10;
+    version->dwMinorVersion = 0;
+    version->dwBuildNumber = 19045;
+    version->dwPlatformId = VER_PLATFORM_WIN32_NT;
+    version->szCSDVersion[0] = L'\0';
+    return 0;
+}
+
+FARPROC WINAPI ProcAddressWithTitleBarRecorder(HMODULE module, LPCSTR name)
+{
+    bool named = HIWORD(reinterpret_cast<ULONG_PTR>(name)) != 0;
+    if (named && std::strcmp(name, "DwmSetWindowAttribute") == 0)
+        return reinterpret_cast<FARPROC>(RecordingSetWindowAttribute);
+    if (named && std::strcmp(name, "RtlGetVersion") == 0)
+        return reinterpret_cast<FARPROC>(Windows10Version);
+    return realGetProcAddress(module, name);
+}
+
+// Wine answers SPI_GETHIGHCONTRAST with flags 0 and cannot set it: the
+// scheme is stood in for, "High Contrast Black" as Windows 10 has it.
+using SystemParametersInfoFn = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT);
+using GetSysColorFn = DWORD(WINAPI*)(int);
+SystemParametersInfoFn realSystemParametersInfo;
+GetSysColorFn realGetSysColor;
+
+BOOL WINAPI HighContrastOn(UINT action, UINT size, PVOID data, UINT update)
+{
+    if (action != SPI_GETHIGHCONTRAST)
+        return realSystemParametersInfo(action, size, data, update);
+    static_cast<HIGHCONTRASTA*>(data)->dwFlags = HCF_AVAILABLE | HCF_HIGHCONTRASTON;
+    static_cast<HIGHCONTRASTA*>(data)->lpszDefaultScheme = nullptr;
+    return TRUE;
+}
+
+DWORD WINAPI HighContrastBlack(int index)
+{
+    switch (index) {
+    case COLOR_WINDOW:
+        return RGB(0, 0, 0);
+    case COLOR_WINDOWTEXT:
+        return RGB(255, 255, 255);
+    case COLOR_GRAYTEXT:
+        return RGB(63, 242, 63);
+    case COLOR_HIGHLIGHT:
+        return RGB(26, 235, 255);
+    }
+    return realGetSysColor(index);
+}
+
+void StandInHighContrast(bool on)
+{
+    if (on && realGetSysColor == nullptr) {
+        realSystemParametersInfo = reinterpret_cast<SystemParametersInfoFn>(
+            PatchImport("SystemParametersInfoA", reinterpret_cast<void*>(HighContrastOn)));
+        realGetSysColor = reinterpret_cast<GetSysColorFn>(
+            PatchImport("GetSysColor", reinterpret_cast<void*>(HighContrastBlack)));
+    } else if (!on && realGetSysColor != nullptr) {
+        PatchImport("SystemParametersInfoA", reinterpret_cast<void*>(realSystemParametersInfo));
+        PatchImport("GetSysColor", reinterpret_cast<void*>(realGetSysColor));
+        realGetSysColor = nullptr;
+    }
+}
+
+// A pixel of the window's client area, as the screen shows it once the
+// window has painted what it invalidated.
+COLORREF PixelOnScreen(HWND graph, int x, int y)
+{
+    UpdateWindow(graph);
+    POINT corner = { x, y };
+    ClientToScreen(graph, &corner);
+    HDC screen = GetDC(nullptr);
+    COLORREF pixel = GetPixel(screen, corner.x, corner.y);
+    ReleaseDC(nullptr, screen);
+    return pixel;
+}
+
+const char PERSONALIZE_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
+
+} // namespace
+
+// The window opens light, then follows the announced changes: dark, high
+// contrast (over the dark setting) and light again. The list's colours, the
+// plot's background on screen and the title bar's request change with each.
+// On Windows 10 22H2 the dark frame's attribute is 20.
+TEST(GraphWindow, FollowsTheLightDarkAndHighContrastLooks)
+{
+    const struct {
+        const char* what;
+        DWORD appsUseLightTheme;
+        bool highContrast;
+        UINT announced;  // 0: none, the window opens
+        COLORREF listBackground, listText, plot;
+        std::vector<std::string> titleBar;
+    } phases[] = {
+        { "light", 1, false, 0, RGB(255, 255, 255), RGB(0, 0, 0), RGB(255, 255, 255), { "graph 20 0 4" } },
+        { "dark", 0, false, WM_SETTINGCHANGE, RGB(32, 32, 32), RGB(240, 240, 240), RGB(32, 32, 32),
+          { "graph 20 1 4" } },
+        { "high contrast", 0, true, WM_SYSCOLORCHANGE, RGB(0, 0, 0), RGB(255, 255, 255), RGB(0, 0, 0),
+          { "graph 20 0 4" } },
+        { "light again", 1, false, WM_SETTINGCHANGE, RGB(255, 255, 255), RGB(0, 0, 0), RGB(255, 255, 255),
+          { "graph 20 0 4" } },
+    };
+    ResetAppState();
+    app.instance = GetModuleHandleA(nullptr);
+    realGetProcAddress = reinterpret_cast<GetProcAddressFn>(
+        PatchImport("GetProcAddress", reinterpret_cast<void*>(ProcAddressWithTitleBarRecorder)));
+    ASSERT_NE(nullptr, realGetProcAddress);
+    std::unique_ptr<TemporaryValue> appsMode;
+    for (const auto& phase : phases) {
+        SCOPED_TRACE(phase.what);
+        appsMode.reset();
+        appsMode.reset(new TemporaryValue(HKEY_CURRENT_USER, PERSONALIZE_KEY, "AppsUseLightTheme", REG_DWORD,
+                                          &phase.appsUseLightTheme, sizeof(DWORD)));
+        StandInHighContrast(phase.highContrast);
+        titleBarCalls.clear();
+        if (phase.announced == 0)
+            ShowTrafficGraph();
+        else if (phase.announced == WM_SETTINGCHANGE)
+            SendMessageA(app.graphWindow, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("ImmersiveColorSet"));
+        else
+            SendMessageA(app.graphWindow, phase.announced, 0, 0);
+        ASSERT_NE(nullptr, app.graphWindow);
+        HWND list = FindWindowExW(app.graphWindow, nullptr, WC_LISTVIEWW, nullptr);
+        ASSERT_NE(nullptr, list);
+        EXPECT_EQ(phase.listBackground, static_cast<COLORREF>(SendMessageW(list, LVM_GETBKCOLOR, 0, 0)));
+        EXPECT_EQ(phase.listText, static_cast<COLORREF>(SendMessageW(list, LVM_GETTEXTCOLOR, 0, 0)));
+        RECT client;
+        GetClientRect(app.graphWindow, &client);
+        EXPECT_EQ(phase.plot, PixelOnScreen(app.graphWindow, 2, 2)) << "the plot's margin";
+        EXPECT_EQ(phase.plot, PixelOnScreen(app.graphWindow, 2, client.bottom - 2)) << "the list's margin";
+        EXPECT_EQ(phase.titleBar, titleBarCalls);
+    }
+    StandInHighContrast(false);
+    PatchImport("GetProcAddress", reinterpret_cast<void*>(realGetProcAddress));
+    DestroyWindow(app.graphWindow);
 }
