@@ -15,9 +15,17 @@ cmake --build build/win -j "$(nproc)"
 # nothing behind elsewhere; emptied at each run.
 shots=$PWD/build/win/screenshots
 rm -rf "$shots" && mkdir -p "$shots"
+# Wine draws a light taskbar but keeps no value for it (Windows reads a
+# missing one as dark): the pictures show the lamps for a light taskbar. The
+# value is taken away again, as the tests expect the prefix without it.
+personalize='HKCU\Software\Microsoft\Windows\CurrentVersion\Themes\Personalize'
+build/win/wine-run reg add "$personalize" /v SystemUsesLightTheme /t REG_DWORD /d 1 /f >/dev/null
+status=0
 NETGLOW_SCREENSHOTS="$shots" NETGLOW_SOURCE_DIR="$PWD" NETGLOW_BUILD_DIR="$PWD/build/win" TZ=UTC \
   build/win/wine-run build/win/tests/e2e/e2e_user_session_test.exe &
-wait $!
+wait $! || status=$?
+build/win/wine-run reg delete "$personalize" /v SystemUsesLightTheme /f >/dev/null
+[ "$status" -eq 0 ] || exit "$status"
 mkdir -p docs/screenshots
 for bmp in "$shots"/*.bmp; do
   convert "$bmp" "docs/screenshots/$(basename "${bmp%.bmp}").png"
