@@ -81,8 +81,9 @@ TEST_F(HelpFile, HoldsEveryTopic)
         std::string text;
         ASSERT_TRUE(Read(topic.name, &text));
         EXPECT_NE(std::string::npos, text.find(topic.title)) << topic.title;
-        if (topic.passage)
+        if (topic.passage) {
             EXPECT_NE(std::string::npos, text.find(topic.passage)) << topic.passage;
+        }
     }
     std::string contents;
     ASSERT_TRUE(Read(L"NetGlow.hhc", &contents));
