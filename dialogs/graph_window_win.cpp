@@ -4,9 +4,10 @@
 // repaint never flickers, and only when the tick tells it to. Under the
 // plot a list view names the programs with traffic in the same span; its
 // rows are changed in place, field by field, so that it keeps its scroll
-// position and selection. It takes the windows' light or dark mode, or the
-// high-contrast scheme, when it opens and whenever the system announces a
-// change.
+// position and selection. The list asks for its texts when it paints
+// them, so that a second's new sums redraw only the rows on screen. It
+// takes the windows' light or dark mode, or the high-contrast scheme, when
+// it opens and whenever the system announces a change.
 #include "dialogs/graph_window_win.h"
 #include <commctrl.h>
 #include <cstdio>
@@ -49,7 +50,7 @@ HFONT font = nullptr;
 HWND list = nullptr;
 HIMAGELIST images = nullptr;
 
-// What each row of the list shows, so that only what changed is sent.
+// What each row of the list shows, and what the list reads when it paints.
 struct ShownRow {
     uint32_t serial;
     int image;
@@ -188,6 +189,20 @@ void SetField(int item, int field, const wchar_t* text)
     SendMessageW(list, LVM_SETITEMTEXTW, item, reinterpret_cast<LPARAM>(&row));
 }
 
+// Redraws the rows first to last where they are on screen: rows scrolled
+// out of view are read afresh when they come back.
+void RedrawRows(int first, int last)
+{
+    int top = static_cast<int>(SendMessageW(list, LVM_GETTOPINDEX, 0, 0));
+    int bottom = top + static_cast<int>(SendMessageW(list, LVM_GETCOUNTPERPAGE, 0, 0));
+    if (first < top)
+        first = top;
+    if (last > bottom)
+        last = bottom; // the row cut by the bottom edge is partly shown
+    if (first <= last)
+        SendMessageW(list, LVM_REDRAWITEMS, first, last);
+}
+
 void WideAmount(uint64_t bytes, wchar_t* out)
 {
     char text[RATE_TEXT_SIZE];
@@ -235,6 +250,7 @@ void UpdateList()
     ProgramRow rows[PROGRAM_MAX + 1];
     int count = ProgramsRows(span, rows);
     uint32_t selected = SelectedSerial();
+    int firstChanged = count, lastChanged = -1;
     for (int i = 0; i < count; ++i) {
         ShownRow next;
         next.serial = ProgramSerial(rows[i].index);
@@ -249,10 +265,12 @@ void UpdateList()
             item.mask = LVIF_TEXT | LVIF_IMAGE;
             item.iItem = i;
             item.iImage = next.image;
-            item.pszText = next.name;
+            item.pszText = LPSTR_TEXTCALLBACKW;
+            // The texts are read from shown[], which must hold them first.
+            old = next;
             SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-            SetField(i, 1, next.sent);
-            SetField(i, 2, next.received);
+            SetField(i, 1, LPSTR_TEXTCALLBACKW);
+            SetField(i, 2, LPSTR_TEXTCALLBACKW);
         } else {
             if (old.image != next.image) {
                 LVITEMW item;
@@ -262,12 +280,12 @@ void UpdateList()
                 item.iImage = next.image;
                 SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
             }
-            if (std::wcscmp(old.name, next.name) != 0)
-                SetField(i, 0, next.name);
-            if (std::wcscmp(old.sent, next.sent) != 0)
-                SetField(i, 1, next.sent);
-            if (std::wcscmp(old.received, next.received) != 0)
-                SetField(i, 2, next.received);
+            if (std::wcscmp(old.name, next.name) != 0 || std::wcscmp(old.sent, next.sent) != 0
+                || std::wcscmp(old.received, next.received) != 0) {
+                if (firstChanged > i)
+                    firstChanged = i;
+                lastChanged = i;
+            }
         }
         bool wasSelected = i < shownCount && selected != 0 && old.serial == selected;
         bool isSelected = selected != 0 && next.serial == selected;
@@ -278,6 +296,25 @@ void UpdateList()
     for (int i = shownCount - 1; i >= count; --i)
         SendMessageW(list, LVM_DELETEITEM, i, 0);
     shownCount = count;
+    if (lastChanged >= 0)
+        RedrawRows(firstChanged, lastChanged);
+}
+
+// A text of a row, as the list paints it or anyone asks for it.
+LRESULT OnListDisplayInfo(NMLVDISPINFOW* info)
+{
+    LVITEMW& item = info->item;
+    if ((item.mask & LVIF_TEXT) == 0 || item.pszText == nullptr || item.cchTextMax <= 0)
+        return 0;
+    const wchar_t* text = L"";
+    // Not shownCount: during an update the rows up to the one being
+    // inserted are already in shown[].
+    if (item.iItem >= 0 && item.iItem <= PROGRAM_MAX) {
+        const ShownRow& row = shown[item.iItem];
+        text = item.iSubItem == 0 ? row.name : (item.iSubItem == 1 ? row.sent : row.received);
+    }
+    lstrcpynW(item.pszText, text, item.cchTextMax);
+    return 0;
 }
 
 // The connection as the tip names it, and "No connection" where there is
@@ -668,6 +705,8 @@ LRESULT OnGraphNotify(HWND window, LPARAM lParam)
     const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
     if (header->hwndFrom == list && header->code == LVN_KEYDOWN)
         return OnGraphKey(window, reinterpret_cast<const NMLVKEYDOWN*>(lParam)->wVKey);
+    if (header->hwndFrom == list && header->code == LVN_GETDISPINFOW)
+        return OnListDisplayInfo(reinterpret_cast<NMLVDISPINFOW*>(lParam));
     return 0;
 }
 

@@ -14,6 +14,9 @@ LampStep NextLampStep(const LampInput& in)
 
     step.lit = true;
     uint64_t due = in.timeoutMs > 0 ? in.lastFrameMs + in.timeoutMs : 0;
+    // Already shown: the frames go on (see the header).
+    if (due != 0 && in.frameIcon == in.shownIcon)
+        due += in.timeoutMs / 2;
     if (in.frameIcon != in.shownIcon) {
         // Out to lit is shown at once; colour to colour is held off.
         uint64_t holdOff = in.shownIcon == ICON_IDLE ? 0 : in.timeoutMs / 2;

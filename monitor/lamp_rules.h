@@ -25,4 +25,10 @@ struct LampStep {
 // since the last change, so that the shell is asked for at most two images
 // per lamp time, however fast the traffic alternates. With a timeout of 0
 // the newest colour stays until the stop.
+// The look that shows a colour looks again just when it would go out, so a
+// lone frame's colour goes out on time. A look that finds the colour already
+// shown (frames went on) looks again half a lamp time after that instead:
+// steady traffic then wakes the program once per one and a half lamp times,
+// not once per lamp time, and its colour goes out at most half a lamp time
+// late.
 LampStep NextLampStep(const LampInput& in);

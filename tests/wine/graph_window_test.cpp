@@ -226,6 +226,30 @@ TEST(GraphWindow, ListNamesTheProgramsBehindTheTrafficInTheSpanShown)
     EXPECT_TRUE(listed) << "the list shows:\n" << testing::PrintToString(ListRows(app.graphWindow));
     EXPECT_LE(1, ownerTableReads);
 
+    // What the user chose stays across the seconds' updates: in a window
+    // of the least height the list is scrolled to its end and "System"
+    // selected, and three rate ticks later both are as they were.
+    HWND list = FindWindowExW(app.graphWindow, nullptr, WC_LISTVIEWW, nullptr);
+    RECT placed;
+    GetWindowRect(app.graphWindow, &placed);
+    SetWindowPos(app.graphWindow, nullptr, 0, 0, placed.right - placed.left, 0,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(list, LVM_ENSUREVISIBLE, 3, FALSE);
+    int top = static_cast<int>(SendMessageW(list, LVM_GETTOPINDEX, 0, 0));
+    ASSERT_LT(0, top) << "the list is not scrolled: " << SendMessageW(list, LVM_GETCOUNTPERPAGE, 0, 0)
+                      << " rows shown";
+    LVITEMW chosen;
+    ZeroMemory(&chosen, sizeof chosen);
+    chosen.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    chosen.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&chosen));
+    for (int tick = 0; tick < 3; ++tick)
+        SendMessageA(window, WM_TIMER, RATE_TIMER_ID, 0);
+    EXPECT_EQ(kPrograms, ListRows(app.graphWindow));
+    EXPECT_EQ(1, SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    EXPECT_EQ(-1, SendMessageW(list, LVM_GETNEXTITEM, 1, LVNI_SELECTED));
+    EXPECT_EQ(top, SendMessageW(list, LVM_GETTOPINDEX, 0, 0));
+
     // A minute of rate ticks later the programs' bytes are older than the
     // last minute: the list is empty, and the ten-minute span shows them.
     for (int tick = 0; tick < 60; ++tick)
