@@ -16,7 +16,7 @@ LampStep NextLampStep(const LampInput& in)
     uint64_t due = in.timeoutMs > 0 ? in.lastFrameMs + in.timeoutMs : 0;
     // Already shown: the frames go on (see the header).
     if (due != 0 && in.frameIcon == in.shownIcon)
-        due += in.timeoutMs / 2;
+        due += in.timeoutMs / 2 < LAMP_LATE_AT_MOST_MS ? in.timeoutMs / 2 : LAMP_LATE_AT_MOST_MS;
     if (in.frameIcon != in.shownIcon) {
         // Out to lit is shown at once; colour to colour is held off.
         uint64_t holdOff = in.shownIcon == ICON_IDLE ? 0 : in.timeoutMs / 2;

@@ -27,8 +27,9 @@ struct LampStep {
 // the newest colour stays until the stop.
 // The look that shows a colour looks again just when it would go out, so a
 // lone frame's colour goes out on time. A look that finds the colour already
-// shown (frames went on) looks again half a lamp time after that instead:
-// steady traffic then wakes the program once per one and a half lamp times,
-// not once per lamp time, and its colour goes out at most half a lamp time
-// late.
+// shown (frames went on) looks again half a lamp time after that instead, at
+// most LAMP_LATE_AT_MOST_MS: steady traffic then wakes the program once per
+// one and a half lamp times of the default 20 ms, not once per lamp time,
+// and its colour goes out at most that much late, too little to see.
+const uint32_t LAMP_LATE_AT_MOST_MS = 10;
 LampStep NextLampStep(const LampInput& in);

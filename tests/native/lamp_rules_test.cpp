@@ -1,6 +1,6 @@
 // When the lamp changes: colour at once from dark, out TimeoutP after the
-// newest frame and never earlier (at most half a lamp time later while
-// frames go on), colour changes held to two per lamp time.
+// newest frame and never earlier (at most half a lamp time and 10 ms later
+// while frames go on), colour changes held to two per lamp time.
 #include <gtest/gtest.h>
 #include <vector>
 #include "monitor/lamp_rules.h"
@@ -23,7 +23,8 @@ TEST(LampRules, Steps)
         { "first frame lights at once", { 5000, 4999, 20, RED, IDLE, 4990 }, { RED, 19, true } },
         { "same colour: the rest and half a lamp time", { 5010, 5005, 20, RED, RED, 5000 }, { 0, 25, true } },
         { "expiry queued before a newer frame keeps it lit", { 5020, 5019, 20, RED, RED, 5000 }, { 0, 29, true } },
-        { "same colour, odd lamp time: half rounds down", { 5010, 5005, 25, RED, RED, 5000 }, { 0, 32, true } },
+        { "same colour, odd lamp time: half rounds down", { 5010, 5005, 17, RED, RED, 5000 }, { 0, 20, true } },
+        { "same colour, a long lamp time: 10 ms late at most", { 5010, 5005, 1000, RED, RED, 5000 }, { 0, 1005, true } },
         { "same colour, the newest frame almost out", { 5024, 5005, 20, RED, RED, 5000 }, { 0, 11, true } },
         { "out exactly TimeoutP after the frame", { 5025, 5005, 20, RED, RED, 5000 }, { IDLE, 0, false } },
         { "out later still", { 9000, 5005, 20, YELLOW, RED, 5000 }, { IDLE, 0, false } },
