@@ -215,7 +215,7 @@ TEST_F(Settings, NumbersAreReadByTheProfileNumberRule)
 TEST_F(Settings, OddValuesAreLoadedAndSavedUnchanged)
 {
     UseFile("[Option]\r\nWaitTime=100\r\nWaitCount=50\r\nWaitFlag=1\r\nCardName=Ethernet\r\nCardIndex=-1\r\n"
-            "InitOpt=-1\r\nStartOpt=0\r\nNowOpt=0\r\nColorSend=0\r\nColorRecv=3\r\nTimeoutP=0\r\n");
+            "InitOpt=-1\r\nStartOpt=0\r\nNowOpt=0\r\nColorSend=0\r\nColorRecv=3\r\nTimeoutP=0\r\nLampShapes=1\r\n");
     LoadSettings();
     EXPECT_EQ("Ethernet|-1|-1|0|0|0|3|0", Loaded());
     std::string before = Contents();
