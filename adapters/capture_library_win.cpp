@@ -15,7 +15,7 @@ std::once_flag loadOnce;
 template <typename F>
 bool Bind(HMODULE module, const char* name, F*& slot)
 {
-    slot = reinterpret_cast<F*>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    slot = BindEntry<F>(module, name);
     return slot != nullptr;
 }
 

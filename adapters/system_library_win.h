@@ -4,6 +4,7 @@
 #include <winsock2.h>
 #include <windows.h>
 #include <iphlpapi.h>
+#include "core/bind_entry.h"
 
 // LoadLibraryEx of the system folder's file at that relative path
 // ("iphlpapi.dll", "Npcap\\wpcap.dll") with those flags, or null.
@@ -11,15 +12,6 @@ HMODULE LoadSystemLibrary(const char* relativePath, DWORD flags = 0);
 
 // iphlpapi.dll from the system folder, loaded once; null where it cannot be.
 HMODULE IpHelperLibrary();
-
-// An optional entry of a module (which may be null) as a pointer to its
-// function type, or null where this system lacks it.
-template <typename Function>
-Function* BindEntry(HMODULE module, const char* name)
-{
-    return module != nullptr ? reinterpret_cast<Function*>(reinterpret_cast<void*>(GetProcAddress(module, name)))
-                             : nullptr;
-}
 
 #include <vector>
 

@@ -2,6 +2,7 @@
 #include "app/tray_commands_win.h"
 #include "adapters/adapter_build_win.h"
 #include "core/app_state.h"
+#include "core/bind_entry.h"
 #include "core/result_codes.h"
 #include "core/settings_win.h"
 #include "app/windows_version.h"
@@ -33,13 +34,9 @@ UINT quitMessage = 0;
 // before Windows 7 lack the call.
 void AllowMessagesFromUnelevatedSenders(HWND window)
 {
-    typedef BOOL(WINAPI * FilterFn)(HWND, UINT, DWORD, void*);
+    using FilterFn = BOOL WINAPI(HWND, UINT, DWORD, void*);
     const DWORD MSGFLT_ALLOW_ACTION = 1; // MSGFLT_ALLOW
-    HMODULE user32 = GetModuleHandleA("user32.dll");
-    if (user32 == nullptr)
-        return;
-    FilterFn allow = reinterpret_cast<FilterFn>(
-        reinterpret_cast<void*>(GetProcAddress(user32, "ChangeWindowMessageFilterEx")));
+    FilterFn* allow = BindEntry<FilterFn>(GetModuleHandleA("user32.dll"), "ChangeWindowMessageFilterEx");
     if (allow == nullptr)
         return;
     allow(window, taskbarCreatedMessage, MSGFLT_ALLOW_ACTION, nullptr);

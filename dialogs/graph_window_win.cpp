@@ -72,9 +72,9 @@ int Scaled(int size)
 // 1607 on), else the system's.
 int DpiOf(HWND window)
 {
-    typedef UINT(WINAPI * GetDpiForWindowFn)(HWND);
-    static const GetDpiForWindowFn getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+    using GetDpiForWindowFn = UINT WINAPI(HWND);
+    static GetDpiForWindowFn* const getDpiForWindow =
+        BindEntry<GetDpiForWindowFn>(GetModuleHandleA("user32.dll"), "GetDpiForWindow");
     if (window != nullptr && getDpiForWindow != nullptr) {
         UINT dpi = getDpiForWindow(window);
         if (dpi != 0)

@@ -3,13 +3,14 @@
 #include "dialogs/dialogs_win.h"
 #include <htmlhelp.h>
 #include "core/app_state.h"
+#include "core/bind_entry.h"
 #include "res/resource.h"
 
 namespace {
 
-typedef HWND (WINAPI *HtmlHelpAFunction)(HWND, LPCSTR, UINT, DWORD_PTR);
+using HtmlHelpAFunction = HWND WINAPI(HWND, LPCSTR, UINT, DWORD_PTR);
 
-HtmlHelpAFunction htmlHelp;
+HtmlHelpAFunction* htmlHelp;
 bool bindTried;  // a failed load is not tried again in this run
 
 const char HHCTRL_SERVER_KEY[] =
@@ -59,9 +60,7 @@ HWND CallHtmlHelp(UINT command, DWORD_PTR data)
 {
     if (htmlHelp == nullptr && !bindTried) {
         bindTried = true;
-        HMODULE library = LoadHtmlHelpLibrary();
-        if (library != nullptr)
-            htmlHelp = reinterpret_cast<HtmlHelpAFunction>(GetProcAddress(library, "HtmlHelpA"));
+        htmlHelp = BindEntry<HtmlHelpAFunction>(LoadHtmlHelpLibrary(), "HtmlHelpA");
     }
     if (htmlHelp == nullptr)
         return nullptr;

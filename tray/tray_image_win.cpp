@@ -4,14 +4,15 @@
 // The size is kept rather than asked of the system at every lamp change.
 #include "tray/tray_image_win.h"
 #include "core/app_state.h"
+#include "core/bind_entry.h"
 #include "core/theme_win.h"
 #include "res/resource.h"
 
 namespace {
 
-typedef UINT(WINAPI* GetDpiForWindowFunction)(HWND);
-typedef int(WINAPI* GetSystemMetricsForDpiFunction)(int, UINT);
-typedef HRESULT(WINAPI* GetDpiForMonitorFunction)(HMONITOR, int, UINT*, UINT*);
+using GetDpiForWindowFunction = UINT WINAPI(HWND);
+using GetSystemMetricsForDpiFunction = int WINAPI(int, UINT);
+using GetDpiForMonitorFunction = HRESULT WINAPI(HMONITOR, int, UINT*, UINT*);
 const int MDT_EFFECTIVE_DPI = 0;
 
 struct TrayImage {
@@ -39,13 +40,6 @@ HICON FindImage(UINT iconId, int size)
     return nullptr;
 }
 
-template <typename Function>
-Function Bind(HMODULE module, const char* name)
-{
-    return module != nullptr ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)))
-                             : nullptr;
-}
-
 // The DPI of the monitor that shows the notification area (Windows 8.1 and
 // later): the taskbar's own window may answer for another awareness than ours.
 UINT NotifyAreaMonitorDpi()
@@ -53,7 +47,7 @@ UINT NotifyAreaMonitorDpi()
     HMODULE shcore = GetModuleHandleA("shcore.dll");
     if (shcore == nullptr)
         shcore = LoadLibraryExA("shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    auto dpiForMonitor = Bind<GetDpiForMonitorFunction>(shcore, "GetDpiForMonitor");
+    auto dpiForMonitor = BindEntry<GetDpiForMonitorFunction>(shcore, "GetDpiForMonitor");
     if (dpiForMonitor == nullptr)
         return 0;
     HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
@@ -69,10 +63,10 @@ int SizeNow()
     // GetSystemMetricsForDpi came with Windows 10 (1607); bound at run time
     // so that older systems still start, where the system-wide metric serves.
     HMODULE user32 = GetModuleHandleA("user32.dll");
-    auto metricsForDpi = Bind<GetSystemMetricsForDpiFunction>(user32, "GetSystemMetricsForDpi");
+    auto metricsForDpi = BindEntry<GetSystemMetricsForDpiFunction>(user32, "GetSystemMetricsForDpi");
     if (metricsForDpi != nullptr) {
         UINT dpi = NotifyAreaMonitorDpi();
-        auto dpiForWindow = Bind<GetDpiForWindowFunction>(user32, "GetDpiForWindow");
+        auto dpiForWindow = BindEntry<GetDpiForWindowFunction>(user32, "GetDpiForWindow");
         if (dpi == 0 && dpiForWindow != nullptr && app.mainWindow != nullptr)
             dpi = dpiForWindow(app.mainWindow);
         int size = dpi != 0 ? metricsForDpi(SM_CXSMICON, dpi) : 0;

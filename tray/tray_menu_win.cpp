@@ -2,6 +2,7 @@
 // icon, else beside the notification area, else at the cursor.
 #include "tray/tray_menu_win.h"
 #include "core/app_state.h"
+#include "core/bind_entry.h"
 #include "res/resource.h"
 #include "tray/tray_menu_rules.h"
 #include "tray/start_with_windows_win.h"
@@ -20,15 +21,14 @@ struct IconIdentifier {
     UINT uID;
     GUID guidItem;
 };
-typedef HRESULT(WINAPI* GetIconRectFunction)(const IconIdentifier*, RECT*);
+using GetIconRectFunction = HRESULT WINAPI(const IconIdentifier*, RECT*);
 
 // Where the shell shows our icon; bound at run time, as older systems lack it
 // and some shells answer that they do not know.
 bool FindIconRect(HWND window, RECT* rect)
 {
-    HMODULE shell32 = GetModuleHandleA("shell32.dll");
-    auto getRect = reinterpret_cast<GetIconRectFunction>(
-        reinterpret_cast<void*>(GetProcAddress(shell32, "Shell_NotifyIconGetRect")));
+    GetIconRectFunction* getRect = BindEntry<GetIconRectFunction>(GetModuleHandleA("shell32.dll"),
+                                                                  "Shell_NotifyIconGetRect");
     if (getRect == nullptr)
         return false;
     IconIdentifier icon;
