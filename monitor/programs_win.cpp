@@ -137,52 +137,60 @@ void NameProgram(int index)
     ExtractIconExW(path, 0, nullptr, &icons[index], 1);
 }
 
-// The four owner tables as rows: IPv4 before IPv6, TCP before UDP. A
-// table that cannot be read adds nothing: its ports count as other traffic.
+// Each table's row as an owner row: IPv4 addresses mapped as the IPv6
+// tables give them, a UDP row without peer.
+OwnerRow RowOf(const MIB_TCPROW_OWNER_PID& r)
+{
+    OwnerRow row = { PORT_TCP, {}, ntohs(static_cast<u_short>(r.dwLocalPort)), {},
+                     ntohs(static_cast<u_short>(r.dwRemotePort)), r.dwOwningPid };
+    MapIpv4(reinterpret_cast<const unsigned char*>(&r.dwLocalAddr), row.local);
+    MapIpv4(reinterpret_cast<const unsigned char*>(&r.dwRemoteAddr), row.remote);
+    return row;
+}
+
+OwnerRow RowOf(const MIB_TCP6ROW_OWNER_PID& r)
+{
+    OwnerRow row = { PORT_TCP, {}, ntohs(static_cast<u_short>(r.dwLocalPort)), {},
+                     ntohs(static_cast<u_short>(r.dwRemotePort)), r.dwOwningPid };
+    std::memcpy(row.local, r.ucLocalAddr, 16);
+    std::memcpy(row.remote, r.ucRemoteAddr, 16);
+    return row;
+}
+
+OwnerRow RowOf(const MIB_UDPROW_OWNER_PID& r)
+{
+    OwnerRow row = { PORT_UDP, {}, ntohs(static_cast<u_short>(r.dwLocalPort)), {}, 0, r.dwOwningPid };
+    MapIpv4(reinterpret_cast<const unsigned char*>(&r.dwLocalAddr), row.local);
+    return row;
+}
+
+OwnerRow RowOf(const MIB_UDP6ROW_OWNER_PID& r)
+{
+    OwnerRow row = { PORT_UDP, {}, ntohs(static_cast<u_short>(r.dwLocalPort)), {}, 0, r.dwOwningPid };
+    std::memcpy(row.local, r.ucLocalAddr, 16);
+    return row;
+}
+
+// One table's rows appended; a table that cannot be read adds nothing: its
+// ports count as other traffic.
+template <typename Table>
+void AddOwnerRows(bool tcp, ULONG family)
+{
+    if (!QuerySocketOwners(tcp, family, &table))
+        return;
+    const Table* answer = reinterpret_cast<const Table*>(table.data());
+    for (DWORD i = 0; i < answer->dwNumEntries; ++i)
+        rows.push_back(RowOf(answer->table[i]));
+}
+
+// The four owner tables as rows: IPv4 before IPv6, TCP before UDP.
 void ReadOwnerTables()
 {
     rows.clear();
-    OwnerRow row;
-    if (QuerySocketOwners(true, AF_INET, &table)) {
-        const MIB_TCPTABLE_OWNER_PID* tcp = reinterpret_cast<const MIB_TCPTABLE_OWNER_PID*>(table.data());
-        for (DWORD i = 0; i < tcp->dwNumEntries; ++i) {
-            const MIB_TCPROW_OWNER_PID& r = tcp->table[i];
-            row = OwnerRow{ PORT_TCP, {}, ntohs(static_cast<u_short>(r.dwLocalPort)), {},
-                            ntohs(static_cast<u_short>(r.dwRemotePort)), r.dwOwningPid };
-            MapIpv4(reinterpret_cast<const unsigned char*>(&r.dwLocalAddr), row.local);
-            MapIpv4(reinterpret_cast<const unsigned char*>(&r.dwRemoteAddr), row.remote);
-            rows.push_back(row);
-        }
-    }
-    if (QuerySocketOwners(true, AF_INET6, &table)) {
-        const MIB_TCP6TABLE_OWNER_PID* tcp = reinterpret_cast<const MIB_TCP6TABLE_OWNER_PID*>(table.data());
-        for (DWORD i = 0; i < tcp->dwNumEntries; ++i) {
-            const MIB_TCP6ROW_OWNER_PID& r = tcp->table[i];
-            row = OwnerRow{ PORT_TCP, {}, ntohs(static_cast<u_short>(r.dwLocalPort)), {},
-                            ntohs(static_cast<u_short>(r.dwRemotePort)), r.dwOwningPid };
-            std::memcpy(row.local, r.ucLocalAddr, 16);
-            std::memcpy(row.remote, r.ucRemoteAddr, 16);
-            rows.push_back(row);
-        }
-    }
-    if (QuerySocketOwners(false, AF_INET, &table)) {
-        const MIB_UDPTABLE_OWNER_PID* udp = reinterpret_cast<const MIB_UDPTABLE_OWNER_PID*>(table.data());
-        for (DWORD i = 0; i < udp->dwNumEntries; ++i) {
-            const MIB_UDPROW_OWNER_PID& r = udp->table[i];
-            row = OwnerRow{ PORT_UDP, {}, ntohs(static_cast<u_short>(r.dwLocalPort)), {}, 0, r.dwOwningPid };
-            MapIpv4(reinterpret_cast<const unsigned char*>(&r.dwLocalAddr), row.local);
-            rows.push_back(row);
-        }
-    }
-    if (QuerySocketOwners(false, AF_INET6, &table)) {
-        const MIB_UDP6TABLE_OWNER_PID* udp = reinterpret_cast<const MIB_UDP6TABLE_OWNER_PID*>(table.data());
-        for (DWORD i = 0; i < udp->dwNumEntries; ++i) {
-            const MIB_UDP6ROW_OWNER_PID& r = udp->table[i];
-            row = OwnerRow{ PORT_UDP, {}, ntohs(static_cast<u_short>(r.dwLocalPort)), {}, 0, r.dwOwningPid };
-            std::memcpy(row.local, r.ucLocalAddr, 16);
-            rows.push_back(row);
-        }
-    }
+    AddOwnerRows<MIB_TCPTABLE_OWNER_PID>(true, AF_INET);
+    AddOwnerRows<MIB_TCP6TABLE_OWNER_PID>(true, AF_INET6);
+    AddOwnerRows<MIB_UDPTABLE_OWNER_PID>(false, AF_INET);
+    AddOwnerRows<MIB_UDP6TABLE_OWNER_PID>(false, AF_INET6);
 }
 
 } // namespace
