@@ -22,6 +22,7 @@
 #include "support/lamp_window.h"
 #include "support/message_boxes.h"
 #include "support/registry_seed.h"
+#include "support/system_stand_ins.h"
 #include "support/test_files.h"
 #include "tests/fakes/owner_tables.h"
 
@@ -51,8 +52,6 @@ std::string Span(HWND graph)
 
 HWND graphWindow;
 bool systemMenuSeen;
-using GetProcAddressFn = FARPROC(WINAPI*)(HMODULE, LPCSTR);
-GetProcAddressFn realGetProcAddress;
 
 // The system menu's loop holds the test's thread: another thread sees the
 // menu and cancels it.
@@ -133,16 +132,6 @@ DWORD WINAPI UdpTableStandIn(PVOID out, PDWORD size, BOOL, ULONG family, UDP_TAB
     return AnswerOwnerTable<MIB_UDPTABLE_OWNER_PID>(rows, out, size);
 }
 
-FARPROC WINAPI ProcAddressWithOwnerTables(HMODULE module, LPCSTR name)
-{
-    bool named = HIWORD(reinterpret_cast<ULONG_PTR>(name)) != 0;
-    if (named && std::strcmp(name, "GetExtendedTcpTable") == 0)
-        return reinterpret_cast<FARPROC>(TcpTableStandIn);
-    if (named && std::strcmp(name, "GetExtendedUdpTable") == 0)
-        return reinterpret_cast<FARPROC>(UdpTableStandIn);
-    return realGetProcAddress(module, name);
-}
-
 // The frame padded with zeros to `length` bytes.
 frames::Bytes Sized(frames::Bytes frame, size_t length)
 {
@@ -197,9 +186,8 @@ bool ProgramsListed(void*)
 // and follows the span switch once its seconds have left the last minute.
 TEST(GraphWindow, ListNamesTheProgramsBehindTheTrafficInTheSpanShown)
 {
-    realGetProcAddress = reinterpret_cast<GetProcAddressFn>(
-        PatchImport("GetProcAddress", reinterpret_cast<void*>(ProcAddressWithOwnerTables)));
-    ASSERT_NE(nullptr, realGetProcAddress);
+    StandInEntries({ { "GetExtendedTcpTable", reinterpret_cast<FARPROC>(TcpTableStandIn) },
+                     { "GetExtendedUdpTable", reinterpret_cast<FARPROC>(UdpTableStandIn) } });
     HWND window = StartRunWindow("192.168.1.10");
     ASSERT_NE(nullptr, window);
     app.instance = GetModuleHandleA(nullptr);
@@ -261,7 +249,7 @@ TEST(GraphWindow, ListNamesTheProgramsBehindTheTrafficInTheSpanShown)
     EXPECT_EQ(std::vector<std::string>{}, ListRows(app.graphWindow));
 
     StopMonitoring();
-    PatchImport("GetProcAddress", reinterpret_cast<void*>(realGetProcAddress));
+    StandInEntries({});
     DestroyWindow(app.graphWindow);
     DestroyLampWindow(window);
 }
@@ -292,60 +280,6 @@ LONG WINAPI Windows10Version(RTL_OSVERSIONINFOW* version)
     return 0;
 }
 
-FARPROC WINAPI ProcAddressWithTitleBarRecorder(HMODULE module, LPCSTR name)
-{
-    bool named = HIWORD(reinterpret_cast<ULONG_PTR>(name)) != 0;
-    if (named && std::strcmp(name, "DwmSetWindowAttribute") == 0)
-        return reinterpret_cast<FARPROC>(RecordingSetWindowAttribute);
-    if (named && std::strcmp(name, "RtlGetVersion") == 0)
-        return reinterpret_cast<FARPROC>(Windows10Version);
-    return realGetProcAddress(module, name);
-}
-
-// Wine answers SPI_GETHIGHCONTRAST with flags 0 and cannot set it: the
-// scheme is stood in for, "High Contrast Black" as Windows 10 has it.
-using SystemParametersInfoFn = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT);
-using GetSysColorFn = DWORD(WINAPI*)(int);
-SystemParametersInfoFn realSystemParametersInfo;
-GetSysColorFn realGetSysColor;
-
-BOOL WINAPI HighContrastOn(UINT action, UINT size, PVOID data, UINT update)
-{
-    if (action != SPI_GETHIGHCONTRAST)
-        return realSystemParametersInfo(action, size, data, update);
-    static_cast<HIGHCONTRASTA*>(data)->dwFlags = HCF_AVAILABLE | HCF_HIGHCONTRASTON;
-    static_cast<HIGHCONTRASTA*>(data)->lpszDefaultScheme = nullptr;
-    return TRUE;
-}
-
-DWORD WINAPI HighContrastBlack(int index)
-{
-    switch (index) {
-    case COLOR_WINDOW:
-        return RGB(0, 0, 0);
-    case COLOR_WINDOWTEXT:
-        return RGB(255, 255, 255);
-    case COLOR_GRAYTEXT:
-        return RGB(63, 242, 63);
-    case COLOR_HIGHLIGHT:
-        return RGB(26, 235, 255);
-    }
-    return realGetSysColor(index);
-}
-
-void StandInHighContrast(bool on)
-{
-    if (on && realGetSysColor == nullptr) {
-        realSystemParametersInfo = reinterpret_cast<SystemParametersInfoFn>(
-            PatchImport("SystemParametersInfoA", reinterpret_cast<void*>(HighContrastOn)));
-        realGetSysColor = reinterpret_cast<GetSysColorFn>(
-            PatchImport("GetSysColor", reinterpret_cast<void*>(HighContrastBlack)));
-    } else if (!on && realGetSysColor != nullptr) {
-        PatchImport("SystemParametersInfoA", reinterpret_cast<void*>(realSystemParametersInfo));
-        PatchImport("GetSysColor", reinterpret_cast<void*>(realGetSysColor));
-        realGetSysColor = nullptr;
-    }
-}
 
 // A pixel of the window's client area, as the screen shows it once the
 // window has painted what it invalidated.
@@ -359,8 +293,6 @@ COLORREF PixelOnScreen(HWND graph, int x, int y)
     ReleaseDC(nullptr, screen);
     return pixel;
 }
-
-const char PERSONALIZE_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
 
 } // namespace
 
@@ -388,16 +320,15 @@ TEST(GraphWindow, FollowsTheLightDarkAndHighContrastLooks)
     };
     ResetAppState();
     app.instance = GetModuleHandleA(nullptr);
-    realGetProcAddress = reinterpret_cast<GetProcAddressFn>(
-        PatchImport("GetProcAddress", reinterpret_cast<void*>(ProcAddressWithTitleBarRecorder)));
-    ASSERT_NE(nullptr, realGetProcAddress);
+    StandInEntries({ { "DwmSetWindowAttribute", reinterpret_cast<FARPROC>(RecordingSetWindowAttribute) },
+                     { "RtlGetVersion", reinterpret_cast<FARPROC>(Windows10Version) } });
     std::unique_ptr<TemporaryValue> appsMode;
     for (const auto& phase : phases) {
         SCOPED_TRACE(phase.what);
         appsMode.reset();
         appsMode.reset(new TemporaryValue(HKEY_CURRENT_USER, PERSONALIZE_KEY, "AppsUseLightTheme", REG_DWORD,
                                           &phase.appsUseLightTheme, sizeof(DWORD)));
-        StandInHighContrast(phase.highContrast);
+        StandInHighContrast(phase.highContrast ? &HIGH_CONTRAST_BLACK : nullptr);
         titleBarCalls.clear();
         if (phase.announced == 0)
             ShowTrafficGraph();
@@ -416,7 +347,7 @@ TEST(GraphWindow, FollowsTheLightDarkAndHighContrastLooks)
         EXPECT_EQ(phase.plot, PixelOnScreen(app.graphWindow, 2, client.bottom - 2)) << "the list's margin";
         EXPECT_EQ(phase.titleBar, titleBarCalls);
     }
-    StandInHighContrast(false);
-    PatchImport("GetProcAddress", reinterpret_cast<void*>(realGetProcAddress));
+    StandInHighContrast(nullptr);
+    StandInEntries({});
     DestroyWindow(app.graphWindow);
 }

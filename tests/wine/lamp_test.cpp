@@ -10,11 +10,11 @@
 #include "core/app_state.h"
 #include "monitor/lamp_win.h"
 #include "res/resource.h"
-#include "support/import_patch.h"
 #include "support/lamp_window.h"
 #include "support/notify_recorder.h"
 #include "support/message_boxes.h"
 #include "support/registry_seed.h"
+#include "support/system_stand_ins.h"
 #include "tray/tray_icon_win.h"
 
 using namespace frames;
@@ -231,32 +231,10 @@ TEST_F(Lamp, TimerMessageWithAnotherIdChangesNothing)
 
 namespace {
 
-// Wine answers no high contrast and cannot be set to it: the test stands in
-// for the system's answer and for the scheme's window colour.
-bool contrastOn = false;
-COLORREF contrastWindow = RGB(255, 255, 255);
-decltype(&SystemParametersInfoA) realParameters = nullptr;
-decltype(&GetSysColor) realColour = nullptr;
-
-BOOL WINAPI StoodInParameters(UINT action, UINT size, void* data, UINT winIni)
-{
-    if (action != SPI_GETHIGHCONTRAST || !contrastOn)
-        return realParameters(action, size, data, winIni);
-    static_cast<HIGHCONTRASTA*>(data)->dwFlags = HCF_HIGHCONTRASTON | HCF_AVAILABLE;
-    return TRUE;
-}
-
-DWORD WINAPI StoodInColour(int index)
-{
-    return index == COLOR_WINDOW && contrastOn ? contrastWindow : realColour(index);
-}
-
-const char PERSONALIZE[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
-
 void SetTaskbarLight(int light) // -1: no value
 {
     HKEY key;
-    RegCreateKeyExA(HKEY_CURRENT_USER, PERSONALIZE, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    RegCreateKeyExA(HKEY_CURRENT_USER, PERSONALIZE_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
     DWORD value = static_cast<DWORD>(light);
     if (light < 0)
         RegDeleteValueA(key, "SystemUsesLightTheme");
@@ -280,16 +258,11 @@ std::vector<int> ImagesSent()
 // change however often it is announced, the lamp's state kept.
 TEST_F(Lamp, FollowsTheTaskbarHighContrastAndTheArrows)
 {
-    realParameters = reinterpret_cast<decltype(realParameters)>(
-        PatchImport("SystemParametersInfoA", reinterpret_cast<void*>(StoodInParameters)));
-    realColour = reinterpret_cast<decltype(realColour)>(PatchImport("GetSysColor", reinterpret_cast<void*>(StoodInColour)));
-    ASSERT_NE(nullptr, realParameters);
-    ASSERT_NE(nullptr, realColour);
     std::string folder = MakeTempFolder("lamplook");
     std::string settings = folder + "NetGlow.ini";
     lstrcpynA(app.settingsPath, settings.c_str(), sizeof app.settingsPath);
     DWORD light = 1;
-    auto keep = std::make_unique<TemporaryValue>(HKEY_CURRENT_USER, PERSONALIZE, "SystemUsesLightTheme", REG_DWORD,
+    auto keep = std::make_unique<TemporaryValue>(HKEY_CURRENT_USER, PERSONALIZE_KEY, "SystemUsesLightTheme", REG_DWORD,
                                                  &light, sizeof light);
     TrayIconFollowLook();
     app.TimeoutP = 0; // a colour stays until the next frame
@@ -297,8 +270,7 @@ TEST_F(Lamp, FollowsTheTaskbarHighContrastAndTheArrows)
     const struct {
         const char* what;
         int taskbarLight;        // -1 no value
-        bool contrast;
-        COLORREF window;         // the scheme's window colour in high contrast
+        const ContrastScheme* contrast; // high contrast stood in for; null: off
         int arrowsChosen;        // "Arrows in the lamp" chosen this often
         int announcements;       // WM_SETTINGCHANGE "ImmersiveColorSet"
         bool colourChange;       // WM_SYSCOLORCHANGE
@@ -307,30 +279,29 @@ TEST_F(Lamp, FollowsTheTaskbarHighContrastAndTheArrows)
         const char* ini;         // the settings file afterwards, null: not looked at
         bool stop = false;       // then Monitor stop
     } phases[] = {
-        { "a light taskbar announced again: nothing to send", 1, false, 0, 0, 3, false, 0, {}, "<missing>" },
-        { "a sent frame: red, black outline", 1, false, 0, 0, 0, false, 'S', { ICON_RED }, nullptr },
-        { "the taskbar turns dark, announced three times: sent once, still red", 0, false, 0, 0, 3, false, 0,
+        { "a light taskbar announced again: nothing to send", 1, nullptr, 0, 3, false, 0, {}, "<missing>" },
+        { "a sent frame: red, black outline", 1, nullptr, 0, 0, false, 'S', { ICON_RED }, nullptr },
+        { "the taskbar turns dark, announced three times: sent once, still red", 0, nullptr, 0, 3, false, 0,
           { ICON_DARK_RED }, nullptr },
-        { "a received frame: yellow, light outline", 0, false, 0, 0, 0, false, 'R', { ICON_DARK_YELLOW }, nullptr },
-        { "Arrows in the lamp: the yellow arrow down, kept at once", 0, false, 0, 1, 0, false, 0,
+        { "a received frame: yellow, light outline", 0, nullptr, 0, 0, false, 'R', { ICON_DARK_YELLOW }, nullptr },
+        { "Arrows in the lamp: the yellow arrow down, kept at once", 0, nullptr, 1, 0, false, 0,
           { ICON_DARK_SHAPE_RECV_YELLOW }, "[Option]\r\nLampShapes=1\r\n" },
-        { "a sent frame: the red arrow up", 0, false, 0, 0, 1, false, 'S', { ICON_DARK_SHAPE_SENT_RED }, nullptr },
-        { "high contrast, light window colour: the dark arrow up", 0, true, RGB(255, 255, 255), 0, 0, true, 0,
+        { "a sent frame: the red arrow up", 0, nullptr, 0, 1, false, 'S', { ICON_DARK_SHAPE_SENT_RED }, nullptr },
+        { "high contrast, light window colour: the dark arrow up", 0, &HIGH_CONTRAST_WHITE, 0, 0, true, 0,
           { ICON_HC_DARK_SENT }, nullptr },
-        { "a received frame in high contrast", 0, true, RGB(255, 255, 255), 0, 0, false, 'R', { ICON_HC_DARK_RECV },
+        { "a received frame in high contrast", 0, &HIGH_CONTRAST_WHITE, 0, 0, false, 'R', { ICON_HC_DARK_RECV },
           nullptr },
-        { "a scheme with a dark window colour: light shapes", 0, true, RGB(0, 0, 0), 0, 0, true, 0,
+        { "a scheme with a dark window colour: light shapes", 0, &HIGH_CONTRAST_BLACK, 0, 0, true, 0,
           { ICON_HC_LIGHT_RECV }, nullptr },
-        { "high contrast off, no value (dark), arrows off: yellow again", -1, false, 0, 1, 2, true, 0,
+        { "high contrast off, no value (dark), arrows off: yellow again", -1, nullptr, 1, 2, true, 0,
           { ICON_DARK_YELLOW }, "[Option]\r\nLampShapes=0\r\n" },
-        { "a light taskbar again, then the stop: the stopped lamp in its look", 1, false, 0, 0, 1, false, 0,
+        { "a light taskbar again, then the stop: the stopped lamp in its look", 1, nullptr, 0, 1, false, 0,
           { ICON_YELLOW, ICON_STOPPED }, nullptr, true },
     };
     for (const auto& p : phases) {
         notify::Clear();
         SetTaskbarLight(p.taskbarLight);
-        contrastOn = p.contrast;
-        contrastWindow = p.window;
+        StandInHighContrast(p.contrast);
         for (int i = 0; i < p.arrowsChosen; ++i)
             OnCommand(window, CMD_LAMP_SHAPES);
         for (int i = 0; i < p.announcements; ++i)
@@ -346,9 +317,7 @@ TEST_F(Lamp, FollowsTheTaskbarHighContrastAndTheArrows)
             EXPECT_EQ(p.ini, ReadFileBytes(settings)) << p.what;
         }
     }
-    contrastOn = false;
-    PatchImport("SystemParametersInfoA", reinterpret_cast<void*>(realParameters));
-    PatchImport("GetSysColor", reinterpret_cast<void*>(realColour));
+    StandInHighContrast(nullptr);
     keep.reset();
     app.LampShapes = 0;
     TrayIconFollowLook(); // the prefix's own look for the cases after this one

@@ -16,7 +16,7 @@
 #include "res/resource.h"
 #include "setup_driver.h"
 #include "support/adapter_doubles.h"
-#include "support/import_patch.h"
+#include "support/system_stand_ins.h"
 #include "support/message_boxes.h"
 #include "support/test_files.h"
 #include "tray/tray_menu_win.h"
@@ -374,8 +374,6 @@ TEST_F(TrayMenu, StartWithWindowsPointsTheRunValueAtThisProgram)
 
 // Shell_NotifyIconGetRect as the system would answer it, handed out through
 // the test program's own GetProcAddress.
-typedef FARPROC(WINAPI* GetProcAddressFn)(HMODULE, LPCSTR);
-GetProcAddressFn realGetProcAddress;
 struct IconAnswer {
     HRESULT result;
     RECT rect;
@@ -401,18 +399,9 @@ HRESULT WINAPI FakeGetIconRect(const IconIdentifier* identifier, RECT* rect)
     return iconAnswer.result;
 }
 
-FARPROC WINAPI GetProcAddressWithIconRect(HMODULE module, LPCSTR name)
-{
-    if (!IS_INTRESOURCE(name) && lstrcmpA(name, "Shell_NotifyIconGetRect") == 0)
-        return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(FakeGetIconRect));
-    return realGetProcAddress(module, name);
-}
-
 TEST_F(TrayMenu, OpensAtTheIconWhereTheSystemSaysWhereItIs)
 {
-    realGetProcAddress = reinterpret_cast<GetProcAddressFn>(
-        PatchImport("GetProcAddress", reinterpret_cast<void*>(GetProcAddressWithIconRect)));
-    ASSERT_NE(nullptr, realGetProcAddress);
+    StandInEntries({ { "Shell_NotifyIconGetRect", reinterpret_cast<FARPROC>(reinterpret_cast<void*>(FakeGetIconRect)) } });
     // A notification area of our own as well: the icon's rectangle comes first.
     HWND taskbar = MakeWindow("Shell_TrayWnd", WS_EX_TOPMOST | WS_EX_TOOLWINDOW, WS_POPUP, { 600, 740, 1000, 768 },
                               nullptr);
@@ -447,7 +436,7 @@ TEST_F(TrayMenu, OpensAtTheIconWhereTheSystemSaysWhereItIs)
         }
     }
     DestroyWindow(taskbar);
-    PatchImport("GetProcAddress", reinterpret_cast<void*>(realGetProcAddress));
+    StandInEntries({});
 }
 
 TEST_F(TrayMenu, LoggingAndLogFileCommands)
