@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <vector>
 
 namespace frames {
@@ -65,5 +67,20 @@ inline Bytes Dotted(const char* text)
     return { static_cast<unsigned char>(a), static_cast<unsigned char>(b), static_cast<unsigned char>(c),
              static_cast<unsigned char>(d) };
 }
+
+// The frame cut to its captured length, in a heap block of exactly that
+// size, so that AddressSanitizer catches any read beyond the captured length.
+struct HeapFrame {
+    HeapFrame(const Bytes& frame, size_t captured)
+        : size(captured < frame.size() ? captured : frame.size()), bytes(new unsigned char[size == 0 ? 1 : size])
+    {
+        std::memcpy(bytes.get(), frame.data(), size);
+    }
+    size_t size;
+    std::unique_ptr<unsigned char[]> bytes;
+    // The IP header's view behind the 14-byte Ethernet header.
+    const unsigned char* ipView() const { return bytes.get() + (size < 14 ? size : 14); }
+    size_t ipLength() const { return size < 14 ? 0 : size - 14; }
+};
 
 } // namespace frames

@@ -3,15 +3,15 @@
 // keeps at least 80 % of its outline at a contrast of 3:1 or more to each
 // background its set is drawn for, and the body keeps the lamp's colour.
 // The files are read and the contrast is measured here, independently of the
-// script: the WCAG 2 ratio of relative luminances, sRGB linearised.
+// script.
 #include <gtest/gtest.h>
-#include <cmath>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <string>
 #include <vector>
+#include "tests/native/contrast_ratio.h"
 
 namespace {
 
@@ -84,20 +84,6 @@ std::vector<Image> ReadIco(const std::string& path)
     return images;
 }
 
-double Luminance(double r, double g, double b)
-{
-    auto linear = [](double c) {
-        c /= 255;
-        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * linear(r) + 0.7152 * linear(g) + 0.0722 * linear(b);
-}
-
-double Contrast(double a, double b)
-{
-    return (std::fmax(a, b) + 0.05) / (std::fmin(a, b) + 0.05);
-}
-
 // The share of outline pixels (not transparent, and beside a transparent
 // pixel or on the image's border) that, laid over the background with their
 // alpha, stand at 3:1 or more to it.
@@ -105,7 +91,7 @@ double OutlineShare(const Image& image, Rgb background)
 {
     const int size = image.size;
     auto clear = [&](int x, int y) { return image.alpha[y * size + x] == 0; };
-    const double backgroundLuminance = Luminance(background.r, background.g, background.b);
+    const double backgroundLuminance = RelativeLuminance(background.r, background.g, background.b);
     int outline = 0, standing = 0;
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
@@ -116,10 +102,10 @@ double OutlineShare(const Image& image, Rgb background)
                 continue;
             const Rgb c = image.colour[y * size + x];
             const double a = image.alpha[y * size + x] / 255.0;
-            const double l = Luminance(c.r * a + background.r * (1 - a), c.g * a + background.g * (1 - a),
+            const double l = RelativeLuminance(c.r * a + background.r * (1 - a), c.g * a + background.g * (1 - a),
                                        c.b * a + background.b * (1 - a));
             ++outline;
-            standing += Contrast(l, backgroundLuminance) >= 3.0;
+            standing += ContrastRatio(l, backgroundLuminance) >= 3.0;
         }
     }
     return outline ? static_cast<double>(standing) / outline : 0.0;

@@ -20,18 +20,7 @@ using frames::Ipv4;
 using frames::Ipv6;
 using frames::Ports;
 
-// The frame cut to its captured length, in a heap block of exactly that size.
-struct HeapFrame {
-    explicit HeapFrame(const Bytes& frame, size_t captured)
-        : size(captured), bytes(new unsigned char[captured == 0 ? 1 : captured])
-    {
-        std::memcpy(bytes.get(), frame.data(), captured);
-    }
-    size_t size;
-    std::unique_ptr<unsigned char[]> bytes;
-    const unsigned char* ipView() const { return bytes.get() + (size < 14 ? size : 14); }
-    size_t ipLength() const { return size < 14 ? 0 : size - 14; }
-};
+using frames::HeapFrame;
 
 struct tm LocalTime(int year, int month, int day, int hour, int minute, int second)
 {

@@ -53,13 +53,11 @@ Bytes ToBroadcastMac(Bytes frame)
 // The frame's ends as text: "TCP 51000 sent, ..." or "other received".
 std::string EndsText(const Bytes& whole, size_t captured)
 {
-    size_t size = captured < whole.size() ? captured : whole.size();
-    std::unique_ptr<unsigned char[]> bytes(new unsigned char[size == 0 ? 1 : size]);
-    std::memcpy(bytes.get(), whole.data(), size);
+    frames::HeapFrame frame(whole, captured);
     static OwnIpv6Addresses own6 = { 1, { { 0x20, 0x01, 0x0d, 0xb8, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x0a } } };
     OwnEnds own = { true, { 192, 168, 1, 10 }, &own6 };
     FrameEnds ends;
-    FrameEndsOf(bytes.get(), size, own, &ends);
+    FrameEndsOf(frame.bytes.get(), frame.size, own, &ends);
     if (ends.count == 0)
         return ends.direction == PORT_SENT ? "other sent" : "other received";
     std::string text;

@@ -1,9 +1,9 @@
 // The traffic graph's history, scale, points, place and colours.
 #include <gtest/gtest.h>
-#include <cmath>
 #include <string>
 #include <vector>
 #include "dialogs/graph_colours.h"
+#include "tests/native/contrast_ratio.h"
 #include "dialogs/graph_place.h"
 #include "dialogs/graph_scale.h"
 #include "monitor/traffic_history.h"
@@ -198,23 +198,11 @@ std::string ColoursText(const GraphColours& c)
          + " | header " + (c.ownHeader ? RgbText(c.headerText) + " on " + RgbText(c.headerBackground) : "system's");
 }
 
-// WCAG 2 relative luminance and contrast ratio.
-double Luminance(GraphRgb colour)
-{
-    double sum = 0;
-    const double weights[] = { 0.2126, 0.7152, 0.0722 };
-    for (int part = 0; part < 3; ++part) {
-        double c = (colour >> (8 * part) & 0xff) / 255.0;
-        c = c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-        sum += weights[part] * c;
-    }
-    return sum;
-}
-
+// The WCAG 2 ratio of two packed colours (red in the low byte).
 double Contrast(GraphRgb a, GraphRgb b)
 {
-    double la = Luminance(a), lb = Luminance(b);
-    return la > lb ? (la + 0.05) / (lb + 0.05) : (lb + 0.05) / (la + 0.05);
+    auto luminance = [](GraphRgb c) { return RelativeLuminance(c & 0xff, c >> 8 & 0xff, c >> 16 & 0xff); };
+    return ContrastRatio(luminance(a), luminance(b));
 }
 
 // Windows 10's "High Contrast Black" and "High Contrast White" schemes.
