@@ -19,6 +19,7 @@
 #include <shellapi.h>
 #include "support/import_patch.h"
 #include "support/notify_recorder.h"
+#include "support/system_stand_ins.h"
 #include "tests/fakes/owner_tables.h"
 #include "tests/fakes/pcap_file.h"
 
@@ -301,8 +302,6 @@ struct OwnerLine {
     DWORD pid;
 };
 std::vector<OwnerLine> ownerLines;
-using GetProcAddressFn = FARPROC(WINAPI*)(HMODULE, LPCSTR);
-GetProcAddressFn realGetProcAddress = nullptr;
 
 DWORD OwnerOfRow(int row)
 {
@@ -332,16 +331,6 @@ DWORD WINAPI UdpOwnerTable(PVOID out, PDWORD size, BOOL, ULONG family, UDP_TABLE
     return AnswerOwnerTable<MIB_UDPTABLE_OWNER_PID>(rows, out, size);
 }
 
-FARPROC WINAPI ProcAddressWithOwnerTables(HMODULE module, LPCSTR name)
-{
-    bool named = HIWORD(reinterpret_cast<ULONG_PTR>(name)) != 0;
-    if (named && std::strcmp(name, "GetExtendedTcpTable") == 0)
-        return reinterpret_cast<FARPROC>(TcpOwnerTable);
-    if (named && std::strcmp(name, "GetExtendedUdpTable") == 0)
-        return reinterpret_cast<FARPROC>(UdpOwnerTable);
-    return realGetProcAddress(module, name);
-}
-
 void StandInOwnerTables(const Control& control)
 {
     ownerRows = control.ownerRows;
@@ -354,9 +343,8 @@ void StandInOwnerTables(const Control& control)
                                    std::strcmp(pid, "self") == 0 ? GetCurrentProcessId()
                                                                  : static_cast<DWORD>(std::strtoul(pid, nullptr, 10)) });
     }
-    if (realGetProcAddress == nullptr)
-        realGetProcAddress = reinterpret_cast<GetProcAddressFn>(
-            PatchImport("GetProcAddress", reinterpret_cast<void*>(ProcAddressWithOwnerTables)));
+    StandInEntries({ { "GetExtendedTcpTable", reinterpret_cast<FARPROC>(TcpOwnerTable) },
+                     { "GetExtendedUdpTable", reinterpret_cast<FARPROC>(UdpOwnerTable) } });
 }
 
 pcap_t* NewHandle(const Control& control, const char* device, int snaplen, int promisc, int to_ms)
