@@ -45,6 +45,10 @@ uint32_t PortOwner(const std::vector<OwnerRow>& rows, const PortQuery& query)
         if (row.protocol != query.protocol || row.localPort != query.localPort)
             continue;
         int fit = Fit(row, query);
+        // Among rows alike a live socket's: a closing connection (PID 0)
+        // often lingers beside the one that now carries the port's traffic.
+        if (fit >= 0)
+            fit = fit * 2 + (row.pid != PID_IDLE ? 1 : 0);
         if (fit > best) {
             best = fit;
             owner = row.pid;

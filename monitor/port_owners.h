@@ -36,7 +36,9 @@ struct PortQuery {
 // The owner of a local end: for TCP the row with the peer's address and port
 // first, then any row of the port; for UDP the row bound to the local
 // address, then one bound to none (a socket bound to another address cannot
-// have the frame). Among rows alike, the first. PID_NONE: no row has it.
+// have the frame). Among rows alike, the first whose PID is not 0 (a live
+// socket, not a closing connection), else the first. PID_NONE: no row has
+// it.
 uint32_t PortOwner(const std::vector<OwnerRow>& rows, const PortQuery& query);
 
 enum {

@@ -43,6 +43,10 @@ TEST(PortOwners, OwnerOfALocalEnd)
         Row(PORT_UDP, kLoop, 5000, kAny6, 0, 600),
         Row(PORT_TCP, kAny4, 445, kAny4, 0, PID_SYSTEM),
         Row(PORT_TCP, kAdapter, 50001, kServer, 443, PID_IDLE),  // closing: its socket is gone
+        Row(PORT_TCP, kAdapter, 8080, kServer, 51000, 700),      // two processes' connections on one port
+        Row(PORT_TCP, kAdapter, 8080, kPeer, 51000, 800),
+        Row(PORT_TCP, kAdapter, 50002, kServer, 443, PID_IDLE),  // a closing connection listed first,
+        Row(PORT_TCP, kAny4, 50002, kAny4, 0, 900),              // then the live socket of its port
     };
     const struct {
         const char* name;
@@ -68,6 +72,10 @@ TEST(PortOwners, OwnerOfALocalEnd)
         { "a port without a row", PORT_UDP, 9999, nullptr, nullptr, 0, PID_NONE },
         { "PID 4", PORT_TCP, 445, nullptr, nullptr, 0, PID_SYSTEM },
         { "PID 0", PORT_TCP, 50001, nullptr, nullptr, 0, PID_IDLE },
+        { "TCP: of two processes' connections, the peer's", PORT_TCP, 8080, nullptr, &kPeer, 51000, 800 },
+        { "TCP: a live socket before a closing one", PORT_TCP, 50002, nullptr, &kOther, 1, 900 },
+        { "TCP: a live socket before a closing one, no peer known", PORT_TCP, 50002, nullptr, nullptr, 0, 900 },
+        { "TCP: the closing connection of the peer", PORT_TCP, 50002, nullptr, &kServer, 443, PID_IDLE },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
