@@ -14,6 +14,15 @@ unsigned PortAt(const unsigned char* bytes)
     return static_cast<unsigned>(bytes[0]) << 8 | bytes[1];
 }
 
+// ::ffff:a.b.c.d, as two words in memory order.
+void MapAddress(const unsigned char* ipv4, uint64_t out[2])
+{
+    unsigned char low[8] = { 0, 0, 0xff, 0xff };
+    std::memcpy(low + 4, ipv4, 4);
+    out[0] = 0;
+    std::memcpy(&out[1], low, 8);
+}
+
 // Fills the ends from the addresses' verdicts; transport: the first bytes of
 // TCP or UDP, or null when they were not captured.
 void SetEnds(bool sourceLocal, bool destinationLocal, unsigned protocol, const unsigned char* transport,
@@ -23,6 +32,8 @@ void SetEnds(bool sourceLocal, bool destinationLocal, unsigned protocol, const u
     if (transport == nullptr || (protocol != IP_TCP && protocol != IP_UDP))
         return;
     unsigned portProtocol = protocol == IP_TCP ? PORT_TCP : PORT_UDP;
+    out->peerPort[PORT_RECEIVED] = PortAt(transport);
+    out->peerPort[PORT_SENT] = PortAt(transport + 2);
     if (sourceLocal)
         out->end[out->count++] = PortEnd{ portProtocol, PortAt(transport), PORT_SENT };
     if (destinationLocal)
@@ -35,6 +46,8 @@ void Ipv4Ends(const unsigned char* ip, size_t length, bool groupDestination, con
         return;
     const unsigned char* source = ip + 12;
     const unsigned char* destination = ip + 16;
+    MapAddress(source, out->address[PORT_RECEIVED]);
+    MapAddress(destination, out->address[PORT_SENT]);
     bool loopback = source[0] == 127 && destination[0] == 127;
     bool sourceLocal = loopback || (own.hasIpv4 && std::memcmp(source, own.ipv4, 4) == 0);
     bool destinationLocal = loopback || (own.hasIpv4 && std::memcmp(destination, own.ipv4, 4) == 0);
@@ -55,6 +68,8 @@ void Ipv6Ends(const unsigned char* ip, size_t length, bool groupDestination, con
         return;
     const unsigned char* source = ip + 8;
     const unsigned char* destination = ip + 24;
+    std::memcpy(out->address[PORT_RECEIVED], source, 16);
+    std::memcpy(out->address[PORT_SENT], destination, 16);
     bool loopback = IsIpv6Loopback(source) && IsIpv6Loopback(destination);
     bool sourceLocal = loopback || HasOwnIpv6(own.ipv6, source);
     bool destinationLocal = loopback || HasOwnIpv6(own.ipv6, destination);
@@ -122,4 +137,20 @@ unsigned PortTraffic::NextSeen(unsigned from) const
         }
     }
     return PORT_KEYS;
+}
+
+bool PortTraffic::PeerOfVersion(unsigned port, uint32_t version, PortPeer* out) const
+{
+    if (version == 0 || (version & 1) != 0)
+        return false;
+    const TcpPort& slot = tcp_[port];
+    const auto relaxed = std::memory_order_relaxed;
+    uint64_t remote[2] = { slot.remote[0].load(relaxed), slot.remote[1].load(relaxed) };
+    uint32_t remotePort = slot.remotePort.load(relaxed);
+    std::atomic_thread_fence(std::memory_order_acquire);
+    if (slot.version.load(relaxed) != version)
+        return false;
+    std::memcpy(out->remote, remote, 16);
+    out->remotePort = remotePort;
+    return true;
 }

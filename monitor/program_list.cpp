@@ -128,8 +128,8 @@ void PortReader::Tick(const PortTraffic& traffic, ProgramList* list)
         otherBefore_[direction] = now;
     }
     for (unsigned key = traffic.NextSeen(0); key < PORT_KEYS; key = traffic.NextSeen(key + 1)) {
-        uint64_t now = traffic.Bytes(key);
-        uint64_t bytes = now - before_[key];
+        uint32_t now = traffic.Bytes(key);
+        uint32_t bytes = now - before_[key];
         if (bytes == 0)
             continue;
         before_[key] = now;
@@ -152,8 +152,8 @@ void PortReader::Forget(int index)
             owner_[port] = 0;
 }
 
-void PortReader::Look(const std::vector<OwnerRow>& rows, const ProcessLookup& lookup, ProgramList* list,
-                      std::vector<int>* newPrograms)
+void PortReader::Look(const PortTraffic& traffic, const std::vector<OwnerRow>& rows, const ProcessLookup& lookup,
+                      ProgramList* list, std::vector<int>* newPrograms)
 {
     // A port without traffic since the last look may have been closed and
     // taken by another program: its owner is looked up afresh next time.
@@ -166,6 +166,12 @@ void PortReader::Look(const std::vector<OwnerRow>& rows, const ProcessLookup& lo
     for (unsigned port : sinceLook_) {
         counted_[port] = false;
         PortQuery query = { port >> 16, port & 0xFFFF, nullptr, nullptr, 0 };
+        // A TCP port's bytes go with the connection of its newest peer.
+        PortPeer peer;
+        if (query.protocol == PORT_TCP && traffic.Peer(query.localPort, &peer)) {
+            query.remote = peer.remote;
+            query.remotePort = peer.remotePort;
+        }
         uint32_t pid = PortOwner(rows, query);
         int index = PROGRAM_OTHER;
         if (pid != PID_NONE && pid != PID_IDLE) {

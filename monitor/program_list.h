@@ -85,14 +85,15 @@ public:
     // Whether a port counted since the last look.
     bool TrafficSinceLook() const { return !sinceLook_.empty(); }
     // The owners of the ports that counted since the last look, from the
-    // tables' rows; new programs are added to newPrograms.
-    void Look(const std::vector<OwnerRow>& rows, const ProcessLookup& lookup, ProgramList* list,
-              std::vector<int>* newPrograms);
+    // tables' rows and each TCP port's newest peer; new programs are added
+    // to newPrograms.
+    void Look(const PortTraffic& traffic, const std::vector<OwnerRow>& rows, const ProcessLookup& lookup,
+              ProgramList* list, std::vector<int>* newPrograms);
 
 private:
     void Forget(int index);
 
-    uint64_t before_[PORT_KEYS];
+    uint32_t before_[PORT_KEYS];
     uint64_t otherBefore_[2];
     uint8_t owner_[2 * 65536];  // by protocol and port: 1 + a program's index or PROGRAM_OTHER; 0 not known
     bool counted_[2 * 65536];  // in sinceLook_

@@ -220,7 +220,7 @@ void ProgramsTick()
     lastLookMs = now;
     ReadOwnerTables();
     std::vector<int> added;
-    reader.Look(rows, ProcessLookup{ KeyOfProcess, nullptr }, &programs, &added);
+    reader.Look(portTraffic, rows, ProcessLookup{ KeyOfProcess, nullptr }, &programs, &added);
     for (int index : added)
         NameProgram(index);
 }

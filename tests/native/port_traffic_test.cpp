@@ -171,6 +171,10 @@ TEST(PortTraffic, CountersGrowPerEndAndOther)
     EXPECT_EQ(141u, traffic.Bytes(PortKey(PORT_UDP, 5353, PORT_SENT)));
     EXPECT_EQ(1000u, traffic.OtherBytes(PORT_RECEIVED));
     EXPECT_EQ(0u, traffic.OtherBytes(PORT_SENT));
+    // A port's counter has 32 bits: past 2^32 it starts again.
+    traffic.Count(sent.data(), 60, 0xFFFFFF00u, own);
+    traffic.Count(sent.data(), 60, 0x200u, own);
+    EXPECT_EQ(0x18Du, traffic.Bytes(PortKey(PORT_UDP, 5353, PORT_SENT)));
 
     // The keys that counted, in order: TCP 8080 received, TCP 50000 sent, UDP 5353 sent.
     std::vector<unsigned> seen;
@@ -182,4 +186,77 @@ TEST(PortTraffic, CountersGrowPerEndAndOther)
     EXPECT_EQ(static_cast<unsigned>(PORT_UDP), end.protocol);
     EXPECT_EQ(5353u, end.port);
     EXPECT_EQ(static_cast<unsigned>(PORT_SENT), end.direction);
+}
+
+namespace {
+
+// The TCP port's peer as "0000:...:ffff:cb00:7107 443" (the 16 bytes in
+// groups, the port), or "not known".
+std::string PeerText(const PortTraffic& traffic, unsigned port)
+{
+    PortPeer peer;
+    if (!traffic.Peer(port, &peer))
+        return "not known";
+    std::string text;
+    for (int i = 0; i < 16; i += 2) {
+        char group[8];
+        std::snprintf(group, sizeof group, "%s%02x%02x", i > 0 ? ":" : "", peer.remote[i], peer.remote[i + 1]);
+        text += group;
+    }
+    return text + " " + std::to_string(peer.remotePort);
+}
+
+} // namespace
+
+TEST(PortTraffic, TcpPortsKeepTheirNewestPeer)
+{
+    static PortTraffic traffic;
+    OwnIpv6Addresses own6 = { 1, { { 0x20, 0x01, 0x0d, 0xb8, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x0a } } };
+    OwnEnds own = { true, { 192, 168, 1, 10 }, &own6 };
+    const Bytes icmp = { 8, 0, 0xf7, 0xff, 0, 1, 0, 1 };
+    const struct {
+        const char* name;
+        Bytes frame;  // counted first; empty: none
+        size_t captured;
+        unsigned port;
+        const char* peer;
+    } steps[] = {
+        { "no frame of the port yet", Ipv4(1, kServer, kAdapter, icmp), 64, 51000, "not known" },
+        { "received: the source", Ipv4(6, kServer, kAdapter, Ports(443, 51000)), 64, 51000,
+          "0000:0000:0000:0000:0000:ffff:cb00:7107 443" },
+        { "sent: the destination, which replaces the peer before", Ipv4(6, kAdapter, kOther, Ports(51000, 8080)), 64,
+          51000, "0000:0000:0000:0000:0000:ffff:c0a8:0114 8080" },
+        { "IPv6 sent", Ipv6(0x60, 0, 6, kOwn6, kServer6, Ports(50443, 443)), 64, 50443,
+          "2001:0db8:0000:0000:0000:0000:0000:0010 443" },
+        { "IPv6 received", Ipv6(0x60, 0, 6, kServer6, kOwn6, Ports(80, 50443)), 64, 50443,
+          "2001:0db8:0000:0000:0000:0000:0000:0010 80" },
+        { "loopback: the sending end's peer is the receiver", Ipv4(6, kLoop, { 127, 0, 0, 2 }, Ports(50000, 8081)), 64,
+          50000, "0000:0000:0000:0000:0000:ffff:7f00:0002 8081" },
+        { "loopback: the receiving end's peer is the sender", {}, 0, 8081,
+          "0000:0000:0000:0000:0000:ffff:7f00:0001 50000" },
+        { "UDP keeps no peer", Ipv4(17, kServer, kAdapter, Ports(53, 40000)), 64, 40000, "not known" },
+        { "cut before the ports: no peer", Ipv4(6, kServer, kAdapter, Ports(443, 52000)), 37, 52000, "not known" },
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        if (!step.frame.empty()) {
+            frames::HeapFrame frame(step.frame, step.captured);
+            traffic.Count(frame.bytes.get(), frame.size, 60, own);
+        }
+        EXPECT_EQ(step.peer, PeerText(traffic, step.port));
+    }
+}
+
+TEST(PortTraffic, APeerReadAcrossAWriteIsNotKnown)
+{
+    static PortTraffic traffic;
+    OwnEnds own = { true, { 192, 168, 1, 10 }, nullptr };
+    const Bytes first = Ipv4(6, kServer, kAdapter, Ports(443, 51000));
+    const Bytes second = Ipv4(6, kOther, kAdapter, Ports(8080, 51000));
+    traffic.Count(first.data(), 64, 60, own);
+    uint32_t version = traffic.PeerVersion(51000);
+    traffic.Count(second.data(), 64, 60, own);
+    PortPeer peer = {};
+    EXPECT_FALSE(traffic.PeerOfVersion(51000, version, &peer));
+    EXPECT_EQ("0000:0000:0000:0000:0000:ffff:c0a8:0114 8080", PeerText(traffic, 51000));
 }

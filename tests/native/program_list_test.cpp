@@ -1,6 +1,7 @@
 // The programs behind the traffic: port counters read once a second,
 // owners looked up in owner-table rows, the list's spans and its limit.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -47,6 +48,20 @@ OwnerRow Row(unsigned protocol, unsigned port, uint32_t pid)
     return row;
 }
 
+// A TCP row with its local address and peer (IPv4, as the rows hold them:
+// ::ffff:a.b.c.d).
+OwnerRow Connection(const Bytes& local, unsigned port, const Bytes& remote, unsigned remotePort, uint32_t pid)
+{
+    OwnerRow row = Row(PORT_TCP, port, pid);
+    const unsigned char mapped[12] = { 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff };
+    std::copy(mapped, mapped + 12, row.local);
+    std::copy(local.begin(), local.end(), row.local + 12);
+    std::copy(mapped, mapped + 12, row.remote);
+    std::copy(remote.begin(), remote.end(), row.remote + 12);
+    row.remotePort = remotePort;
+    return row;
+}
+
 PortTraffic traffic;
 PortReader reader;
 ProgramList list;
@@ -57,6 +72,7 @@ TEST(ProgramList, PortsToProgramsSecondBySecond)
 {
     const Bytes adapter = { 192, 168, 1, 10 };
     const Bytes server = { 203, 0, 113, 7 };
+    const Bytes peer = { 198, 51, 100, 1 };
     const OwnEnds own = { true, { 192, 168, 1, 10 }, nullptr };
     const ProcessLookup lookup = { KeyOfProcess, nullptr };
     processes = { { 1200, 11 }, { 1300, 13 }, { PID_SYSTEM, 1 } };
@@ -99,6 +115,15 @@ TEST(ProgramList, PortsToProgramsSecondBySecond)
           { { Ipv4(17, server, adapter, Ports(53, 5353)), 60 } }, true, { { 1400, 14 } },
           { Row(PORT_TCP, 50000, 1200), Row(PORT_UDP, 5353, 1400) }, true, { 1400 },
           "1200 320/500, 1300 0/200, 1400 0/60, 4 0/30, 1200 10/0, other 90/100" },
+        { "two processes' connections on one port: the peer's process has its traffic",
+          { { Ipv4(6, peer, adapter, Ports(51001, 8080)), 70 } }, true, { { 1600, 16 }, { 1700, 17 } },
+          { Row(PORT_TCP, 8080, 1500), Connection(adapter, 8080, server, 51000, 1600),
+            Connection(adapter, 8080, peer, 51001, 1700) },
+          true, { 1700 }, "1200 320/500, 1300 0/200, 1700 0/70, 1400 0/60, 4 0/30, 1200 10/0, other 90/100" },
+        { "a closing connection (PID 0) listed before the port's live socket",
+          { { Ipv4(6, peer, adapter, Ports(51002, 8081)), 80 } }, true, { { 1800, 18 } },
+          { Connection(adapter, 8081, server, 51000, PID_IDLE), Row(PORT_TCP, 8081, 1800) }, true, { 1800 },
+          "1200 320/500, 1300 0/200, 1800 0/80, 1700 0/70, 1400 0/60, 4 0/30, 1200 10/0, other 90/100" },
     };
     reader.Clear(traffic, &list);
     processLookups = 0;
@@ -114,7 +139,7 @@ TEST(ProgramList, PortsToProgramsSecondBySecond)
             for (const auto& process : phase.processes)
                 processes[process.first] = process.second;
             std::vector<int> added;
-            reader.Look(rows, lookup, &list, &added);
+            reader.Look(traffic, rows, lookup, &list, &added);
             std::vector<uint32_t> pids;
             for (int index : added)
                 pids.push_back(list.KeyOf(index).pid);
@@ -124,8 +149,8 @@ TEST(ProgramList, PortsToProgramsSecondBySecond)
         EXPECT_EQ(phase.minute, RowsText(list, SPAN_MINUTE));
     }
     // Once per process and look: 1200 and 1300 (two ports), 4 and 1200,
-    // 1200, 1200 and 1400.
-    EXPECT_EQ(7, processLookups);
+    // 1200, 1200 and 1400, 1700, 1800.
+    EXPECT_EQ(9, processLookups);
 }
 
 TEST(ProgramList, SpansAndTheSixtyFifthProgram)
@@ -197,7 +222,7 @@ TEST(ProgramList, PortsOfAFoldedProgramAreLookedUpAgain)
         counters.Count(frame.data(), frame.size(), 1, own);
     }
     ports.Tick(counters, &programs);
-    ports.Look(rows, lookup, &programs, &added);
+    ports.Look(counters, rows, lookup, &programs, &added);
     EXPECT_EQ(3064u, programs.KeyOf(0).pid);
     // The first program's port again: its owner is looked up, not taken
     // from the place the 65th program now holds.
@@ -205,9 +230,28 @@ TEST(ProgramList, PortsOfAFoldedProgramAreLookedUpAgain)
     counters.Count(again.data(), again.size(), 500, own);
     ports.Tick(counters, &programs);
     EXPECT_TRUE(ports.UnknownWithTraffic());
-    ports.Look(rows, lookup, &programs, &added);
+    ports.Look(counters, rows, lookup, &programs, &added);
     ProgramRow top[PROGRAM_MAX + 1];
     ASSERT_LT(0, programs.Rows(SPAN_MINUTE, top));
     EXPECT_EQ(3000u, programs.KeyOf(top[0].index).pid);
     EXPECT_EQ(500u, top[0].received);
+}
+
+TEST(ProgramList, ASecondAcrossACountersWrap)
+{
+    static PortTraffic counters;
+    static PortReader ports;
+    static ProgramList programs;
+    const OwnEnds own = { true, { 192, 168, 1, 10 }, nullptr };
+    const ProcessLookup lookup = { KeyOfProcess, nullptr };
+    processes = { { 1300, 13 } };
+    const Bytes frame = Ipv4(17, { 203, 0, 113, 7 }, { 192, 168, 1, 10 }, Ports(53, 5353));
+    counters.Count(frame.data(), frame.size(), 0xFFFFFF00u, own);
+    ports.Clear(counters, &programs);
+    // 0x100 bytes to 2^32, 0x100 past it.
+    counters.Count(frame.data(), frame.size(), 0x200u, own);
+    ports.Tick(counters, &programs);
+    std::vector<int> added;
+    ports.Look(counters, { Row(PORT_UDP, 5353, 1300) }, lookup, &programs, &added);
+    EXPECT_EQ("1300 0/512", RowsText(programs, SPAN_MINUTE));
 }
