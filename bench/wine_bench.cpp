@@ -372,22 +372,31 @@ void NotepadAnchor()
     CloseHandle(info.hThread);
 }
 
-// Anchor: the smallest tray program, linked like NetGlow.exe.
-void FloorAnchor()
+// Anchor: the smallest tray program, linked like NetGlow.exe. With
+// cpuSeconds, the CPU of its thread over that time, its arguments making it
+// wake as the lamp does (see wine_floor.cpp).
+void FloorAnchor(const char* arguments = "", int cpuSeconds = 0)
 {
     STARTUPINFOA startup;
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info;
     std::string exe = BuildPath("bench\\wine_floor.exe");
-    std::string command = "\"" + exe + "\"";
+    std::string command = "\"" + exe + "\" " + arguments;
     if (!CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
         return;
     WaitForInputIdle(info.hProcess, 30000);
-    Sleep(1000);
-    std::printf("anchor wine_floor.exe (window, tray icon, message loop): working set %.1f MB\n",
-                WorkingSetMB(info.hProcess));
-    HWND window = FindWindowA("NetGlowFloor", nullptr);
+    HWND window = FindProcessWindow(info.dwProcessId, "NetGlowFloor", nullptr, false);
+    if (cpuSeconds > 0) {
+        HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, GetWindowThreadProcessId(window, nullptr));
+        double cpu = GuiCpuPerSecond(thread, 3000, cpuSeconds);
+        std::printf("anchor wine_floor.exe %s: its thread's CPU %.2f ms/s\n", arguments, cpu);
+        CloseHandle(thread);
+    } else {
+        Sleep(1000);
+        std::printf("anchor wine_floor.exe (window, tray icon, message loop): working set %.1f MB\n",
+                    WorkingSetMB(info.hProcess));
+    }
     if (window != nullptr)
         PostMessageA(window, WM_CLOSE, 0, 0);
     if (WaitForSingleObject(info.hProcess, 10000) != WAIT_OBJECT_0)
@@ -405,6 +414,13 @@ int main(int argc, char** argv)
     unsigned frames = argc > 1 && !startupOnly ? static_cast<unsigned>(std::strtoul(argv[1], nullptr, 10)) : 1000000;
     frames -= frames % 10;
     SeedStandardRegistry();
+    // "list": the busy list case alone, over a minute, for rounds of
+    // several builds in turn (the thread times count in 10 ms steps).
+    if (argc > 1 && std::strcmp(argv[1], "list") == 0) {
+        ProgramsCpu(60);
+        FloorAnchor("timer=30 shown", 60);
+        return 0;
+    }
     NotepadAnchor();
     FloorAnchor();
     StartToIcon(5);

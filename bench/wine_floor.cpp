@@ -2,14 +2,26 @@
 // A window of class "NetGlowFloor" with one notification icon and a message
 // loop, linked like NetGlow.exe (static, the same system libraries). Ends
 // on WM_CLOSE.
+// With "timer=N" it also re-arms an N ms window timer at every expiry, as
+// the lamp does while frames go on, and with "shown" it shows a window
+// besides: the least a thread waking that often costs under Wine, the
+// anchor for the GUI thread's CPU.
 #include <winsock2.h>
 #include <windows.h>
 #include <shellapi.h>
+#include <cstdlib>
+#include <cstring>
 
 namespace {
 
+UINT timerMs = 0;
+
 LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == WM_TIMER && timerMs != 0) {
+        SetTimer(window, 1, timerMs, nullptr);
+        return 0;
+    }
     if (message == WM_DESTROY) {
         NOTIFYICONDATAA record = {};
         record.cbSize = NOTIFYICONDATAA_V1_SIZE;
@@ -24,8 +36,11 @@ LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 
 } // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
 {
+    const char* timer = commandLine != nullptr ? strstr(commandLine, "timer=") : nullptr;
+    timerMs = timer != nullptr ? static_cast<UINT>(atoi(timer + 6)) : 0;
+    bool shown = commandLine != nullptr && strstr(commandLine, "shown") != nullptr;
     WSADATA wsa;
     WSAStartup(MAKEWORD(2, 2), &wsa);
     WNDCLASSA windowClass = {};
@@ -43,6 +58,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     record.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
     lstrcpynA(record.szTip, "floor", sizeof record.szTip);
     Shell_NotifyIconA(NIM_ADD, &record);
+    if (shown)
+        ShowWindow(CreateWindowExA(0, "STATIC", "shown", WS_OVERLAPPEDWINDOW, 100, 100, 600, 400, nullptr,
+                                   nullptr, instance, nullptr),
+                   SW_SHOWNORMAL);
+    if (timerMs != 0)
+        SetTimer(window, 1, timerMs, nullptr);
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         TranslateMessage(&message);

@@ -8,6 +8,7 @@
 #   scripts/bench-wine.sh graph         the GUI thread's CPU with the traffic graph open
 #   scripts/bench-wine.sh programs      the same on a quiet adapter, and with the list of programs fed by
 #                                       200 ports' traffic and 1,000 owner-table rows; the working set
+#   scripts/bench-wine.sh list          only the list's busy case, measured over 60 s
 set -eu -o pipefail
 cd "$(dirname "$0")/.."
 frames=${1:-1000000}
