@@ -119,6 +119,9 @@ DWORD WINAPI TcpTableStandIn(PVOID out, PDWORD size, BOOL, ULONG family, TCP_TAB
     if (family == AF_INET)
         rows = { { MIB_TCP_STATE_ESTAB, Ipv4Of(192, 168, 1, 10), htons(50000), Ipv4Of(203, 0, 113, 7), htons(443),
                    GetCurrentProcessId() },
+                 // Another connection from port 50001, listed first: the frames' peer picks the one below.
+                 { MIB_TCP_STATE_ESTAB, Ipv4Of(192, 168, 1, 10), htons(50001), Ipv4Of(198, 51, 100, 9), htons(443),
+                   4 },
                  { MIB_TCP_STATE_ESTAB, Ipv4Of(192, 168, 1, 10), htons(50001), Ipv4Of(203, 0, 113, 7), htons(443),
                    kGonePid } };
     return AnswerOwnerTable<MIB_TCPTABLE_OWNER_PID>(rows, out, size);
