@@ -22,7 +22,6 @@ struct RouteFunctions {
     GetBestInterfaceExFn* bestInterface = nullptr;
 };
 
-
 // Bound at run time: the route table of both families came with Vista.
 const RouteFunctions& Functions()
 {

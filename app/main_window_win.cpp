@@ -238,8 +238,9 @@ BOOL IsSupportedWindows()
 int InitializeApp()
 {
     LoadSettings();
-    // The shapes are the user's setting: the icon was added before it was read.
-    RefreshLampLook();
+    // The shapes are the user's setting: the icon was added before it was
+    // read, with the taskbar's look, which stays as read then.
+    SetLampShapes(app.LampShapes == 1);
     app.cardMissing = 0;
     app.adapters.count = 0;
     WSAStartup(MAKEWORD(2, 2), &app.wsaData);

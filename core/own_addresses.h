@@ -24,6 +24,15 @@ inline bool IsIpv6Loopback(const unsigned char* address)
     return std::memcmp(address, kLoopback, 16) == 0;
 }
 
+// a.b.c.d as ::ffff:a.b.c.d, the form in which a dual-stack socket holds
+// its IPv4 peers.
+inline void MapIpv4(const unsigned char ipv4[4], unsigned char out[16])
+{
+    std::memset(out, 0, 10);
+    out[10] = out[11] = 0xff;
+    std::memcpy(out + 12, ipv4, 4);
+}
+
 // Whether an IPv6 address is one of own's (own may be null: none).
 inline bool HasOwnIpv6(const OwnIpv6Addresses* own, const unsigned char* address)
 {

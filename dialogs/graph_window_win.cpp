@@ -343,6 +343,13 @@ HBRUSH ReceivedBrush(const GraphColours& colours)
                                : CreateSolidBrush(colours.receivedFill);
 }
 
+void FillColour(HDC dc, const RECT& rect, COLORREF colour)
+{
+    HBRUSH brush = CreateSolidBrush(colour);
+    FillRect(dc, &rect, brush);
+    DeleteObject(brush);
+}
+
 // Returns the x just after a left-aligned text.
 int TextAt(HDC dc, int x, int y, const char* text, UINT align)
 {
@@ -427,9 +434,7 @@ void DrawGraph(HDC dc, const RECT& client)
 {
     bool off = app.monitoring != 1;
     GraphColours colours = ColoursNow(off);
-    HBRUSH background = CreateSolidBrush(colours.background);
-    FillRect(dc, &client, background);
-    DeleteObject(background);
+    FillColour(dc, client, colours.background);
     HGDIOBJ oldFont = SelectObject(dc, font != nullptr ? font : GetStockObject(DEFAULT_GUI_FONT));
     // Transparent also for the gaps of a hatched fill.
     SetBkMode(dc, TRANSPARENT);
@@ -503,9 +508,7 @@ LRESULT OnGraphPaint(HWND window)
     RECT rest;
     GetClientRect(window, &rest);
     rest.top = client.bottom;
-    HBRUSH background = CreateSolidBrush(ColoursNow(false).background);
-    FillRect(dc, &rest, background);
-    DeleteObject(background);
+    FillColour(dc, rest, ColoursNow(false).background);
     if (bitmap != nullptr)
         DeleteObject(bitmap);
     if (memory != nullptr)
@@ -518,9 +521,7 @@ LRESULT OnGraphPaint(HWND window)
 // column's format says.
 void DrawHeaderItem(const NMCUSTOMDRAW* draw, const GraphColours& colours)
 {
-    HBRUSH background = CreateSolidBrush(colours.headerBackground);
-    FillRect(draw->hdc, &draw->rc, background);
-    DeleteObject(background);
+    FillColour(draw->hdc, draw->rc, colours.headerBackground);
     HPEN divider = CreatePen(PS_SOLID, 1, colours.grid);
     HGDIOBJ oldPen = SelectObject(draw->hdc, divider);
     MoveToEx(draw->hdc, draw->rc.right - 1, draw->rc.top, nullptr);
@@ -562,9 +563,7 @@ LRESULT DrawHeader(const NMCUSTOMDRAW* draw)
         RECT last;
         if (count > 0 && SendMessageW(draw->hdr.hwndFrom, HDM_GETITEMRECT, count - 1, reinterpret_cast<LPARAM>(&last)))
             rest.left = last.right;
-        HBRUSH background = CreateSolidBrush(colours.headerBackground);
-        FillRect(draw->hdc, &rest, background);
-        DeleteObject(background);
+        FillColour(draw->hdc, rest, colours.headerBackground);
         return CDRF_DODEFAULT;
     }
     }
@@ -676,7 +675,6 @@ LRESULT OnGraphSize(HWND window)
     InvalidateRect(window, nullptr, FALSE);
     return 0;
 }
-
 
 // The menu key or a right-click on the plot switches the span; a
 // right-click on the title bar opens the system menu, as on any window.

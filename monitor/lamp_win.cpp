@@ -30,7 +30,7 @@ unsigned shownLamp = ICON_STOPPED;
 uint64_t lastChangeMs = 0;
 
 // The tray's look, its direction told to the capture thread.
-const LampLook& LookNow()
+const LampLook& TrayLook()
 {
     const LampLook& look = CurrentLampLook();
     directionShown.store(look.shapes || look.highContrast);
@@ -52,7 +52,7 @@ void Refresh(HWND window)
     // the time before it reads this flag: either this look sees the new
     // frame, or the capture thread sees the lamp out and wakes us again.
     lampLit.store(0);
-    const LampLook& look = LookNow();
+    const LampLook& look = TrayLook();
     LampInput in;
     in.lastFrameMs = lastFrameMs.load();
     // Only what the look draws counts as a change: without shapes a sent and
@@ -113,7 +113,7 @@ void LampStart()
     lastFrameMs.store(0);
     frameIcon.store(ICON_IDLE);
     lampLit.store(0);
-    LookNow();
+    TrayLook();
     active = true;
     // Sent even when the image is already idle: starting is a change of state
     // the user asked for.

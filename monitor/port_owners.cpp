@@ -30,13 +30,6 @@ int Fit(const OwnerRow& row, const PortQuery& query)
 
 } // namespace
 
-void MapIpv4(const unsigned char ipv4[4], unsigned char out[16])
-{
-    std::memset(out, 0, 10);
-    out[10] = out[11] = 0xff;
-    std::memcpy(out + 12, ipv4, 4);
-}
-
 uint32_t PortOwner(const std::vector<OwnerRow>& rows, const PortQuery& query)
 {
     uint32_t owner = PID_NONE;

@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 #include <vector>
+#include "core/own_addresses.h"  // MapIpv4, the form the rows keep IPv4 addresses in
 
 // One row of an owner table. IPv4 addresses are kept IPv4-mapped
 // (::ffff:a.b.c.d), the form in which a dual-stack socket's IPv6 row holds
@@ -22,8 +23,6 @@ struct OwnerRow {
 // closing (its socket is gone), 4 is the kernel's.
 enum : uint32_t { PID_IDLE = 0, PID_SYSTEM = 4, PID_NONE = 0xFFFFFFFFu };
 
-// a.b.c.d as ::ffff:a.b.c.d.
-void MapIpv4(const unsigned char ipv4[4], unsigned char out[16]);
 
 struct PortQuery {
     unsigned protocol;

@@ -14,15 +14,6 @@ unsigned PortAt(const unsigned char* bytes)
     return static_cast<unsigned>(bytes[0]) << 8 | bytes[1];
 }
 
-// ::ffff:a.b.c.d, as two words in memory order.
-void MapAddress(const unsigned char* ipv4, uint64_t out[2])
-{
-    unsigned char low[8] = { 0, 0, 0xff, 0xff };
-    std::memcpy(low + 4, ipv4, 4);
-    out[0] = 0;
-    std::memcpy(&out[1], low, 8);
-}
-
 // Fills the ends from the addresses' verdicts; transport: the first bytes of
 // TCP or UDP, or null when they were not captured.
 void SetEnds(bool sourceLocal, bool destinationLocal, unsigned protocol, const unsigned char* transport,
@@ -46,8 +37,8 @@ void Ipv4Ends(const unsigned char* ip, size_t length, bool groupDestination, con
         return;
     const unsigned char* source = ip + 12;
     const unsigned char* destination = ip + 16;
-    MapAddress(source, out->address[PORT_RECEIVED]);
-    MapAddress(destination, out->address[PORT_SENT]);
+    MapIpv4(source, reinterpret_cast<unsigned char*>(out->address[PORT_RECEIVED]));
+    MapIpv4(destination, reinterpret_cast<unsigned char*>(out->address[PORT_SENT]));
     bool loopback = source[0] == 127 && destination[0] == 127;
     bool sourceLocal = loopback || (own.hasIpv4 && std::memcmp(source, own.ipv4, 4) == 0);
     bool destinationLocal = loopback || (own.hasIpv4 && std::memcmp(destination, own.ipv4, 4) == 0);

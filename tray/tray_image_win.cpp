@@ -112,6 +112,18 @@ bool SameLook(const LampLook& a, const LampLook& b)
         && a.lightOnDark == b.lightOnDark;
 }
 
+// True when next differs from the look before; its lamps are then loaded
+// if a size has been taken.
+bool TakeLook(const LampLook& next)
+{
+    bool changed = !lookRead || !SameLook(next, look);
+    look = next;
+    lookRead = true;
+    if (changed && traySize != 0)
+        LoadEveryLamp(traySize);
+    return changed;
+}
+
 } // namespace
 
 const LampLook& CurrentLampLook()
@@ -125,13 +137,14 @@ const LampLook& CurrentLampLook()
 
 bool RefreshLampLook()
 {
-    LampLook now = LookNow();
-    bool changed = !lookRead || !SameLook(now, look);
-    look = now;
-    lookRead = true;
-    if (changed && traySize != 0)
-        LoadEveryLamp(traySize);
-    return changed;
+    return TakeLook(LookNow());
+}
+
+bool SetLampShapes(bool shapes)
+{
+    LampLook next = CurrentLampLook();
+    next.shapes = shapes;
+    return TakeLook(next);
 }
 
 int CurrentTrayImageSize()

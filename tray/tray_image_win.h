@@ -16,6 +16,10 @@ const LampLook& CurrentLampLook();
 // of shapes: true when the look changed, its lamps now loaded; the icon then
 // needs its image set again (TrayIconShowImageAgain).
 bool RefreshLampLook();
+// The user's choice of shapes taken into the look without asking the system
+// again (start-up, once the settings are read): true when it changed, as
+// RefreshLampLook.
+bool SetLampShapes(bool shapes);
 // The small-icon size now, in pixels: GetSystemMetricsForDpi at the DPI of
 // the taskbar's monitor (else of the main window) where the system has it,
 // GetSystemMetrics(SM_CXSMICON) otherwise.
