@@ -5,6 +5,8 @@
 // The files are read and the contrast is measured here, independently of the
 // script.
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
@@ -15,16 +17,8 @@
 
 namespace {
 
-struct Rgb {
-    int r, g, b;
-    bool operator==(const Rgb& o) const { return r == o.r && g == o.g && b == o.b; }
-    bool operator<(const Rgb& o) const { return r != o.r ? r < o.r : g != o.g ? g < o.g : b < o.b; }
-};
-
-std::ostream& operator<<(std::ostream& out, const Rgb& c)
-{
-    return out << "(" << c.r << ", " << c.g << ", " << c.b << ")";
-}
+// Red, green, blue, 0 to 255.
+using Rgb = std::array<int, 3>;
 
 struct Image {
     int size = 0, bits = 0;
@@ -91,7 +85,7 @@ double OutlineShare(const Image& image, Rgb background)
 {
     const int size = image.size;
     auto clear = [&](int x, int y) { return image.alpha[y * size + x] == 0; };
-    const double backgroundLuminance = RelativeLuminance(background.r, background.g, background.b);
+    const double backgroundLuminance = RelativeLuminance(background[0], background[1], background[2]);
     int outline = 0, standing = 0;
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
@@ -102,8 +96,8 @@ double OutlineShare(const Image& image, Rgb background)
                 continue;
             const Rgb c = image.colour[y * size + x];
             const double a = image.alpha[y * size + x] / 255.0;
-            const double l = RelativeLuminance(c.r * a + background.r * (1 - a), c.g * a + background.g * (1 - a),
-                                       c.b * a + background.b * (1 - a));
+            const double l = RelativeLuminance(c[0] * a + background[0] * (1 - a), c[1] * a + background[1] * (1 - a),
+                                               c[2] * a + background[2] * (1 - a));
             ++outline;
             standing += ContrastRatio(l, backgroundLuminance) >= 3.0;
         }
@@ -118,12 +112,9 @@ Rgb MostFrequentOpaque(const Image& image)
     for (size_t i = 0; i < image.colour.size(); ++i)
         if (image.alpha[i] == 255)
             ++counts[image.colour[i]];
-    Rgb most{ -1, -1, -1 };
-    int best = 0;
-    for (const auto& [colour, count] : counts)
-        if (count > best)
-            most = colour, best = count;
-    return most;
+    const auto most = std::max_element(counts.begin(), counts.end(),
+                                       [](const auto& a, const auto& b) { return a.second < b.second; });
+    return most == counts.end() ? Rgb{ -1, -1, -1 } : most->first;
 }
 
 }  // namespace
@@ -178,7 +169,7 @@ TEST(LampImages, OutlinesStandOnTheirBackgroundsAndBodiesKeepTheirColour)
             found.push_back({ image.size, image.bits });
             for (const Rgb& background : row.backgrounds)
                 EXPECT_GE(OutlineShare(image, background), 0.8)
-                    << row.file << " " << image.size << " px " << image.bits << "-bit on " << background;
+                    << row.file << " " << image.size << " px " << image.bits << "-bit on " << testing::PrintToString(background);
             if (image.size == 32 && image.bits == 32) {
                 EXPECT_EQ(row.body, MostFrequentOpaque(image)) << row.file;
             }

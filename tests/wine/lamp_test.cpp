@@ -231,18 +231,6 @@ TEST_F(Lamp, TimerMessageWithAnotherIdChangesNothing)
 
 namespace {
 
-void SetTaskbarLight(int light) // -1: no value
-{
-    HKEY key;
-    RegCreateKeyExA(HKEY_CURRENT_USER, PERSONALIZE_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-    DWORD value = static_cast<DWORD>(light);
-    if (light < 0)
-        RegDeleteValueA(key, "SystemUsesLightTheme");
-    else
-        RegSetValueExA(key, "SystemUsesLightTheme", 0, REG_DWORD, reinterpret_cast<BYTE*>(&value), sizeof value);
-    RegCloseKey(key);
-}
-
 std::vector<int> ImagesSent()
 {
     std::vector<int> images;
@@ -261,9 +249,13 @@ TEST_F(Lamp, FollowsTheTaskbarHighContrastAndTheArrows)
     std::string folder = MakeTempFolder("lamplook");
     std::string settings = folder + "NetGlow.ini";
     lstrcpynA(app.settingsPath, settings.c_str(), sizeof app.settingsPath);
-    DWORD light = 1;
-    auto keep = std::make_unique<TemporaryValue>(HKEY_CURRENT_USER, PERSONALIZE_KEY, "SystemUsesLightTheme", REG_DWORD,
-                                                 &light, sizeof light);
+    // The taskbar's mode: light (1), dark (0) or no value (-1).
+    auto taskbar = [](int light) {
+        const DWORD value = static_cast<DWORD>(light);
+        return std::make_unique<TemporaryValue>(HKEY_CURRENT_USER, PERSONALIZE_KEY, "SystemUsesLightTheme", REG_DWORD,
+                                                light < 0 ? nullptr : &value, sizeof value);
+    };
+    auto keep = taskbar(1);
     TrayIconFollowLook();
     app.TimeoutP = 0; // a colour stays until the next frame
 
@@ -300,7 +292,8 @@ TEST_F(Lamp, FollowsTheTaskbarHighContrastAndTheArrows)
     };
     for (const auto& p : phases) {
         notify::Clear();
-        SetTaskbarLight(p.taskbarLight);
+        keep.reset(); // first, so that the next one saves the prefix's own value
+        keep = taskbar(p.taskbarLight);
         StandInHighContrast(p.contrast);
         for (int i = 0; i < p.arrowsChosen; ++i)
             OnCommand(window, CMD_LAMP_SHAPES);

@@ -5,7 +5,6 @@
 // still have placed the icon (the shell timed out at logon), and only a
 // modify then tells.
 #include <gtest/gtest.h>
-#include <cstring>
 #include <fstream>
 #include <tuple>
 #include <vector>
@@ -17,9 +16,9 @@
 #include "monitor/traffic_history.h"
 #include "res/resource.h"
 #include "support/adapter_doubles.h"
-#include "support/import_patch.h"
 #include "support/message_boxes.h"
 #include "support/notify_recorder.h"
+#include "support/system_stand_ins.h"
 #include "tray/tray_icon_win.h"
 #include "support/test_files.h"
 
@@ -238,28 +237,17 @@ BOOL WINAPI RecordingMessageFilter(HWND window, UINT message, DWORD action, void
     return TRUE;
 }
 
-typedef FARPROC(WINAPI* GetProcAddressFn)(HMODULE, LPCSTR);
-GetProcAddressFn realGetProcAddress;
-FARPROC WINAPI ProcAddressWithFilterStandIn(HMODULE module, LPCSTR name)
-{
-    if (HIWORD(reinterpret_cast<ULONG_PTR>(name)) != 0 && std::strcmp(name, "ChangeWindowMessageFilterEx") == 0
-        && module == GetModuleHandleA("user32.dll"))
-        return reinterpret_cast<FARPROC>(RecordingMessageFilter);
-    return realGetProcAddress(module, name);
-}
-
 // An elevated NetGlow would never hear of a restarted Explorer, nor of a
 // second start: UIPI drops messages from unelevated senders. Both are let
 // through. Wine has no UIPI, so only the calls can be seen, through the
 // stand-in GetProcAddress hands out for the function (not every system has it).
 TEST_F(MainWindow, ShellSecondStartAndQuitMessagesPassTheElevationFilter)
 {
-    realGetProcAddress = reinterpret_cast<GetProcAddressFn>(
-        PatchImport("GetProcAddress", reinterpret_cast<void*>(ProcAddressWithFilterStandIn)));
-    ASSERT_NE(nullptr, realGetProcAddress);
+    ASSERT_TRUE(StandInEntries(
+        { { "ChangeWindowMessageFilterEx", reinterpret_cast<FARPROC>(RecordingMessageFilter), "user32.dll" } }));
     filterCalls.clear();
     HWND window = Create();
-    PatchImport("GetProcAddress", reinterpret_cast<void*>(realGetProcAddress));
+    StandInEntries({});
     ASSERT_NE(nullptr, window);
     const DWORD MSGFLT_ALLOW_ACTION = 1;
     EXPECT_EQ((std::vector<std::tuple<HWND, UINT, DWORD, void*>>{
@@ -320,15 +308,6 @@ DWORD WINAPI RouteTableStandIn(ADDRESS_FAMILY, PMIB_IPFORWARD_TABLE2* table)
 }
 
 VOID WINAPI KeepRouteTable(PVOID) {}
-
-FARPROC WINAPI ProcAddressWithRoutesStandIn(HMODULE module, LPCSTR name)
-{
-    if (HIWORD(reinterpret_cast<ULONG_PTR>(name)) != 0 && std::strcmp(name, "GetIpForwardTable2") == 0)
-        return reinterpret_cast<FARPROC>(RouteTableStandIn);
-    if (HIWORD(reinterpret_cast<ULONG_PTR>(name)) != 0 && std::strcmp(name, "FreeMibTable") == 0)
-        return reinterpret_cast<FARPROC>(KeepRouteTable);
-    return realGetProcAddress(module, name);
-}
 
 struct SystemAdapterSeen {
     std::string device, name;
@@ -441,9 +420,8 @@ TEST_F(MainWindow, AutomaticModeFollowsTheRoutesThroughOneStateChange)
     routeTable.Table[0].DestinationPrefix.PrefixLength = 0;
     routeOn[0] = loopback.index;
     routeOn[1] = other.index;
-    realGetProcAddress = reinterpret_cast<GetProcAddressFn>(
-        PatchImport("GetProcAddress", reinterpret_cast<void*>(ProcAddressWithRoutesStandIn)));
-    ASSERT_NE(nullptr, realGetProcAddress);
+    ASSERT_TRUE(StandInEntries({ { "GetIpForwardTable2", reinterpret_cast<FARPROC>(RouteTableStandIn) },
+                                 { "FreeMibTable", reinterpret_cast<FARPROC>(KeepRouteTable) } }));
     HWND window = Create();
     ASSERT_NE(nullptr, window);
     app.CardAuto = 1;
@@ -551,7 +529,7 @@ TEST_F(MainWindow, AutomaticModeFollowsTheRoutesThroughOneStateChange)
         }
     }
     StopMonitoring();
-    PatchImport("GetProcAddress", reinterpret_cast<void*>(realGetProcAddress));
+    StandInEntries({});
     Destroy(window);
 }
 

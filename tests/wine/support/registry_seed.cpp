@@ -94,7 +94,10 @@ TemporaryValue::TemporaryValue(HKEY root, const char* keyPath, const char* name,
     had_ = RegQueryValueExA(key_, name, nullptr, &type_, nullptr, &length) == ERROR_SUCCESS;
     before_.resize(length);
     had_ = had_ && RegQueryValueExA(key_, name, nullptr, &type_, before_.data(), &length) == ERROR_SUCCESS;
-    RegSetValueExA(key_, name, 0, type, static_cast<const BYTE*>(data), size);
+    if (data == nullptr)
+        RegDeleteValueA(key_, name);
+    else
+        RegSetValueExA(key_, name, 0, type, static_cast<const BYTE*>(data), size);
 }
 
 TemporaryValue::~TemporaryValue()

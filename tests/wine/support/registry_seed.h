@@ -16,8 +16,8 @@ void SaveSelectKey();
 void RestoreSelectKey();
 void RemoveTree(const std::string& path);
 
-// A value set for the life of the object, then put back as it was, or
-// deleted when there was none.
+// A value set (data null: deleted) for the life of the object, then put
+// back as it was, or deleted when there was none.
 class TemporaryValue {
 public:
     TemporaryValue(HKEY root, const char* keyPath, const char* name, DWORD type, const void* data, DWORD size);

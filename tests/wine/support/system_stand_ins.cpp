@@ -43,7 +43,8 @@ FARPROC WINAPI ProcAddressWithStandIns(HMODULE module, LPCSTR name)
 {
     bool named = HIWORD(reinterpret_cast<ULONG_PTR>(name)) != 0;
     for (const EntryStandIn& standIn : standIns)
-        if (named && std::strcmp(name, standIn.name) == 0)
+        if (named && std::strcmp(name, standIn.name) == 0
+            && (standIn.module == nullptr || module == GetModuleHandleA(standIn.module)))
             return standIn.entry;
     return realProcAddress(module, name);
 }
@@ -66,7 +67,7 @@ void StandInHighContrast(const ContrastScheme* contrast)
     }
 }
 
-void StandInEntries(const std::vector<EntryStandIn>& entries)
+bool StandInEntries(const std::vector<EntryStandIn>& entries)
 {
     standIns = entries;
     if (!entries.empty() && realProcAddress == nullptr) {
@@ -76,4 +77,5 @@ void StandInEntries(const std::vector<EntryStandIn>& entries)
         PatchImport("GetProcAddress", reinterpret_cast<void*>(realProcAddress));
         realProcAddress = nullptr;
     }
+    return entries.empty() || realProcAddress != nullptr;
 }

@@ -19,10 +19,12 @@ void StandInHighContrast(const ContrastScheme* scheme);
 struct EntryStandIn {
     const char* name;
     FARPROC entry;
+    const char* module = nullptr;  // asked of this DLL only; null: of any
 };
 // GetProcAddress answers these names with the stand-ins and every other
-// name as the system does; an empty list puts the system's back.
-void StandInEntries(const std::vector<EntryStandIn>& entries);
+// name as the system does; an empty list puts the system's back. False when
+// the test program does not import GetProcAddress.
+bool StandInEntries(const std::vector<EntryStandIn>& entries);
 
 // Where Windows keeps the light or dark mode of the taskbar and of apps.
 extern const char PERSONALIZE_KEY[];
